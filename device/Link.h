@@ -1,0 +1,65 @@
+#pragma once
+#include "device/BridgeApi.h"
+#include <cstdint>
+
+// The byte pipe to the recorder: presence bookkeeping, opening and
+// configuring the bridge at one of seven speeds, and the two transfer
+// operations everything above is built on. Called from the device step only.
+
+namespace device {
+
+constexpr std::uint8_t DeviceAttached = 149;
+constexpr std::uint8_t DeviceDetached = 150;
+
+enum LinkTransportKind : std::int32_t { HidBridge = 0, UsbXpress = 1 };
+
+struct LinkState {
+    std::int32_t LinkTransport = HidBridge;
+    HidHandle hidHandle = nullptr;
+    std::int32_t LinkStatus = 0;
+    std::uint8_t hidIdentification[2] = {0, 0};
+    XpressApi::Handle xpressHandle = -1;
+    std::int32_t xpressDeviceCount = 0;
+    std::int32_t RateCode = 2;
+    std::uint32_t baudRate = 0;
+    std::uint8_t DevicePresence = DeviceDetached;
+    std::uint8_t PresenceEventPending = 0;
+    std::uint8_t arrivalStage = 0;
+    std::uint8_t ProbeAtStart = 0;
+};
+
+// Baud rate for a rate code 2..8 (230400 + (code - 2) * 115200); other codes give 0.
+std::uint32_t BaudForRateCode(std::int32_t rateCode);
+
+class Link {
+public:
+    Link(HidUartApi& hid, XpressApi& xpress);
+
+    LinkState& state() { return state_; }
+    const LinkState& state() const { return state_; }
+
+    // Start-up values: detached, arrival stage 1, probe on the next tick.
+    void ResetForStartup();
+    // Device-change events (arrival / removal complete); dropped while one is pending.
+    void DeviceArrived();
+    void DeviceRemoved();
+
+    void ServicePresence();
+    // Sets RateCode; codes outside 2..8 keep the previous baud rate at OpenLink.
+    void SetRateCode(std::int32_t code) { state_.RateCode = code; }
+    bool OpenLink();
+    // Bytes written, 0 on any failure.
+    std::uint32_t WriteBlock(const std::uint8_t* buffer, std::uint32_t length, std::uint32_t writeTimeoutMs);
+    // Bytes placed in buffer, 0..length; fewer means a time-out or an error.
+    std::uint32_t ReadBlock(std::uint8_t* buffer, std::uint32_t length, std::uint32_t readTimeoutMs);
+
+private:
+    int hidScan();
+    int xpressScan();
+
+    HidUartApi& hid_;
+    XpressApi& xpress_;
+    LinkState state_;
+};
+
+}  // namespace device

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts the Talmon ECG Manager. Arguments go to the
+# program (for example --demo). Without a display, pass --xvfb to run it
+# on a virtual one (or set TALMON_XVFB=1).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+xvfb=${TALMON_XVFB:-0}
+args=()
+for a in "$@"; do
+  if [ "$a" = "--xvfb" ]; then xvfb=1; else args+=("$a"); fi
+done
+
+scripts/setup-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target ecg-manager
+
+if [ "$xvfb" = 1 ]; then
+  exec xvfb-run -a -s "-screen 0 1280x800x24" build/bin/ecg-manager "${args[@]}"
+fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display found. Run this from a desktop session, or add --xvfb to use a virtual display." >&2
+  exit 2
+fi
+exec build/bin/ecg-manager "${args[@]}"

@@ -1,0 +1,14 @@
+#pragma once
+#include <QStringList>
+#include <QTextStream>
+
+// The headless command line's commands. Each takes the arguments after its
+// own name, writes results to out and problems to err, and returns the
+// process exit status (0 = success).
+namespace cli {
+int RunInfo(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunExport(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunAnalyse(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunBatch(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err);
+}  // namespace cli
