@@ -11,6 +11,12 @@ namespace device {
 constexpr std::uint8_t DeviceAttached = 149;
 constexpr std::uint8_t DeviceDetached = 150;
 
+// LinkStatus values the link itself gives meaning to: 2 makes every transfer return 0 at once
+// (the HID bridge reports it for a handle that is not open), 4 marks a read-back configuration
+// that differs from what was set.
+constexpr std::int32_t HidInvalidHandle = 2;
+constexpr std::int32_t ConfigMismatch = 4;
+
 enum LinkTransportKind : std::int32_t { HidBridge = 0, UsbXpress = 1 };
 
 struct LinkState {
@@ -44,9 +50,12 @@ public:
     void DeviceArrived();
     void DeviceRemoved();
 
+    // Start-up probe, re-scan after an arrival, close after a removal; runs first in every device tick.
     void ServicePresence();
     // Sets RateCode; codes outside 2..8 keep the previous baud rate at OpenLink.
     void SetRateCode(std::int32_t code) { state_.RateCode = code; }
+    // Configures the bridge at RateCode. HID bridge: always true (failures show in LinkStatus and
+    // in later transfers). Serial bridge: re-opens device 0; false when no device could be opened.
     bool OpenLink();
     // Bytes written, 0 on any failure.
     std::uint32_t WriteBlock(const std::uint8_t* buffer, std::uint32_t length, std::uint32_t writeTimeoutMs);
@@ -54,8 +63,15 @@ public:
     std::uint32_t ReadBlock(std::uint8_t* buffer, std::uint32_t length, std::uint32_t readTimeoutMs);
 
 private:
+    // Each returns the number of devices found.
     int hidScan();
     int xpressScan();
+    int countXpressDevices();
+    void closeHid(bool keepStatus);
+    void closeXpress();
+    void applyRateCode();
+    void openHid();
+    bool openXpress();
 
     HidUartApi& hid_;
     XpressApi& xpress_;
