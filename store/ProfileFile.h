@@ -1,0 +1,32 @@
+#pragma once
+#include <QString>
+
+// A profile (INI) file read and written key by key, with the semantics the
+// configuration files have always had: section and key names compare without
+// regard to case, every other line (comments, junk, other sections) and the
+// order of lines stay as they are, a missing file, section or key reads as the
+// default, and the first write creates the file. Each call opens, uses and
+// closes the file; writes replace it atomically (old or new file, never half).
+// A file created by a write is readable and writable by its owner only,
+// because it may hold an account password.
+class ProfileFile {
+public:
+    explicit ProfileFile(QString path);
+
+    const QString& path() const { return path_; }
+    bool exists() const;
+
+    // The value of `key` in `section` with blanks around it removed (and one
+    // pair of matching quotes); `defaultValue` when the file, the section or the
+    // key is missing. The first matching section and key win.
+    QString readString(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
+
+    // Sets `key` in `section` to `value`, adding the key (at the end of the
+    // section) or the section (at the end of the file) when missing. Line breaks
+    // in `value` become blanks so the file stays one entry per line.
+    // Returns false when the file could not be written; the old file is then unchanged.
+    bool writeString(const QString& section, const QString& key, const QString& value);
+
+private:
+    QString path_;
+};
