@@ -1,0 +1,176 @@
+#include "store/EdfWriter.h"
+
+#include "store/FhrBlock.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cmath>
+
+namespace {
+
+// Puts an ASCII text left-aligned into a blank-filled field, cut at its width.
+void putField(QByteArray& header, int offset, int width, const QByteArray& text)
+{
+    const int n = std::min<int>(width, static_cast<int>(text.size()));
+    for (int i = 0; i < n; ++i) header[offset + i] = text[i];
+}
+
+QByteArray number(qint64 v)
+{
+    return QByteArray::number(v);  // always C digits, whatever the locale
+}
+
+QByteArray hexBcd(uint8_t bcd)
+{
+    return QByteArray::number(bcd, 16).rightJustified(2, '0');
+}
+
+}  // namespace
+
+EdfProblem WriteFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return EdfProblem::make(EdfError::CannotWrite, {}, -1, file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return EdfProblem::make(EdfError::CannotWrite, {}, -1, why);
+    }
+    if (!file.commit()) return EdfProblem::make(EdfError::CannotWrite, {}, -1, file.errorString());
+    return {};
+}
+
+QByteArray BuildDownloadedEdfHeader(const DEVICE_RECORD_HEADER& h)
+{
+    QByteArray header(512, ' ');
+    const uint32_t sampleCount = h.dataByteCount() / 2;
+    const uint32_t rate = h.sampleRate();
+    const uint32_t seconds = rate ? sampleCount / rate : 0;
+    putField(header, 0, 8, "0");
+    putField(header, 168, 8,
+             hexBcd(h.u8(DEVICE_RECORD_HEADER::DayBcd)) + '.' + hexBcd(h.u8(DEVICE_RECORD_HEADER::MonthBcd)) + '.' +
+                 hexBcd(h.u8(DEVICE_RECORD_HEADER::YearBcd)));
+    putField(header, 176, 8,
+             hexBcd(h.u8(DEVICE_RECORD_HEADER::HourBcd)) + '.' + hexBcd(h.u8(DEVICE_RECORD_HEADER::MinuteBcd)) + '.' +
+                 hexBcd(h.u8(DEVICE_RECORD_HEADER::SecondBcd)));
+    putField(header, 184, 8, number((1 + 1) * 256));
+    putField(header, 236, 8, number(1));
+    putField(header, 244, 8, number(seconds));
+    putField(header, 252, 4, number(1));
+    putField(header, 256, 16, "ECG");
+    putField(header, 272, 80, "transducer type not recorded");
+    putField(header, 352, 8, "uV");
+    putField(header, 360, 8, number(h.physMin()));
+    putField(header, 368, 8, number(h.physMax()));
+    putField(header, 376, 8, number(h.digMin()));
+    putField(header, 384, 8, number(h.digMax()));
+    putField(header, 392, 80, "prefiltering not recorded");
+    putField(header, 472, 8, number(sampleCount));
+    putField(header, 480, 32, QByteArray::number(h.deviceNumber(), 16).rightJustified(8, '0'));
+    return header;
+}
+
+EdfProblem WriteDownloadedEdf(const QString& path, const DEVICE_RECORD_HEADER& header,
+                              const QByteArray& sampleBytes, const QByteArray& seriesBytes)
+{
+    if (sampleBytes.size() != qsizetype(header.dataByteCount()) || sampleBytes.size() % 2 != 0)
+        return EdfProblem::make(EdfError::BadInput, QStringLiteral("data byte count"), DEVICE_RECORD_HEADER::DataByteCount,
+                                QStringLiteral("header says %1 bytes, %2 given").arg(header.dataByteCount()).arg(sampleBytes.size()));
+    if (header.sampleRate() == 0)
+        return EdfProblem::make(EdfError::BadInput, QStringLiteral("sample rate"), DEVICE_RECORD_HEADER::SampleRate,
+                                QStringLiteral("0"));
+    if (seriesBytes.size() != FHR_BLOCK::kSeriesBytes)
+        return EdfProblem::make(EdfError::BadInput, QStringLiteral("measurement series"), -1,
+                                QStringLiteral("%1 bytes, 1600 needed").arg(seriesBytes.size()));
+
+    FHR_BLOCK block;
+    block.setHeader(header);
+    std::copy_n(reinterpret_cast<const uint8_t*>(seriesBytes.constData()), FHR_BLOCK::kSeriesBytes,
+                block.Bytes.begin() + FHR_BLOCK::RecorderSeries);
+
+    QByteArray image = BuildDownloadedEdfHeader(header);
+    image.reserve(image.size() + sampleBytes.size() + FHR_BLOCK::Size);
+    image += sampleBytes;
+    image += block.toBytes();
+    return WriteFileAtomically(path, image);
+}
+
+EdfProblem WritePlainEdf(const QString& path, const EDF_RECORD& record, uint32_t deviceNumber, bool hasDeviceNumber)
+{
+    if (record.Channels.empty() || record.Channels[0].Samples.empty())
+        return EdfProblem::make(EdfError::BadInput, QStringLiteral("signal 1"), -1, QStringLiteral("no samples"));
+    const EDF_CHANNEL& ch = record.Channels[0];
+    const qint64 count = static_cast<qint64>(ch.Samples.size());
+
+    // One record per second when the samples fill whole seconds, else one record for all.
+    qint64 records = 1, perRecord = count, seconds = record.TotalSeconds;
+    if (ch.SampleRate > 0 && count % ch.SampleRate == 0 && count / ch.SampleRate >= 1) {
+        records = count / ch.SampleRate;
+        perRecord = ch.SampleRate;
+        seconds = 1;
+    }
+    if (seconds < 1) seconds = 1;
+
+    // Other readers insist on a proper range; the recorder's units are
+    // 186 per millivolt when its header gives none.
+    int digMin = ch.DigMin, digMax = ch.DigMax;
+    double physMin = ch.PhysMin, physMax = ch.PhysMax;
+    if (digMin >= digMax || physMin == physMax) {
+        digMin = -32768;
+        digMax = 32767;
+        physMin = digMin * 1000.0 / 186.0;
+        physMax = digMax * 1000.0 / 186.0;
+    }
+    auto real = [](double v) {
+        QByteArray t = QByteArray::number(v, 'g', 8);
+        if (t.size() > 8) t = QByteArray::number(std::trunc(v), 'f', 0);
+        return t;
+    };
+
+    // The record keeps year.month.day; EDF wants dd.mm.yy and hh.mm.ss.
+    auto twoDigits = [](const QString& text, int part) {
+        const QStringList parts = text.split('.');
+        const int v = parts.size() == 3 ? parts[part].toInt() % 100 : 0;
+        return QByteArray::number(v).rightJustified(2, '0');
+    };
+    const QByteArray date = twoDigits(record.StartDate, 2) + '.' + twoDigits(record.StartDate, 1) + '.' +
+                            twoDigits(record.StartDate, 0);
+    const QByteArray time = twoDigits(record.StartTime, 0) + '.' + twoDigits(record.StartTime, 1) + '.' +
+                            twoDigits(record.StartTime, 2);
+
+    QByteArray header(512, ' ');
+    putField(header, 0, 8, "0");
+    putField(header, 8, 80, record.PatientId.toLatin1());
+    QByteArray recordingId = "Talmon Heart Let KX 20";
+    if (hasDeviceNumber) recordingId += " device " + QByteArray::number(deviceNumber, 16).toUpper().rightJustified(8, '0');
+    putField(header, 88, 80, recordingId);
+    putField(header, 168, 8, date);
+    putField(header, 176, 8, time);
+    putField(header, 184, 8, number(512));
+    putField(header, 236, 8, number(records));
+    putField(header, 244, 8, number(seconds));
+    putField(header, 252, 4, number(1));
+    putField(header, 256, 16, "ECG");
+    putField(header, 272, 80, "transducer type not recorded");
+    putField(header, 352, 8, ch.PhysDimension.isEmpty() ? QByteArray("uV") : ch.PhysDimension.toLatin1());
+    putField(header, 360, 8, real(physMin));
+    putField(header, 368, 8, real(physMax));
+    putField(header, 376, 8, number(digMin));
+    putField(header, 384, 8, number(digMax));
+    putField(header, 392, 80, "prefiltering not recorded");
+    putField(header, 472, 8, number(perRecord));
+    // Other readers accept printable ASCII only.
+    for (char& c : header)
+        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = ' ';
+
+    QByteArray image = header;
+    image.resize(512 + 2 * records * perRecord);
+    char* out = image.data() + 512;
+    for (qint64 i = 0; i < records * perRecord; ++i) {
+        const auto u = static_cast<uint16_t>(ch.Samples[static_cast<size_t>(i)]);
+        out[2 * i] = static_cast<char>(u & 0xFF);
+        out[2 * i + 1] = static_cast<char>(u >> 8);
+    }
+    return WriteFileAtomically(path, image);
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include "store/DeviceRecordHeader.h"
+#include "store/EdfProblem.h"
+#include "store/EdfRecord.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Writes a downloaded recording: the 512-byte EDF header made from the
+// recorder's header, the samples (already little-endian; their length must
+// equal the header's data byte count) and an analysis block holding the
+// header and the 1600 bytes of the recorder's series. The file appears
+// complete or not at all (written under a temporary name and renamed).
+EdfProblem WriteDownloadedEdf(const QString& path, const DEVICE_RECORD_HEADER& header,
+                              const QByteArray& sampleBytes, const QByteArray& seriesBytes);
+
+// The 512-byte EDF header of a downloaded recording (exposed for tests and
+// the export).
+QByteArray BuildDownloadedEdfHeader(const DEVICE_RECORD_HEADER& header);
+
+// Writes channel 1 of `record` as a plain standard EDF file without an
+// analysis block, one data record per second (or one record holding all
+// samples when the count is not a whole number of seconds), that other EDF
+// readers accept. `deviceNumber` goes into the recording identification.
+EdfProblem WritePlainEdf(const QString& path, const EDF_RECORD& record, uint32_t deviceNumber,
+                         bool hasDeviceNumber);
+
+// Writes `bytes` to `path` so that the file is either the old one or the
+// complete new one, never a truncated mix (temporary file, flush, rename).
+EdfProblem WriteFileAtomically(const QString& path, const QByteArray& bytes);
