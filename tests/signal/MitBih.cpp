@@ -1,0 +1,134 @@
+#include "MitBih.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace mitbih {
+
+std::string RecordFolder()
+{
+    const std::filesystem::path folder = std::filesystem::path(TALMON_SHARED_DATA_DIR) / "mitdb";
+    return std::filesystem::is_directory(folder) ? folder.string() : std::string();
+}
+
+static std::vector<unsigned char> ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<int> ReadChannel0(const std::string& datPath)
+{
+    const std::vector<unsigned char> bytes = ReadAll(datPath);
+    std::vector<int> out;
+    out.reserve(bytes.size() / 3);
+    for (size_t i = 0; i + 2 < bytes.size(); i += 3) {
+        int v = bytes[i] | ((bytes[i + 1] & 0x0F) << 8);
+        if (v & 0x800) v -= 0x1000;
+        out.push_back(v);
+    }
+    return out;
+}
+
+std::vector<Annotation> ReadAnnotations(const std::string& atrPath)
+{
+    const std::vector<unsigned char> bytes = ReadAll(atrPath);
+    std::vector<Annotation> out;
+    int64_t time = 0;
+    size_t i = 0;
+    auto word = [&]() { const int w = bytes[i] | (bytes[i + 1] << 8); i += 2; return w; };
+    while (i + 1 < bytes.size()) {
+        const int w = word();
+        if (w == 0) break;
+        const int code = w >> 10, interval = w & 1023;
+        if (code == 59) {
+            if (i + 3 >= bytes.size()) break;
+            const int high = word(), low = word();
+            time += (static_cast<int64_t>(high) << 16) | low;
+        } else if (code >= 60 && code <= 62) {
+        } else if (code == 63) {
+            i += static_cast<size_t>((interval + 1) & ~1);
+        } else {
+            time += interval;
+            out.push_back({time, code});
+        }
+    }
+    return out;
+}
+
+bool IsBeat(int code)
+{
+    return (code >= 1 && code <= 13) || code == 25 || code == 30 || code == 34 || code == 35 || code == 38 ||
+           code == 41;
+}
+
+std::vector<int16_t> ToRecorderUnits(const std::vector<int>& raw360, int rate)
+{
+    std::vector<int16_t> out;
+    const int64_t count = static_cast<int64_t>(raw360.size()) * rate / 360;
+    out.reserve(static_cast<size_t>(count));
+    for (int64_t m = 0; m < count; ++m) {
+        const double pos = static_cast<double>(m) * 360.0 / rate;
+        const size_t i = static_cast<size_t>(pos);
+        const double frac = pos - static_cast<double>(i);
+        const double a = raw360[i], b = i + 1 < raw360.size() ? raw360[i + 1] : raw360[i];
+        const double mv = ((a + frac * (b - a)) - 1024.0) / 200.0;
+        const double units = std::lround(2048.0 + mv * 186.0);
+        out.push_back(static_cast<int16_t>(std::clamp(units, 0.0, 4095.0)));
+    }
+    return out;
+}
+
+double Score::Sensitivity() const
+{
+    const int all = truePositives + falseNegatives;
+    return all == 0 ? 1.0 : static_cast<double>(truePositives) / all;
+}
+
+double Score::PositivePredictivity() const
+{
+    const int all = truePositives + falsePositives;
+    return all == 0 ? 1.0 : static_cast<double>(truePositives) / all;
+}
+
+Score& Score::operator+=(const Score& o)
+{
+    truePositives += o.truePositives;
+    falseNegatives += o.falseNegatives;
+    falsePositives += o.falsePositives;
+    return *this;
+}
+
+Score ScoreBeats(const std::vector<int64_t>& reference, const std::vector<int64_t>& detected, int64_t window,
+                 int64_t skip, int64_t end)
+{
+    Score s;
+    std::vector<bool> used(detected.size(), false);
+    // References outside the scored span still claim their detection, so
+    // that a beat on the border is not counted as a false detection.
+    for (int64_t r : reference) {
+        int best = -1;
+        int64_t bestDistance = window + 1;
+        for (size_t j = 0; j < detected.size(); ++j) {
+            const int64_t distance = std::llabs(detected[j] - r);
+            if (!used[j] && distance <= window && distance < bestDistance) {
+                best = static_cast<int>(j);
+                bestDistance = distance;
+            }
+        }
+        if (best >= 0) used[static_cast<size_t>(best)] = true;
+        if (r < skip || r >= end) continue;
+        if (best >= 0)
+            ++s.truePositives;
+        else
+            ++s.falseNegatives;
+    }
+    for (size_t j = 0; j < detected.size(); ++j)
+        if (!used[j] && detected[j] >= skip && detected[j] < end) ++s.falsePositives;
+    return s;
+}
+
+}  // namespace mitbih
