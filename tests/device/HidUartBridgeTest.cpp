@@ -1,6 +1,8 @@
 #include "device/Link.h"
 #include "device/transport/HidUartBridge.h"
 
+#include "tests/device/NoBridges.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -9,6 +11,7 @@
 
 using namespace device;
 using namespace device::transport;
+using device::fakes::NoXpress;
 
 namespace {
 
@@ -259,20 +262,6 @@ TEST_F(HidUartBridgeTest, FlushPurgesChosenFifosAndDropsReceivedReports)
     ASSERT_EQ(bridge.Read(handle, &byte, 1, &got), 0);
     EXPECT_EQ(got, 0u);
 }
-
-// No serial bridges attached.
-class NoXpress : public XpressApi {
-public:
-    int GetNumDevices(std::uint32_t* count) override { *count = 0; return 0; }
-    int GetProductString(std::uint32_t, std::string*) override { return 1; }
-    int Open(std::uint32_t, Handle*) override { return 1; }
-    int SetBaudRate(Handle, std::uint32_t) override { return 1; }
-    int Close(Handle) override { return 1; }
-    int FlushBuffers(Handle, bool, bool) override { return 1; }
-    int SetTimeouts(std::uint32_t, std::uint32_t) override { return 0; }
-    int Write(Handle, const std::uint8_t*, std::uint32_t, std::uint32_t*) override { return 1; }
-    int Read(Handle, std::uint8_t*, std::uint32_t, std::uint32_t*) override { return 1; }
-};
 
 TEST_F(HidUartBridgeTest, LinkOverBridgeConfiguresWritesFramesAndReadsAnswers)
 {

@@ -2,6 +2,8 @@
 #include "device/transport/SerialXpress.h"
 #include "device/transport/TtySpeed.h"
 
+#include "tests/device/NoBridges.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -13,6 +15,7 @@
 
 using namespace device;
 using namespace device::transport;
+using device::fakes::NoHid;
 
 namespace {
 
@@ -161,29 +164,6 @@ TEST_F(SerialXpressTest, AcceptsEveryLinkSpeedAndRejectsClosedHandles)
     EXPECT_EQ(serial.Read(handle, &byte, 1, &count), SerialInvalidHandle);
     EXPECT_EQ(serial.SetBaudRate(handle, 230400), SerialInvalidHandle);
 }
-
-// No HID bridges attached.
-class NoHid : public HidUartApi {
-public:
-    int GetNumDevices(std::uint32_t* count) override { *count = 0; return 0; }
-    int GetString(std::uint32_t, std::string*) override { return 1; }
-    int IsOpened(HidHandle) override { return 2; }
-    int Open(HidHandle*, std::uint32_t) override { return 1; }
-    int Close(HidHandle) override { return 2; }
-    int FlushBuffers(HidHandle, bool, bool) override { return 2; }
-    int GetPartNumber(HidHandle, std::uint8_t*, std::uint8_t*) override { return 2; }
-    int SetUartConfig(HidHandle, std::uint32_t, std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t) override
-    {
-        return 2;
-    }
-    int GetUartConfig(HidHandle, std::uint32_t*, std::uint8_t*, std::uint8_t*, std::uint8_t*, std::uint8_t*) override
-    {
-        return 2;
-    }
-    int SetTimeouts(HidHandle, std::uint32_t, std::uint32_t) override { return 2; }
-    int Read(HidHandle, std::uint8_t*, std::uint32_t, std::uint32_t*) override { return 2; }
-    int Write(HidHandle, const std::uint8_t*, std::uint32_t, std::uint32_t*) override { return 2; }
-};
 
 TEST(SerialLink, LinkOverPseudoTerminalWritesFramesAndReadsWithPartialCounts)
 {
