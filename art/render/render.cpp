@@ -13,6 +13,7 @@
 // live in one file.
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -117,6 +118,10 @@ int main(int argc, char** argv) {
   if (args.size() != 4) {
     std::fprintf(stderr, "usage: talmon_art_render LIST SVG_DIR OUT_DIR\n");
     return 2;
+  }
+  if (!QFileInfo(args[3]).isDir()) {
+    std::fprintf(stderr, "output folder %s does not exist\n", qPrintable(args[3]));
+    return 1;
   }
   QFile list(args[1]);
   if (!list.open(QIODevice::ReadOnly | QIODevice::Text)) {
