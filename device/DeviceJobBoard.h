@@ -1,0 +1,58 @@
+#pragma once
+#include "device/protocol/DeviceInfoBlock.h"
+#include "device/protocol/SettingsPacket.h"
+#include <QString>
+#include <cstdint>
+
+// The board through which windows ask the device step for a job and read its
+// result. Touched only on the user-interface thread: a requester writes
+// JobPending and a job code, the step clears the code and writes an end state.
+
+namespace device {
+
+// Job codes (RequestedJob).
+constexpr std::uint8_t NoJob = 0;
+constexpr std::uint8_t ReadInfoJobCode = 32;
+constexpr std::uint8_t WriteSettingsJobCode = 151;
+constexpr std::uint8_t EraseJobCode = 17;
+constexpr std::uint8_t DownloadJobCode = 25;
+constexpr std::uint8_t FlashJobCode = 253;
+
+// Job states (JobState).
+constexpr std::uint8_t JobIdle = 0;
+constexpr std::uint8_t JobPending = 56;  // the character '8'
+constexpr std::uint8_t JobSucceeded = 1;
+constexpr std::uint8_t JobFailed = 2;
+constexpr std::uint8_t JobCancelled = 3;
+constexpr std::uint8_t JobAborted = 4;
+constexpr std::uint8_t JobRunning = 5;
+
+// Counters the download publishes for its dialog; reset by the dialog when it opens.
+struct DownloadCounters {
+    std::int32_t recordCount = 0;
+    std::int32_t recordIndex = 0;
+    double bytesDone = 0;
+    double bytesTotal = 0;
+    QString currentFile;
+    QString deviceIdText;
+    QString monthFolderText;  // "20" + year + month
+    QString dayText;
+    QString timeText;  // hhmmss of the last downloaded recording; the main window selects it afterwards
+};
+
+struct DeviceJobBoard {
+    std::uint8_t RequestedJob = NoJob;
+    std::uint8_t JobState = JobIdle;
+    // Pause of the worker between ticks, ms.
+    std::int32_t tickIntervalMs = 300;
+    bool cancelRequest = false;
+    // The last information block read, converted to host order.
+    protocol::DEVICE_INFO_BLOCK infoBlock;
+    // Values for the next WriteSettings.
+    protocol::DeviceSettings settings;
+    DownloadCounters download;
+
+    void ClearInfoBlock() { infoBlock = protocol::DEVICE_INFO_BLOCK{}; }
+};
+
+}  // namespace device

@@ -1,0 +1,49 @@
+#pragma once
+#include "device/DeviceEnvironment.h"
+#include "device/DeviceJobBoard.h"
+#include "device/Link.h"
+#include "device/LinkPort.h"
+#include "device/protocol/Commands.h"
+
+// The short jobs: information read, settings write, erase. Each opens the
+// link itself at rate code 2, so it does not depend on the speed the job
+// before it left, wakes the recorder, sends one command and writes one end
+// state on the board.
+
+namespace device {
+
+class DeviceJobs {
+public:
+    DeviceJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env);
+
+    void ReadInfoJob();
+    void WriteSettingsJob();
+    void EraseJob();
+
+    // Rate code 2, OpenLink, wake block and its pause. Shared with the longer jobs.
+    void OpenAndWake();
+    // Writes the wake block (1000 ms) and waits 700 ms, pumping.
+    void Wake();
+    // Clears the board's block, sends ReadInfo and converts what came (also when it is not signed).
+    // True when the block carries its signature.
+    bool ReadInfoBlock(bool withDcOffset = true);
+
+    LinkPort& port() { return port_; }
+    protocol::CommandFrame& frame() { return frame_; }
+
+private:
+    void finish(bool succeeded);
+
+    Link& link_;
+    DeviceJobBoard& board_;
+    DeviceEnvironment& env_;
+    LinkPort port_;
+    // The one frame buffer of all commands: leftovers of earlier frames stay past the counted bytes.
+    protocol::CommandFrame frame_;
+};
+
+// The settings record the arrival read sends to a recorder whose DC offset is out of range: the
+// block's own values, bradycardia 55, DC offset 2048 and the computer's clock.
+protocol::DeviceSettings OffsetRepairSettings(const protocol::DEVICE_INFO_BLOCK& block, const LocalDateTime& now);
+
+}  // namespace device

@@ -1,0 +1,66 @@
+#include "device/DeviceStep.h"
+
+namespace device {
+
+DeviceStep::DeviceStep(Link& link, DeviceJobBoard& board, DeviceEnvironment& env)
+    : link_(link), board_(board), env_(env), jobs_(link, board, env)
+{
+    handlers_[ReadInfoJobCode] = [this] { jobs_.ReadInfoJob(); };
+    handlers_[WriteSettingsJobCode] = [this] { jobs_.WriteSettingsJob(); };
+    handlers_[EraseJobCode] = [this] { jobs_.EraseJob(); };
+}
+
+void DeviceStep::SetJobHandler(std::uint8_t code, std::function<void()> job)
+{
+    handlers_[code] = std::move(job);
+}
+
+void DeviceStep::Run()
+{
+    // Jobs pump messages; the worker's next tick must not start a second job inside this one.
+    if (running_)
+        return;
+    running_ = true;
+    link_.ServicePresence();
+    LinkState& s = link_.state();
+    if (!s.PresenceEventPending && s.DevicePresence == DeviceAttached && s.arrivalStage == 1)
+        arrivalRead();
+    if (s.DevicePresence == DeviceDetached) {
+        // Every request fails at once while no recorder is there, and is withdrawn.
+        board_.JobState = JobFailed;
+        board_.RequestedJob = NoJob;
+    } else if (s.DevicePresence == DeviceAttached) {
+        runRequestedJob();
+    }
+    running_ = false;
+}
+
+void DeviceStep::arrivalRead()
+{
+    jobs_.OpenAndWake();
+    const bool signedBlock = jobs_.ReadInfoBlock();
+    link_.state().arrivalStage = 2;
+    // A recorder reporting a DC offset out of range gets the default written back in this same tick,
+    // unseen by the user.
+    if (signedBlock && protocol::NeedsOffsetRepair(board_.infoBlock)) {
+        board_.settings = OffsetRepairSettings(board_.infoBlock, env_.LocalNow());
+        board_.JobState = JobPending;
+        board_.RequestedJob = WriteSettingsJobCode;
+    }
+}
+
+void DeviceStep::runRequestedJob()
+{
+    const std::uint8_t code = board_.RequestedJob;
+    if (code == NoJob)
+        return;
+    auto it = handlers_.find(code);
+    if (it == handlers_.end() || !it->second) {
+        board_.RequestedJob = NoJob;
+        board_.JobState = JobFailed;
+        return;
+    }
+    it->second();
+}
+
+}  // namespace device

@@ -1,0 +1,42 @@
+#pragma once
+#include "device/DeviceEnvironment.h"
+#include "device/DeviceJobBoard.h"
+#include "device/DeviceJobs.h"
+#include "device/Link.h"
+#include <functional>
+#include <map>
+
+// One tick of the device worker, run on the user-interface thread: presence
+// service, the automatic information read after an arrival (with its offset
+// repair), then at most one requested job from start to end.
+
+namespace device {
+
+class DeviceStep {
+public:
+    DeviceStep(Link& link, DeviceJobBoard& board, DeviceEnvironment& env);
+
+    // One tick. A call made while a tick is running (from a nested message pump) returns at once.
+    void Run();
+
+    // Installs the job for a code (the download and firmware jobs live elsewhere). A requested code
+    // without a job ends as JobFailed, so its requester never waits forever.
+    void SetJobHandler(std::uint8_t code, std::function<void()> job);
+
+    DeviceJobs& jobs() { return jobs_; }
+    Link& link() { return link_; }
+    DeviceJobBoard& board() { return board_; }
+
+private:
+    void arrivalRead();
+    void runRequestedJob();
+
+    Link& link_;
+    DeviceJobBoard& board_;
+    DeviceEnvironment& env_;
+    DeviceJobs jobs_;
+    std::map<std::uint8_t, std::function<void()>> handlers_;
+    bool running_ = false;
+};
+
+}  // namespace device

@@ -1,0 +1,21 @@
+#pragma once
+#include "device/DeviceEnvironment.h"
+#include "device/DeviceJobBoard.h"
+
+namespace device {
+
+// Wait steps of the requesters, ms: the main window's buttons and the download and upgrade
+// dialogs poll every 50 ms, the settings dialog and the erase request every 300 ms.
+constexpr std::uint32_t ButtonWaitStepMs = 50;
+constexpr std::uint32_t SlowWaitStepMs = 300;
+
+// Posts a job on the board (JobPending, then the code) without waiting.
+void PostJob(DeviceJobBoard& board, std::uint8_t code);
+
+// Posts a job and waits, pumping messages, until its state is no longer JobPending (nor JobRunning
+// when waitWhileRunning). Waits of stepMs are cut into 50 ms slices so the window stays responsive.
+// Returns the end state.
+std::uint8_t RequestJobAndWait(DeviceJobBoard& board, DeviceEnvironment& env, std::uint8_t code,
+                               std::uint32_t stepMs, bool waitWhileRunning = false);
+
+}  // namespace device

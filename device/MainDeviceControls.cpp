@@ -1,0 +1,126 @@
+#include "device/MainDeviceControls.h"
+#include "device/DeviceInfoText.h"
+#include "device/JobRequest.h"
+#include "device/protocol/SettingsPacket.h"
+
+namespace device {
+
+namespace {
+
+QString EnglishText(int slot)
+{
+    switch (slot) {
+    case SlotDisconnected: return QStringLiteral("Disconnected");
+    case SlotConnected: return QStringLiteral("Connected");
+    case SlotIdNumber: return QStringLiteral("ID Number");
+    case SlotCheckDeviceConnected: return QStringLiteral("Check that the ECG device is connected.");
+    default: return {};
+    }
+}
+
+// Clears a busy flag however the handler is left.
+struct Guard {
+    explicit Guard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Guard() { flag_ = false; }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+    bool& flag_;
+};
+
+}  // namespace
+
+MainDeviceControls::MainDeviceControls(DeviceJobBoard& board, Link& link, DeviceEnvironment& env,
+                                       MainWindowDeviceHooks hooks)
+    : board_(board), link_(link), env_(env), hooks_(std::move(hooks))
+{
+}
+
+QString MainDeviceControls::text(int slot) const
+{
+    if (hooks_.text) {
+        const QString t = hooks_.text(slot);
+        if (!t.isEmpty())
+            return t;
+    }
+    return EnglishText(slot);
+}
+
+void MainDeviceControls::showMessage(const QString& message)
+{
+    if (hooks_.showMessage)
+        hooks_.showMessage(message);
+}
+
+bool MainDeviceControls::requestInfo(bool clearBlockAfterRequest)
+{
+    if (hooks_.recreateMessageBox)
+        hooks_.recreateMessageBox();
+    PostJob(board_, ReadInfoJobCode);
+    if (clearBlockAfterRequest)
+        board_.ClearInfoBlock();
+    // The request is already posted, so waiting starts from the pending state.
+    while (board_.JobState == JobPending) {
+        env_.Pump();
+        if (board_.JobState != JobPending)
+            break;
+        PumpingSleep(env_, ButtonWaitStepMs);
+    }
+    return board_.JobState == JobSucceeded;
+}
+
+void MainDeviceControls::SettingsClick()
+{
+    if (settingsBusy_)
+        return;
+    Guard guard(settingsBusy_);
+    if (!requestInfo(false)) {
+        showMessage(text(SlotCheckDeviceConnected));
+        return;
+    }
+    if (hooks_.openSettingsDialog)
+        hooks_.openSettingsDialog();
+    else
+        showMessage(DeviceInfoText(board_.infoBlock));
+}
+
+void MainDeviceControls::DownloadClick()
+{
+    if (downloadBusy_)
+        return;
+    Guard guard(downloadBusy_);
+    if (!requestInfo(true)) {
+        showMessage(text(SlotCheckDeviceConnected));
+        return;
+    }
+    if (!hooks_.openDownloadDialog) {
+        showMessage(DeviceInfoText(board_.infoBlock));
+        return;
+    }
+    hooks_.openDownloadDialog();
+    if (hooks_.afterDownloadDialog)
+        hooks_.afterDownloadDialog(board_.download.timeText);
+}
+
+ConnectionIndicator MainDeviceControls::MonitorTimer()
+{
+    ConnectionIndicator view;
+    LinkState& s = link_.state();
+    if (s.DevicePresence == DeviceAttached) {
+        if (s.arrivalStage == 2) {
+            view.deviceIdLabel = text(SlotIdNumber) + QStringLiteral(" : ") +
+                                 QString::fromStdString(protocol::DeviceIdText(board_.infoBlock.deviceId));
+            s.arrivalStage = 0;
+        }
+        view.update = true;
+        view.hint = text(SlotConnected);
+        view.picture = QStringLiteral("image/connected.bmp");
+    } else if (s.DevicePresence == DeviceDetached) {
+        view.update = true;
+        view.deviceIdLabel = QString();
+        view.hint = text(SlotDisconnected);
+        view.picture = QStringLiteral("image/disconnected.bmp");
+    }
+    return view;
+}
+
+}  // namespace device

@@ -1,0 +1,227 @@
+#include "sim/recorder/SimulatedRecorder.h"
+#include "device/Link.h"
+#include "device/protocol/Commands.h"
+#include <algorithm>
+
+namespace sim {
+
+using namespace device::protocol;
+
+namespace {
+// Silence after which a recorder at a raised speed returns to 230400 by itself, ms.
+constexpr std::int64_t FallBackAfterMs = 3000;
+constexpr std::size_t FlashSize = 65536;
+}  // namespace
+
+DEVICE_INFO_BLOCK DefaultRecorderInfo()
+{
+    DEVICE_INFO_BLOCK b;
+    b.signed_ = true;
+    b.firmwareVersion = 12000;
+    b.deviceId = 0x0012AB34;
+    b.factorA = 256;
+    b.factorB = 30;
+    b.keyBeep = 1;
+    b.heartbeatBeep = 1;
+    b.tachycardia = 100;
+    b.bradycardia = 60;
+    b.pause = 2;
+    b.sensitivity = 1;
+    b.extraSetting = 1;
+    b.dcOffset = DcOffsetDefault;
+    b.mid = 0x20130521;
+    return b;
+}
+
+SimulatedRecorder::SimulatedRecorder(std::function<std::int64_t()> clockMs)
+    : clockMs_(std::move(clockMs)), info_(DefaultRecorderInfo()), flash_(FlashSize, 0xFF)
+{
+    lastActivityMs_ = clockMs_ ? clockMs_() : 0;
+}
+
+std::uint32_t SimulatedRecorder::baud() const
+{
+    return device::BaudForRateCode(rateCode_);
+}
+
+std::uint32_t SimulatedRecorder::BytesPerRecording() const
+{
+    return static_cast<std::uint32_t>(info_.factorA) * info_.factorB * 2u;
+}
+
+DEVICE_INFO_BLOCK SimulatedRecorder::CurrentInfo() const
+{
+    DEVICE_INFO_BLOCK b = info_;
+    b.bytesStored = static_cast<std::uint32_t>(recordings_.size()) * BytesPerRecording();
+    return b;
+}
+
+void SimulatedRecorder::checkFallBack()
+{
+    const std::int64_t now = clockMs_ ? clockMs_() : 0;
+    if (rateCode_ != RateCodeNormal && now - lastActivityMs_ >= FallBackAfterMs)
+        rateCode_ = RateCodeNormal;
+}
+
+void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length, std::uint32_t hostBaud)
+{
+    checkFallBack();
+    if (hostBaud != 0 && hostBaud != baud())
+        return;  // garbage at the wrong speed; the recorder hears nothing it understands
+    lastActivityMs_ = clockMs_ ? clockMs_() : 0;
+    input_.insert(input_.end(), bytes, bytes + length);
+    std::size_t used = 0;
+    while (input_.size() - used >= FrameSize) {
+        handleFrame(input_.data() + used);
+        used += FrameSize;
+    }
+    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(used));
+}
+
+std::size_t SimulatedRecorder::HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud)
+{
+    checkFallBack();
+    if (hostBaud != 0 && hostBaud != baud())
+        return 0;
+    std::size_t n = std::min(maxLength, output_.size());
+    if (faults_.shortReadChunk != 0)
+        n = std::min(n, faults_.shortReadChunk);
+    std::copy_n(output_.begin(), n, out);
+    output_.erase(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(n));
+    if (n != 0)
+        lastActivityMs_ = clockMs_ ? clockMs_() : 0;
+    return n;
+}
+
+void SimulatedRecorder::answer(std::uint8_t code, std::uint8_t flag)
+{
+    Frame a{};
+    a[0] = 4;
+    a[1] = code;
+    a[3] = code;
+    a[4] = flag;
+    output_.insert(output_.end(), a.begin(), a.end());
+}
+
+void SimulatedRecorder::handleFrame(const std::uint8_t* frame)
+{
+    const std::uint8_t count = frame[0];
+    if (count == 0)
+        return;  // the wake block, or filler
+    const std::uint8_t code = frame[1];
+    log_.push_back(code);
+    if (faults_.noAnswer)
+        return;
+    if (bootMode_ && code != CmdFirmware)
+        return;  // the boot loader speaks only the firmware commands
+    switch (code) {
+    case CmdReadInfo: {
+        const auto block = EncodeDeviceInfo(CurrentInfo());
+        output_.insert(output_.end(), block.begin(), block.end());
+        break;
+    }
+    case CmdEraseRecords:
+        recordings_.clear();
+        answer(CmdEraseRecords);
+        break;
+    case CmdWriteSettings: {
+        lastSettings_ = DecodeSettingsPacket(frame + SettingsPacketOffset);
+        ++settingsWrites_;
+        info_.tachycardia = lastSettings_.tachycardia;
+        info_.bradycardia = lastSettings_.bradycardia;
+        info_.pause = lastSettings_.pause;
+        info_.sensitivity = lastSettings_.sensitivity;
+        info_.extraSetting = lastSettings_.extraSetting;
+        info_.deviceId = ParseDeviceIdText(lastSettings_.deviceIdText).value_or(info_.deviceId);
+        info_.dcOffset = lastSettings_.dcOffset;
+        info_.keyBeep = lastSettings_.keyBeep ? 1 : 0;
+        info_.heartbeatBeep = lastSettings_.heartbeatBeep ? 1 : 0;
+        answer(CmdWriteSettings);
+        break;
+    }
+    case CmdSetLinkSpeed:
+        if (!faults_.refuseFastLink && frame[4] >= 2 && frame[4] <= 8)
+            rateCode_ = frame[4];
+        break;
+    case CmdRequestRecord:
+        switch (frame[4]) {
+        case RecordFirst: streamIndex_ = 0; sendRecording(streamIndex_); break;
+        case RecordNext: sendRecording(++streamIndex_); break;
+        case RecordAgain: sendRecording(streamIndex_); break;
+        case RecordEnd: rateCode_ = RateCodeNormal; break;
+        default: break;
+        }
+        break;
+    case CmdFirmware:
+        handleFirmware(frame);
+        break;
+    default:
+        break;
+    }
+}
+
+void SimulatedRecorder::sendRecording(std::size_t index)
+{
+    if (index >= recordings_.size())
+        return;
+    const SimRecording& r = recordings_[index];
+    const RecordHeaderBytes& header = r.wireHeader;
+    const bool corrupt = faults_.checksumErrors > 0;
+    if (corrupt)
+        --faults_.checksumErrors;
+    std::vector<std::uint8_t> stream = BuildRecordingStream(header, r.samples, r.annotation, corrupt);
+    if (faults_.stallAfterBytes >= 0) {
+        stream.resize(std::min(stream.size(), static_cast<std::size_t>(faults_.stallAfterBytes)));
+        faults_.stallAfterBytes = -1;
+    }
+    output_.insert(output_.end(), stream.begin(), stream.end());
+}
+
+void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)
+{
+    switch (frame[4]) {
+    case FwPresence:
+        answer(CmdFirmware);
+        break;
+    case FwBootMode:
+        answer(CmdFirmware);
+        if (!faults_.refuseBootMode) {
+            bootMode_ = true;
+            flashWritten_ = 0;
+        }
+        break;
+    case FwAnnouncePage:
+        if (bootMode_) {
+            page_ = frame[5];
+            answer(CmdFirmware);
+        }
+        break;
+    case FwPreparePage:
+        if (bootMode_)
+            answer(CmdFirmware);
+        break;
+    case FwWriteBlock:
+        if (bootMode_ && frame[5] < FirmwareBlocksPerPage) {
+            const std::size_t at = page_ * FirmwarePageSize + frame[5] * FirmwareBlockSize;
+            std::copy_n(frame + 6, FirmwareBlockSize, flash_.begin() + static_cast<std::ptrdiff_t>(at));
+            flashWritten_ += FirmwareBlockSize;
+            answer(CmdFirmware);
+        }
+        break;
+    case FwVerify:
+        if (bootMode_)
+            answer(CmdFirmware, faults_.failVerify ? 0 : 1);
+        break;
+    case FwReset:
+        if (bootMode_) {
+            answer(CmdFirmware);
+            bootMode_ = false;
+            rateCode_ = RateCodeNormal;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace sim

@@ -1,0 +1,103 @@
+#pragma once
+#include "device/protocol/DeviceInfoBlock.h"
+#include "device/protocol/RecordHeader.h"
+#include "device/protocol/RecordingStream.h"
+#include "device/protocol/SettingsPacket.h"
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The recorder as its USB peer sees it: it takes 64-byte command frames and
+// answers exactly as the real one does (information block, erase, settings,
+// link speed, the recording stream, the firmware boot loader), and it can
+// misbehave on purpose. It knows nothing about bridges or time-outs; a
+// transport in front of it (in-process or a pseudo-terminal) moves the bytes.
+
+namespace sim {
+
+// One stored recording: the header as the recorder sends it, the samples and the annotation pages.
+struct SimRecording {
+    device::protocol::RecordHeaderBytes wireHeader{};
+    std::vector<std::int16_t> samples;
+    device::protocol::AnnotationBlock annotation{};
+};
+
+// Deliberate misbehaviour. Counters count down as faults are used.
+struct RecorderFaults {
+    bool noAnswer = false;        // every command is ignored
+    bool refuseFastLink = false;  // SetLinkSpeed is ignored; the recorder stays at 230400
+    bool refuseBootMode = false;  // firmware sub-command 1 is acknowledged but nothing changes
+    bool failVerify = false;      // the verify answer says "bad"
+    int checksumErrors = 0;       // the next N streams end with a wrong check frame
+    int stallAfterBytes = -1;     // the next stream stops after this many bytes (once)
+    std::size_t shortReadChunk = 0;  // at most this many bytes per read (0 = as many as asked)
+};
+
+class SimulatedRecorder {
+public:
+    // clockMs: monotonic milliseconds, used for the recorder's own fall-back to 230400.
+    explicit SimulatedRecorder(std::function<std::int64_t()> clockMs);
+
+    // --- the peer's side of the wire
+    // Bytes from the host. hostBaud = 0 skips the speed check (a pseudo-terminal has no line speed);
+    // otherwise bytes sent at a speed other than the recorder's are lost.
+    void HostWrite(const std::uint8_t* bytes, std::size_t length, std::uint32_t hostBaud);
+    // Bytes for the host, at most maxLength (and at most the short-read chunk). Nothing reaches a host
+    // listening at another speed.
+    std::size_t HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud);
+    std::size_t PendingOutput() const { return output_.size(); }
+    // The bridge's flush: bytes not yet read are gone.
+    void DiscardOutput() { output_.clear(); }
+
+    // --- the recorder's state
+    device::protocol::DEVICE_INFO_BLOCK& info() { return info_; }
+    const device::protocol::DEVICE_INFO_BLOCK& info() const { return info_; }
+    // The information block as it would be sent now (bytes stored follow the recordings).
+    device::protocol::DEVICE_INFO_BLOCK CurrentInfo() const;
+    std::vector<SimRecording>& recordings() { return recordings_; }
+    RecorderFaults& faults() { return faults_; }
+    // The last settings packet received, and its clock values.
+    const device::protocol::DeviceSettings& lastSettings() const { return lastSettings_; }
+    int settingsWrites() const { return settingsWrites_; }
+    int rateCode() const { return rateCode_; }
+    std::uint32_t baud() const;
+    bool bootMode() const { return bootMode_; }
+    const std::vector<std::uint8_t>& flashImage() const { return flash_; }
+    // Command codes in arrival order (firmware frames as 0xFD).
+    const std::vector<std::uint8_t>& commandLog() const { return log_; }
+
+    // Bytes per stored recording as the information block's factors describe it (A x B x 2).
+    std::uint32_t BytesPerRecording() const;
+
+private:
+    void handleFrame(const std::uint8_t* frame);
+    void handleFirmware(const std::uint8_t* frame);
+    void answer(std::uint8_t code, std::uint8_t flag = 0);
+    void sendRecording(std::size_t index);
+    void checkFallBack();
+
+    std::function<std::int64_t()> clockMs_;
+    device::protocol::DEVICE_INFO_BLOCK info_;
+    std::vector<SimRecording> recordings_;
+    RecorderFaults faults_;
+    device::protocol::DeviceSettings lastSettings_;
+    int settingsWrites_ = 0;
+    std::vector<std::uint8_t> input_;
+    std::deque<std::uint8_t> output_;
+    std::vector<std::uint8_t> log_;
+    int rateCode_ = 2;
+    std::int64_t lastActivityMs_ = 0;
+    std::size_t streamIndex_ = 0;
+    bool bootMode_ = false;
+    std::uint8_t page_ = 0;
+    std::vector<std::uint8_t> flash_;
+    std::size_t flashWritten_ = 0;
+};
+
+// Default recorder identity and settings: firmware 1.20.00, ID 0012AB34, thresholds 100/60/2,
+// middle sensitivity, beeps on, DC offset 2048, 30-second recordings at 256 samples per second.
+device::protocol::DEVICE_INFO_BLOCK DefaultRecorderInfo();
+
+}  // namespace sim

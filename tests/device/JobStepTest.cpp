@@ -1,0 +1,213 @@
+#include "SimRig.h"
+#include "device/JobRequest.h"
+#include "device/protocol/Commands.h"
+#include "sim/recorder/RecordingFactory.h"
+#include <gtest/gtest.h>
+
+using namespace device;
+namespace proto = device::protocol;
+
+namespace {
+
+TEST(JobStep, ArrivalReadAtStartUpFillsTheBoardAndTheIdLabel)
+{
+    SimRig rig;
+    rig.loop.RunFor(310);  // the first tick
+    EXPECT_EQ(rig.link.state().DevicePresence, DeviceAttached);
+    EXPECT_EQ(rig.link.state().arrivalStage, 2);
+    EXPECT_TRUE(rig.board.infoBlock.signed_);
+    EXPECT_EQ(rig.board.infoBlock.deviceId, 0x0012AB34u);
+    EXPECT_EQ(rig.board.infoBlock.firmwareVersion, 12000);
+    EXPECT_EQ(rig.Count(proto::CmdReadInfo), 1);
+    EXPECT_EQ(rig.Count(proto::CmdWriteSettings), 0);  // offset in range: no repair
+
+    ConnectionIndicator shown = rig.controls.MonitorTimer();
+    EXPECT_TRUE(shown.update);
+    EXPECT_EQ(shown.picture, "image/connected.bmp");
+    EXPECT_EQ(shown.hint, "Connected");
+    ASSERT_TRUE(shown.deviceIdLabel.has_value());
+    EXPECT_EQ(*shown.deviceIdLabel, "ID Number : 0012AB34");
+    EXPECT_EQ(rig.link.state().arrivalStage, 0);
+    EXPECT_FALSE(rig.controls.MonitorTimer().deviceIdLabel.has_value());  // shown once
+}
+
+TEST(JobStep, OffsetRepairOnlyOutsideTheValidRange)
+{
+    struct Case {
+        std::int16_t offset;
+        bool repaired;
+    };
+    for (Case c : {Case{1488, true}, Case{1489, false}, Case{2606, false}, Case{2607, true}}) {
+        SimRig rig;
+        rig.recorder.info().dcOffset = c.offset;
+        rig.recorder.info().tachycardia = 130;
+        rig.recorder.info().extraSetting = 0x42;
+        rig.recorder.info().keyBeep = 0;
+        rig.loop.RunFor(310);
+        ASSERT_EQ(rig.loop.ticks, 1);
+        // The repair runs within the arrival tick itself.
+        EXPECT_EQ(rig.recorder.settingsWrites(), c.repaired ? 1 : 0) << c.offset;
+        if (!c.repaired)
+            continue;
+        const proto::DeviceSettings& sent = rig.recorder.lastSettings();
+        EXPECT_EQ(sent.dcOffset, 2048);
+        EXPECT_EQ(sent.bradycardia, 55);
+        EXPECT_EQ(sent.tachycardia, 130);
+        EXPECT_EQ(sent.extraSetting, 0x42);
+        EXPECT_FALSE(sent.keyBeep);
+        EXPECT_EQ(sent.deviceIdText, "0012AB34");
+        EXPECT_EQ(sent.year, 2013);
+        EXPECT_EQ(sent.second, 30);
+        EXPECT_EQ(rig.board.RequestedJob, NoJob);
+        EXPECT_EQ(rig.board.JobState, JobSucceeded);
+        EXPECT_EQ(rig.recorder.info().dcOffset, 2048);
+    }
+}
+
+TEST(JobStep, SilentArrivalReadSkipsTheRepairAndALaterButtonStillWorks)
+{
+    SimRig rig;
+    rig.recorder.info().dcOffset = 100;
+    rig.recorder.faults().noAnswer = true;
+    rig.loop.RunFor(310);
+    EXPECT_FALSE(rig.board.infoBlock.signed_);
+    EXPECT_EQ(rig.Count(proto::CmdWriteSettings), 0);
+    rig.recorder.faults().noAnswer = false;
+    rig.controls.SettingsClick();
+    EXPECT_EQ(rig.settingsDialogs, 1);
+    EXPECT_TRUE(rig.messages.empty());
+    EXPECT_TRUE(rig.board.infoBlock.signed_);
+}
+
+TEST(JobStep, DetachedRecorderFailsTheRequestWithinOneTick)
+{
+    SimRig rig(false);
+    rig.loop.RunFor(310);
+    EXPECT_EQ(rig.link.state().DevicePresence, DeviceDetached);
+    const std::int64_t pressed = rig.loop.now;
+    rig.controls.SettingsClick();
+    EXPECT_LE(rig.loop.now - pressed, 300 + 50);
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_EQ(rig.messages[0], "Check that the ECG device is connected.");
+    EXPECT_EQ(rig.board.JobState, JobFailed);
+    EXPECT_EQ(rig.settingsDialogs, 0);
+
+    // Plugging it in afterwards runs only the arrival read, no left-over job.
+    rig.xpress.SetPlugged(true);
+    rig.link.DeviceArrived();
+    rig.loop.RunFor(1000);
+    EXPECT_EQ(rig.Count(proto::CmdReadInfo), 1);
+    EXPECT_EQ(rig.board.RequestedJob, NoJob);
+    EXPECT_EQ(rig.settingsDialogs, 0);
+    EXPECT_EQ(rig.messages.size(), 1u);
+}
+
+TEST(JobStep, TwoQuickPressesMakeOneRequest)
+{
+    SimRig rig;
+    rig.loop.RunFor(400);
+    const int readsBefore = rig.Count(proto::CmdReadInfo);
+    // The second press arrives while the first waits (its handler runs inside the wait's pump).
+    rig.loop.At(rig.loop.now + 20, [&] { rig.controls.SettingsClick(); });
+    rig.controls.SettingsClick();
+    rig.loop.RunFor(1000);
+    EXPECT_EQ(rig.Count(proto::CmdReadInfo) - readsBefore, 1);
+    EXPECT_EQ(rig.settingsDialogs, 1);
+    EXPECT_FALSE(rig.controls.settingsBusy());
+}
+
+TEST(JobStep, ConnectionPictureFollowsWithinASecond)
+{
+    SimRig rig;
+    std::vector<std::pair<std::int64_t, QString>> pictures;
+    rig.loop.timer = [&] {
+        const ConnectionIndicator v = rig.controls.MonitorTimer();
+        if (v.update)
+            pictures.emplace_back(rig.loop.now, v.picture);
+    };
+    rig.loop.RunFor(2500);
+    ASSERT_FALSE(pictures.empty());
+    EXPECT_EQ(pictures.back().second, "image/connected.bmp");
+
+    auto firstAfter = [&](std::int64_t t, const QString& picture) -> std::int64_t {
+        for (const auto& [when, p] : pictures)
+            if (when >= t && p == picture)
+                return when;
+        return -1;
+    };
+    const std::int64_t removed = rig.loop.now;
+    rig.xpress.SetPlugged(false);
+    rig.link.DeviceRemoved();
+    rig.loop.RunFor(1500);
+    const std::int64_t off = firstAfter(removed, "image/disconnected.bmp");
+    ASSERT_GE(off, 0);
+    EXPECT_LE(off - removed, 1000);
+
+    const std::int64_t arrived = rig.loop.now;
+    rig.xpress.SetPlugged(true);
+    rig.link.DeviceArrived();
+    rig.loop.RunFor(1500);
+    const std::int64_t on = firstAfter(arrived, "image/connected.bmp");
+    ASSERT_GE(on, 0);
+    EXPECT_LE(on - arrived, 1000);
+}
+
+TEST(JobStep, EraseAndSettingsJobs)
+{
+    SimRig rig;
+    rig.recorder.recordings() = sim::DemoRecordings(rig.recorder.info(), 3);
+    rig.loop.RunFor(310);
+    EXPECT_EQ(proto::RecordCount(rig.board.infoBlock), 3u);
+
+    EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, EraseJobCode, SlowWaitStepMs), JobSucceeded);
+    EXPECT_TRUE(rig.recorder.recordings().empty());
+
+    proto::DeviceSettings s;
+    s.tachycardia = 150;
+    s.bradycardia = 40;
+    s.pause = 3;
+    s.sensitivity = 2;
+    s.extraSetting = 0;  // not trusted: the recorder's own byte goes back
+    s.year = 2024;
+    s.deviceIdText = "0012AB34";
+    s.dcOffset = 2000;
+    s.keyBeep = true;
+    rig.board.settings = s;
+    EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, WriteSettingsJobCode, SlowWaitStepMs), JobSucceeded);
+    proto::DeviceSettings expected = s;
+    expected.extraSetting = 1;  // the simulator's own value
+    EXPECT_EQ(rig.recorder.lastSettings(), expected);
+    EXPECT_EQ(rig.board.RequestedJob, NoJob);
+
+    // A recorder that stops answering fails the job; nothing is retried.
+    rig.recorder.faults().noAnswer = true;
+    EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, EraseJobCode, SlowWaitStepMs), JobFailed);
+    // A job code without a job ends at once instead of leaving its requester waiting.
+    rig.recorder.faults().noAnswer = false;
+    EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, FlashJobCode, ButtonWaitStepMs), JobFailed);
+}
+
+TEST(JobStep, LongReadsKeepTheWindowAlive)
+{
+    SimRig rig;
+    rig.recorder.faults().noAnswer = true;  // every read runs into its full time-out
+    rig.loop.RunFor(310);
+    rig.controls.SettingsClick();
+    EXPECT_EQ(rig.messages.size(), 1u);
+    // Wake pause 700 ms and a 2000 ms read, never more than 50 ms without processing messages.
+    EXPECT_GT(rig.loop.ticks, 1);
+    EXPECT_LE(rig.loop.longestTickGap, 50);
+}
+
+TEST(JobStep, DownloadClickShowsTheInformationUntilItsDialogExists)
+{
+    SimRig rig;
+    rig.loop.RunFor(310);
+    rig.board.infoBlock.deviceId = 0xFFFFFFFF;  // stale; the click clears and re-reads it
+    rig.controls.DownloadClick();
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_TRUE(rig.messages[0].contains("Device ID : 0012AB34")) << rig.messages[0].toStdString();
+    EXPECT_TRUE(rig.messages[0].contains("Firmware Version : 1.20.00")) << rig.messages[0].toStdString();
+}
+
+}  // namespace
