@@ -1,6 +1,6 @@
 #include "device/DeviceMonitor.h"
 
-#include "tests/device/NoBridges.h"
+#include "device/transport/AbsentBridges.h"
 
 #include <QCoreApplication>
 
@@ -30,8 +30,8 @@ TEST(DeviceMonitor, EventsOfBridgeClassesMapToArrivalAndRemoval)
 
 TEST(DeviceMonitor, EventsSetPresenceBytesAndDropWhilePending)
 {
-    fakes::NoHid hid;
-    fakes::NoXpress xpress;
+    transport::AbsentHidUart hid;
+    transport::AbsentXpress xpress;
     Link link(hid, xpress);
     link.ResetForStartup();
     link.ServicePresence();
@@ -61,8 +61,8 @@ TEST(DeviceMonitor, StartsOnUdevWhereAvailable)
     std::optional<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app.emplace(argc, argv);
-    fakes::NoHid hid;
-    fakes::NoXpress xpress;
+    transport::AbsentHidUart hid;
+    transport::AbsentXpress xpress;
     Link link(hid, xpress);
     DeviceMonitor monitor(link);
     if (!monitor.start())

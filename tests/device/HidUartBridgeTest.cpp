@@ -1,7 +1,7 @@
 #include "device/Link.h"
 #include "device/transport/HidUartBridge.h"
 
-#include "tests/device/NoBridges.h"
+#include "device/transport/AbsentBridges.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 using namespace device;
 using namespace device::transport;
-using device::fakes::NoXpress;
+using NoXpress = device::transport::AbsentXpress;
 
 namespace {
 

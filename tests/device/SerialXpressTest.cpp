@@ -1,8 +1,9 @@
 #include "device/Link.h"
+#include "device/transport/BridgeSet.h"
 #include "device/transport/SerialXpress.h"
 #include "device/transport/TtySpeed.h"
 
-#include "tests/device/NoBridges.h"
+#include "device/transport/AbsentBridges.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@
 
 using namespace device;
 using namespace device::transport;
-using device::fakes::NoHid;
+using NoHid = device::transport::AbsentHidUart;
 
 namespace {
 
@@ -204,6 +205,27 @@ TEST(SerialLink, LinkOverPseudoTerminalWritesFramesAndReadsWithPartialCounts)
     // Unplugged: the next open finds nothing once the path is gone; a hang-up reads nothing.
     peer.hangUp();
     EXPECT_EQ(link.ReadBlock(got.data(), 64, 20), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BridgeSet, LinkNamesChooseTheDrivers)
+{
+    PtyPeer peer;
+    auto named = device::transport::BridgeSet::Create("serial:" + peer.path());
+    ASSERT_TRUE(named);
+    std::uint32_t count = 0;
+    named->xpress().GetNumDevices(&count);
+    EXPECT_EQ(count, 1u);
+    named->hid().GetNumDevices(&count);
+    EXPECT_EQ(count, 0u);
+
+    for (const char* name : {"", "usb", "hid", "serial"})
+        EXPECT_TRUE(device::transport::BridgeSet::Create(name)) << name;
+    for (const char* name : {"demo", "serial:", "bogus"})
+        EXPECT_FALSE(device::transport::BridgeSet::Create(name)) << name;
 }
 
 }  // namespace
