@@ -74,8 +74,7 @@ void ProcessBeat(AnalysisState& st, int d)
     st.previousPosition = p;
     const BeatMeasurement m = MeasureBeat(st.ring, st.ringIndex, d, rrSamples, st.previousIso);
     if (m.widePremature) ++st.widePrematureCount;
-    const int32_t rtorWide = static_cast<int32_t>(rrSamples) * 1000 / kAnalysisRate;
-    const int16_t rtor = static_cast<int16_t>(std::min<int32_t>(rtorWide, 32000));
+    const int16_t rtor = RrToMs(rrSamples);
 
     // 5.2 store the measurements in the beat's slot
     const size_t slot = static_cast<size_t>(st.beatCount % kSeriesSize);
@@ -221,6 +220,11 @@ void ProcessBeat(AnalysisState& st, int d)
 }
 
 }  // namespace
+
+int16_t RrToMs(uint16_t rrSamples)
+{
+    return static_cast<int16_t>(std::min<int32_t>(static_cast<int32_t>(rrSamples) * 1000 / kAnalysisRate, 32000));
+}
 
 int MeasurementFilter(MeasurementFilterState& f, int filter, int16_t x)
 {

@@ -148,6 +148,9 @@ struct AnalysisResult {
     BeatSeries series;
 };
 
+// RR interval in ms from samples at 128 per second; 32000 when longer.
+int16_t RrToMs(uint16_t rrSamples);
+
 // Clears all series, accumulators, filters and the detector for a new analysis.
 void ResetAnalysis(AnalysisState& st);
 
