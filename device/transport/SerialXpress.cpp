@@ -60,8 +60,8 @@ SerialXpress::SerialXpress(PortLister lister) : lister_(std::move(lister)) {}
 
 SerialXpress::~SerialXpress()
 {
-    for (Handle fd : open_)
-        ::close(fd);
+    while (!open_.empty())
+        Close(*open_.begin());
 }
 
 int SerialXpress::GetNumDevices(std::uint32_t* count)
@@ -111,6 +111,9 @@ int SerialXpress::Close(Handle handle)
     if (!isOpen(handle))
         return SerialInvalidHandle;
     open_.erase(handle);
+    // The exclusive mark outlives this descriptor while anyone else holds the tty (a simulator's
+    // end of a pseudo-terminal does), and would then lock out our own next open.
+    ioctl(handle, TIOCNXCL);
     ::close(handle);
     return SerialSuccess;
 }
