@@ -175,6 +175,7 @@ EdfProblem ParseEdfHeader(const QByteArray& bytes, qint64 fileSize, EDF_RECORD& 
     };
 
     qint64 samplesPerRecordAll = 0;
+    std::vector<qint64> perRecordOf;
     for (qint64 s = 0; s < signalCount; ++s) {
         EDF_CHANNEL& ch = record.Channels[static_cast<size_t>(s)];
         ch.PhysDimension = trimmedTrailing(raw(PhysDim, s));
@@ -200,12 +201,9 @@ EdfProblem ParseEdfHeader(const QByteArray& bytes, qint64 fileSize, EDF_RECORD& 
         const qint64 rate = perRecord / record.RecordSeconds;
         if (perRecord < 1 || perRecord > fileSize || rate > std::numeric_limits<int16_t>::max())
             return problem(EdfError::BadSampleCount, Samples, s, shown(raw(Samples, s)));
-        const qint64 count = perRecord * records;
-        if (count > std::numeric_limits<int32_t>::max())
-            return problem(EdfError::BadSampleCount, Samples, s, shown(raw(Samples, s)));
-        ch.SampleCount = static_cast<int32_t>(count);
         ch.SampleRate = static_cast<int16_t>(rate);
         samplesPerRecordAll += perRecord;
+        perRecordOf.push_back(perRecord);
     }
 
     // Everything the header promises must be in the file.
@@ -216,6 +214,12 @@ EdfProblem ParseEdfHeader(const QByteArray& bytes, qint64 fileSize, EDF_RECORD& 
             QStringLiteral("%1 records of %2 bytes promised, %3 bytes present")
                 .arg(records).arg(samplesPerRecordAll * 2).arg(available));
 
+    for (qint64 s = 0; s < signalCount; ++s) {
+        const qint64 count = perRecordOf[static_cast<size_t>(s)] * records;
+        if (count > std::numeric_limits<int32_t>::max())
+            return problem(EdfError::BadSampleCount, Samples, s, shown(raw(Samples, s)));
+        record.Channels[static_cast<size_t>(s)].SampleCount = static_cast<int32_t>(count);
+    }
     record.DataOffset = headerBytes;
     record.DataEnd = headerBytes + records * samplesPerRecordAll * 2;
     return {};

@@ -1,0 +1,255 @@
+#include "StoreFixtures.h"
+#include "store/EdfRecord.h"
+#include "store/EdfWriter.h"
+#include "store/FhrBlock.h"
+#include "store/OpenRecording.h"
+#include "store/SamplingConversion.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString field(const QByteArray& file, int offset, int width)
+{
+    return QString::fromLatin1(file.mid(offset, width));
+}
+
+QString padded(const char* text, int width)
+{
+    return QString::fromLatin1(text).leftJustified(width, QLatin1Char(' '));
+}
+
+TEST(EdfFile, DownloadedFileHasTheExactLayout)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("142530.edf");
+    fixtures::writeDownloaded(path, 7680);
+    const QByteArray f = fixtures::readBytes(path);
+    ASSERT_EQ(f.size(), 512 + 2 * 7680 + 2582);
+
+    const struct {
+        int offset, width;
+        const char* text;
+    } expected[] = {
+        {0, 8, "0"},         {8, 80, ""},       {88, 80, ""},      {168, 8, "07.05.13"},
+        {176, 8, "14.25.30"}, {184, 8, "512"},  {192, 44, ""},     {236, 8, "1"},
+        {244, 8, "30"},      {252, 4, "1"},     {256, 16, "ECG"},  {272, 80, "transducer type not recorded"},
+        {352, 8, "uV"},      {360, 8, "-11000"}, {368, 8, "11000"}, {376, 8, "0"},
+        {384, 8, "4095"},    {392, 80, "prefiltering not recorded"}, {472, 8, "7680"}, {480, 32, "0000a1f3"},
+    };
+    for (const auto& e : expected)
+        EXPECT_EQ(field(f, e.offset, e.width), padded(e.text, e.width)) << "field at byte " << e.offset;
+
+    const FHR_BLOCK block = FHR_BLOCK::fromBytes(f.right(2582));
+    EXPECT_EQ(block.header().Bytes, fixtures::recorderHeader(7680).Bytes);
+    for (int i = 256; i <= 981; ++i) ASSERT_EQ(block.Bytes[i], 0) << "block byte " << i;
+    EXPECT_EQ(f.right(1600), fixtures::series());
+}
+
+TEST(EdfFile, DownloadedFileReadsBackAsTheTablesSay)
+{
+    struct Case {
+        int samples;
+        int seconds;
+        int rate;
+    } cases[] = {{7680, 30, 256}, {7700, 30, 256}, {3840, 30, 128}};
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("x.edf");
+        const auto samples = fixtures::writeDownloaded(path, c.samples, static_cast<uint16_t>(c.rate));
+        EDF_RECORD r;
+        ASSERT_TRUE(ReadEdfFile(path, r).ok());
+        EXPECT_EQ(r.StartDate, "13.5.7");
+        EXPECT_EQ(r.StartTime, "14.25.30");
+        EXPECT_EQ(r.RecordCount, 1);
+        EXPECT_EQ(r.RecordSeconds, c.seconds);
+        EXPECT_EQ(r.TotalSeconds, c.seconds);
+        EXPECT_EQ(r.SignalCount, 1);
+        ASSERT_EQ(r.Channels.size(), 1u);
+        const EDF_CHANNEL& ch = r.Channels[0];
+        EXPECT_EQ(ch.SampleRate, c.rate) << c.samples;
+        EXPECT_EQ(ch.SampleCount, c.samples);
+        EXPECT_EQ(ch.Samples, samples);
+        EXPECT_EQ(ch.PhysDimension, "uV");
+        EXPECT_EQ(ch.PhysMin, -11000.0);
+        EXPECT_EQ(ch.PhysMax, 11000.0);
+        EXPECT_EQ(ch.DigMin, 0);
+        EXPECT_EQ(ch.DigMax, 4095);
+        EXPECT_EQ(r.PatientId, "");
+    }
+}
+
+TEST(EdfFile, ForeignFileWithSeveralRecordsAndSignals)
+{
+    // Two signals of different rates interleaved record by record.
+    QByteArray h(256 * 3, ' ');
+    auto put = [&](int off, const QByteArray& t) { h.replace(off, t.size(), t); };
+    put(0, "0");
+    put(8, "Patient X");
+    put(168, "31.12.99");
+    put(176, "23:59:58");
+    put(236, "2");
+    put(244, "1");
+    put(252, "2");
+    put(256 + 2 * 104, "0.8");  // physical minimum of signal 1, locale-free
+    put(256 + 2 * 104 + 8, "-1.5e1");
+    put(256 + 2 * 112, "1");
+    put(256 + 2 * 112 + 8, "2");
+    for (int s = 0; s < 2; ++s) {
+        put(256 + 2 * 120 + 8 * s, "-100");
+        put(256 + 2 * 128 + 8 * s, "100");
+    }
+    put(256 + 2 * 216, "128");
+    put(256 + 2 * 216 + 8, "2");
+    std::vector<int16_t> data;
+    for (int rec = 0; rec < 2; ++rec) {
+        for (int i = 0; i < 128; ++i) data.push_back(static_cast<int16_t>(rec * 1000 + i));
+        data.push_back(-1);
+        data.push_back(static_cast<int16_t>(-2 - rec));
+    }
+    EDF_RECORD r;
+    ASSERT_TRUE(ParseEdf(h + fixtures::littleEndian(data), r).ok());
+    EXPECT_EQ(r.PatientId, "Patient X");
+    EXPECT_EQ(r.StartDate, "99.12.31");
+    EXPECT_EQ(r.StartTime, "23.59.58");
+    EXPECT_EQ(r.TotalSeconds, 2);
+    ASSERT_EQ(r.Channels.size(), 2u);
+    EXPECT_EQ(r.Channels[0].PhysMin, 0.8);
+    EXPECT_EQ(r.Channels[1].PhysMin, -15.0);
+    EXPECT_EQ(r.Channels[0].SampleCount, 256);
+    EXPECT_EQ(r.Channels[0].Samples[128], 1000);
+    EXPECT_EQ(r.Channels[1].Samples, (std::vector<int16_t>{-1, -2, -1, -3}));
+    EXPECT_EQ(r.Channels[1].SampleRate, 2);
+}
+
+// Every malformed header is refused with the field and byte that are wrong.
+TEST(EdfFile, MalformedFilesAreRefusedNamingFieldAndOffset)
+{
+    const QByteArray good = fixtures::foreignEdf(256, 2, fixtures::wave(512));
+    struct Case {
+        const char* what;
+        int offset;
+        QByteArray value;
+        EdfError code;
+        qint64 reportedOffset;
+    } cases[] = {
+        {"duration 0", 244, "0       ", EdfError::BadRecordDuration, 244},
+        {"duration 0.5", 244, "0.5     ", EdfError::BadRecordDuration, 244},
+        {"negative records", 236, "-1      ", EdfError::BadRecordCount, 236},
+        {"records beyond the file", 236, "3       ", EdfError::DataTruncated, 236},
+        {"huge records", 236, "99999999", EdfError::DataTruncated, 236},
+        {"no signals", 252, "0   ", EdfError::BadSignalCount, 252},
+        {"signals beyond the file", 252, "9999", EdfError::BadSignalCount, 252},
+        {"text for records", 236, "abc     ", EdfError::BadNumber, 236},
+        {"comma decimal", 360, "-3200,5 ", EdfError::BadNumber, 360},
+        {"digital min beyond 16 bits", 376, "-40000  ", EdfError::BadDigitalRange, 376},
+        {"zero samples per record", 472, "0       ", EdfError::BadSampleCount, 472},
+        {"huge samples per record", 472, "99999999", EdfError::BadSampleCount, 472},
+        {"date letters", 168, "ab.cd.ef", EdfError::BadDate, 168},
+        {"time missing part", 176, "14.25   ", EdfError::BadTime, 176},
+    };
+    for (const Case& c : cases) {
+        QByteArray bad = good;
+        bad.replace(c.offset, c.value.size(), c.value);
+        EDF_RECORD r;
+        const EdfProblem p = ParseEdf(bad, r);
+        EXPECT_EQ(p.code, c.code) << c.what << ": " << p.message().toStdString();
+        EXPECT_EQ(p.offset, c.reportedOffset) << c.what;
+        EXPECT_FALSE(p.field.isEmpty()) << c.what;
+        EXPECT_TRUE(r.Channels.empty()) << c.what;
+    }
+    // Truncation at every length below the full file never crashes and never passes.
+    for (int len = 0; len < good.size(); len += 37) {
+        EDF_RECORD r;
+        EXPECT_FALSE(ParseEdf(good.left(len), r).ok()) << len;
+    }
+    EDF_RECORD r;
+    EXPECT_TRUE(ParseEdf(good, r).ok());
+}
+
+TEST(EdfFile, UnsupportedRateIsRefusedAndTheFileLeftUntouched)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("360.edf");
+    fixtures::writeBytes(path, fixtures::foreignEdf(360, 2, fixtures::wave(720, 360)));
+    const QByteArray before = fixtures::readBytes(path);
+
+    int analysed = 0;
+    OpenedRecording opened;
+    const EdfProblem p = OpenRecording(path, [&](const EDF_RECORD&, int) { ++analysed; return ManagerResults{}; },
+                                       true, opened);
+    EXPECT_EQ(p.code, EdfError::UnsupportedRate);
+    EXPECT_EQ(p.offset, 472);
+    EXPECT_TRUE(p.message().contains("360")) << p.message().toStdString();
+    EXPECT_EQ(analysed, 0);
+    EXPECT_EQ(fixtures::readBytes(path), before);
+}
+
+TEST(EdfFile, WriterRefusesInconsistentInput)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("x.edf");
+    const QByteArray samples = fixtures::littleEndian(fixtures::wave(100));
+    EXPECT_EQ(WriteDownloadedEdf(path, fixtures::recorderHeader(99), samples, fixtures::series()).code, EdfError::BadInput);
+    EXPECT_EQ(WriteDownloadedEdf(path, fixtures::recorderHeader(100, 0), samples, fixtures::series()).code,
+              EdfError::BadInput);
+    EXPECT_EQ(WriteDownloadedEdf(path, fixtures::recorderHeader(100), samples, QByteArray(10, 0)).code,
+              EdfError::BadInput);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(WriteDownloadedEdf(dir.filePath("no/such/folder/x.edf"), fixtures::recorderHeader(100), samples,
+                                 fixtures::series()).code,
+              EdfError::CannotWrite);
+}
+
+TEST(EdfFile, DecimationKeepsEvenSamples)
+{
+    EDF_CHANNEL ch;
+    ch.Samples = {0, 1, 2, 3, 4, 5, 6};
+    ch.SampleCount = 7;
+    ch.SampleRate = 256;
+    DecimateTo128(ch);
+    EXPECT_EQ(ch.Samples, (std::vector<int16_t>{0, 2, 4}));
+    EXPECT_EQ(ch.SampleCount, 3);
+    EXPECT_EQ(ch.SampleRate, 128);
+}
+
+TEST(SamplingConversion, ResamplerInterpolatesIn32ndsFor360To256)
+{
+    std::vector<int16_t> x;
+    for (int i = 0; i < 3600; ++i) x.push_back(static_cast<int16_t>((i % 5) * 32));
+    const std::vector<int16_t> in = x;
+    const int n = ResampleLinear(360, 256, x);
+    EXPECT_EQ(n, 2560);
+    EXPECT_EQ(x[0], in[0]);
+    EXPECT_EQ(x[1], in[1] + 13 * (in[2] - in[1]) / 32);
+    std::vector<int16_t> y = in;
+    EXPECT_EQ(ResampleLinear(128, 256, y), 0);
+    EXPECT_EQ(y, in);
+    EXPECT_EQ(ResampleLinear(256, 256, y), 3600);
+}
+
+TEST(SamplingConversion, WritesBesideTheChosenFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("100.edf");
+    fixtures::writeBytes(path, fixtures::foreignEdf(360, 30, fixtures::wave(360 * 30, 360)));
+    QString out;
+    ASSERT_TRUE(ConvertTo256(path, &out).ok());
+    EXPECT_EQ(out, dir.filePath("100-256.edf"));
+    EDF_RECORD r;
+    ASSERT_TRUE(ReadEdfFile(out, r).ok());
+    EXPECT_EQ(r.StartDate, "13.5.7");
+    EXPECT_EQ(r.StartTime, "14.25.30");
+    EXPECT_EQ(r.TotalSeconds, 30);
+    EXPECT_EQ(r.Channels[0].SampleRate, 256);
+    EXPECT_EQ(r.Channels[0].SampleCount, 7680);
+    EXPECT_EQ(fixtures::readBytes(out).size(), 512 + 2 * 7680 + 2582);
+
+    const QString slow = dir.filePath("slow.edf");
+    fixtures::writeBytes(slow, fixtures::foreignEdf(128, 2, fixtures::wave(256, 128)));
+    EXPECT_EQ(ConvertTo256(slow).code, EdfError::UnsupportedRate);
+    EXPECT_FALSE(QFile::exists(ConvertedPath(slow)));
+}
+
+}  // namespace
