@@ -104,22 +104,4 @@ int SimulatedXpress::Read(Handle handle, std::uint8_t* buffer, std::uint32_t cou
     return StatusOk;
 }
 
-int NoHidBridge::GetNumDevices(std::uint32_t* count)
-{
-    *count = 0;
-    return 0;
-}
-
-int NoHidBridge::Read(device::HidHandle, std::uint8_t*, std::uint32_t, std::uint32_t* got)
-{
-    *got = 0;
-    return 2;
-}
-
-int NoHidBridge::Write(device::HidHandle, const std::uint8_t*, std::uint32_t, std::uint32_t* written)
-{
-    *written = 0;
-    return 2;
-}
-
 }  // namespace sim

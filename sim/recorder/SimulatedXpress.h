@@ -40,29 +40,4 @@ private:
     std::uint32_t readTimeoutMs_ = 1000;
 };
 
-// A HID bridge driver with no device: the simulated recorder sits on the serial side only.
-class NoHidBridge : public device::HidUartApi {
-public:
-    int GetNumDevices(std::uint32_t* count) override;
-    int GetString(std::uint32_t, std::string*) override { return 1; }
-    int IsOpened(device::HidHandle) override { return 1; }
-    int Open(device::HidHandle*, std::uint32_t) override { return 1; }
-    int Close(device::HidHandle) override { return 2; }
-    int FlushBuffers(device::HidHandle, bool, bool) override { return 2; }
-    int GetPartNumber(device::HidHandle, std::uint8_t*, std::uint8_t*) override { return 2; }
-    int SetUartConfig(device::HidHandle, std::uint32_t, std::uint8_t, std::uint8_t, std::uint8_t,
-                      std::uint8_t) override
-    {
-        return 2;
-    }
-    int GetUartConfig(device::HidHandle, std::uint32_t*, std::uint8_t*, std::uint8_t*, std::uint8_t*,
-                      std::uint8_t*) override
-    {
-        return 2;
-    }
-    int SetTimeouts(device::HidHandle, std::uint32_t, std::uint32_t) override { return 2; }
-    int Read(device::HidHandle, std::uint8_t*, std::uint32_t, std::uint32_t* got) override;
-    int Write(device::HidHandle, const std::uint8_t*, std::uint32_t, std::uint32_t* written) override;
-};
-
 }  // namespace sim

@@ -8,6 +8,7 @@
 #include "device/DeviceStep.h"
 #include "device/Link.h"
 #include "device/MainDeviceControls.h"
+#include "device/transport/AbsentBridges.h"
 #include "sim/recorder/SimulatedRecorder.h"
 #include "sim/recorder/SimulatedXpress.h"
 #include <functional>
@@ -71,7 +72,7 @@ struct SimRig {
     FakeLoop loop;
     sim::SimulatedRecorder recorder{[this] { return loop.now; }};
     sim::SimulatedXpress xpress{recorder, [this](std::uint32_t ms) { loop.now += ms; }};
-    sim::NoHidBridge hid;
+    device::transport::AbsentHidUart hid;
     device::Link link{hid, xpress};
     device::DeviceJobBoard board;
     device::DeviceStep step{link, board, loop};

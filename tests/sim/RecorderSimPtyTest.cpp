@@ -1,0 +1,121 @@
+// The recorder simulator behind a real pseudo-terminal: the serial transport,
+// the device step and the command line against it, end to end.
+#include "device/DeviceEnvironment.h"
+#include "device/DeviceJobBoard.h"
+#include "device/DeviceStep.h"
+#include "device/JobRequest.h"
+#include "device/Link.h"
+#include "device/transport/AbsentBridges.h"
+#include "device/transport/SerialXpress.h"
+#include "sim/recorder/PtyRecorderServer.h"
+#include "sim/recorder/RecordingFactory.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace device;
+
+namespace {
+
+TEST(RecorderSimPty, JobsRunOverTheSerialTransport)
+{
+    QElapsedTimer clock;
+    clock.start();
+    sim::SimulatedRecorder recorder([&] { return clock.elapsed(); });
+    recorder.recordings() = sim::DemoRecordings(recorder.info(), 2);
+    recorder.info().dcOffset = 3000;  // out of range: the arrival read repairs it
+    sim::PtyRecorderServer server(recorder);
+    std::string error;
+    ASSERT_TRUE(server.Open(&error)) << error;
+    std::atomic<bool> stop{false};
+    std::thread serving([&] { server.Serve(stop); });
+
+    transport::AbsentHidUart hid;
+    transport::SerialXpress xpress(server.path());
+    QtDeviceEnvironment env;
+    Link link(hid, xpress);
+    DeviceJobBoard board;
+    DeviceStep step(link, board, env);
+    link.ResetForStartup();
+    step.Run();  // probe, arrival read, repair
+    EXPECT_EQ(link.state().DevicePresence, DeviceAttached);
+    EXPECT_TRUE(board.infoBlock.signed_);
+    EXPECT_EQ(board.infoBlock.dcOffset, 3000);
+    EXPECT_EQ(board.JobState, JobSucceeded);
+
+    PostJob(board, ReadInfoJobCode);
+    step.Run();
+    EXPECT_EQ(board.JobState, JobSucceeded);
+    EXPECT_EQ(board.infoBlock.dcOffset, 2048);  // the repair reached the recorder
+    EXPECT_EQ(protocol::RecordCount(board.infoBlock), 2u);
+
+    PostJob(board, EraseJobCode);
+    step.Run();
+    EXPECT_EQ(board.JobState, JobSucceeded);
+
+    stop = true;
+    serving.join();
+    EXPECT_TRUE(recorder.recordings().empty());
+}
+
+struct CliRun {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+CliRun RunCli(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(TALMON_BIN_DIR "/ecg-cli"), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+TEST(RecorderSimPty, DeviceInfoCommandAgainstRecorderSim)
+{
+    QProcess simProcess;
+    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--recordings", "7", "--id", "00C0FFEE"});
+    ASSERT_TRUE(simProcess.waitForStarted(10000));
+    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
+    const QString path = QString::fromUtf8(simProcess.readLine()).trimmed();
+    ASSERT_TRUE(path.startsWith("/dev/")) << path.toStdString();
+
+    const CliRun text = RunCli({"device", "info", "--link", "serial:" + path});
+    EXPECT_EQ(text.exitCode, 0) << text.err.toStdString();
+    EXPECT_TRUE(text.out.contains("Device ID : 00C0FFEE")) << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains("Number of files : 7")) << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains("Firmware Version : 1.20.00"));
+
+    const CliRun json = RunCli({"device", "info", "--link", "serial:" + path, "--json"});
+    EXPECT_EQ(json.exitCode, 0);
+    EXPECT_TRUE(json.out.contains("\"deviceId\": \"00C0FFEE\"")) << json.out.toStdString();
+    EXPECT_TRUE(json.out.contains("\"recordings\": 7"));
+    EXPECT_TRUE(json.out.contains("\"dcOffset\": 2048"));
+
+    simProcess.terminate();
+    EXPECT_TRUE(simProcess.waitForFinished(10000));
+    EXPECT_EQ(simProcess.exitCode(), 0);
+}
+
+TEST(RecorderSimPty, DeviceInfoCommandDemoAndNoRecorder)
+{
+    const CliRun demo = RunCli({"device", "info", "--link", "demo"});
+    EXPECT_EQ(demo.exitCode, 0) << demo.err.toStdString();
+    for (const char* line : {"Device ID : 0012AB34", "Firmware Version : 1.20.00", "Total size : 76800 Byte(s)",
+                             "Number of files : 5", "Tachycardia : 100 bpm", "Bradycardia : 60 bpm", "Pause : 2 s",
+                             "Rhythm sensitivity : Medium", "Beep button : On", "DC offset : 2048", "MID : 20130521"})
+        EXPECT_TRUE(demo.out.contains(line)) << line << "\n" << demo.out.toStdString();
+
+    const CliRun none = RunCli({"device", "info", "--link", "serial:/dev/no-such-recorder"});
+    EXPECT_NE(none.exitCode, 0);
+    EXPECT_EQ(none.err.trimmed(), "Check that the ECG device is connected.");
+    EXPECT_TRUE(none.out.isEmpty());
+
+    const CliRun bad = RunCli({"device", "info", "--link", "bluetooth"});
+    EXPECT_EQ(bad.exitCode, 2);
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+// recorder-sim: the simulated recorder on a pseudo-terminal. Prints the path
+// to open as the first line of standard output and serves until it is ended
+// (SIGINT or SIGTERM).
+#include "sim/recorder/PtyRecorderServer.h"
+#include "sim/recorder/RecordingFactory.h"
+#include "sim/recorder/SimulatedRecorder.h"
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void OnSignal(int)
+{
+    g_stop.store(true);
+}
+
+const char* const kUsage =
+    "Usage: recorder-sim [OPTIONS]\n"
+    "\n"
+    "Simulated Heart Let recorder on a pseudo-terminal. The first line of output is the\n"
+    "path to open (for example: ecg-cli device info --link serial:PATH).\n"
+    "\n"
+    "Options:\n"
+    "  --recordings N        stored recordings (default 5)\n"
+    "  --id HEX              device ID, 8 hexadecimal digits (default 0012AB34)\n"
+    "  --dc-offset N         DC offset the recorder reports (default 2048)\n"
+    "  --checksum-errors N   the next N recordings end with a wrong check frame\n"
+    "  --stall-after BYTES   the next recording stops after this many bytes\n"
+    "  --short-reads BYTES   answers trickle out in pieces of this size\n"
+    "  --no-answer           ignore every command\n"
+    "  --refuse-fast-link    stay at 230400 baud when asked to speed up\n"
+    "  --refuse-boot-mode    do not enter the firmware boot loader\n"
+    "  --fail-verify         report a bad firmware image at verify\n"
+    "  --unplug-after MS     pull the cable after MS milliseconds\n"
+    "  --no-speed-check      answer at any line speed\n";
+
+bool NextInt(int argc, char** argv, int& i, long& value)
+{
+    if (i + 1 >= argc)
+        return false;
+    char* end = nullptr;
+    value = std::strtol(argv[++i], &end, 0);
+    return end && *end == '\0';
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const auto start = std::chrono::steady_clock::now();
+    auto clock = [start] {
+        return static_cast<std::int64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    };
+    sim::SimulatedRecorder recorder(clock);
+    long recordings = 5;
+    long unplugAfter = -1;
+    bool checkSpeed = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        long v = 0;
+        bool ok = true;
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--recordings") {
+            ok = NextInt(argc, argv, i, v) && v >= 0 && v <= 255;
+            recordings = v;
+        } else if (a == "--id") {
+            ok = i + 1 < argc;
+            if (ok) {
+                const auto id = device::protocol::ParseDeviceIdText(argv[++i]);
+                ok = id.has_value();
+                recorder.info().deviceId = id.value_or(0);
+            }
+        } else if (a == "--dc-offset") {
+            ok = NextInt(argc, argv, i, v) && v >= -32768 && v <= 32767;
+            recorder.info().dcOffset = static_cast<std::int16_t>(v);
+        } else if (a == "--checksum-errors") {
+            ok = NextInt(argc, argv, i, v) && v >= 0;
+            recorder.faults().checksumErrors = static_cast<int>(v);
+        } else if (a == "--stall-after") {
+            ok = NextInt(argc, argv, i, v) && v >= 0;
+            recorder.faults().stallAfterBytes = static_cast<int>(v);
+        } else if (a == "--short-reads") {
+            ok = NextInt(argc, argv, i, v) && v > 0;
+            recorder.faults().shortReadChunk = static_cast<std::size_t>(v);
+        } else if (a == "--no-answer") {
+            recorder.faults().noAnswer = true;
+        } else if (a == "--refuse-fast-link") {
+            recorder.faults().refuseFastLink = true;
+        } else if (a == "--refuse-boot-mode") {
+            recorder.faults().refuseBootMode = true;
+        } else if (a == "--fail-verify") {
+            recorder.faults().failVerify = true;
+        } else if (a == "--unplug-after") {
+            ok = NextInt(argc, argv, i, v) && v >= 0;
+            unplugAfter = v;
+        } else if (a == "--no-speed-check") {
+            checkSpeed = false;
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "recorder-sim: bad option \"%s\"\n\n%s", a.c_str(), kUsage);
+            return 2;
+        }
+    }
+    recorder.recordings() = sim::DemoRecordings(recorder.info(), static_cast<int>(recordings));
+
+    sim::PtyRecorderServer server(recorder);
+    server.SetCheckSpeed(checkSpeed);
+    std::string error;
+    if (!server.Open(&error)) {
+        std::fprintf(stderr, "recorder-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::printf("%s\n", server.path().c_str());
+    std::fflush(stdout);
+
+    while (!g_stop.load()) {
+        server.ServeOnce(20);
+        if (unplugAfter >= 0 && clock() >= unplugAfter) {
+            server.Unplug();
+            unplugAfter = -1;
+        }
+    }
+    return 0;
+}
