@@ -151,6 +151,20 @@ bool ReadFhrBlock(const QString& path, FHR_BLOCK& block)
     return dataEnd >= 0 && start >= dataEnd;
 }
 
+bool ReadTrailingBlock(const QString& path, FHR_BLOCK& block)
+{
+    block = FHR_BLOCK{};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const qint64 size = file.size();
+    const qint64 dataEnd = edfDataEnd(file);
+    if (dataEnd < 0 || size - dataEnd != FHR_BLOCK::Size || !file.seek(dataEnd)) return false;
+    const QByteArray bytes = file.read(FHR_BLOCK::Size);
+    if (bytes.size() != FHR_BLOCK::Size) return false;
+    block = FHR_BLOCK::fromBytes(bytes);
+    return true;
+}
+
 EdfProblem UpdateFhrBlock(const QString& path, FHR_BLOCK& block, bool hadBlock, const ManagerResults& results)
 {
     QFile file(path);

@@ -98,6 +98,12 @@ void StoreManagerResults(const ManagerResults& results, FHR_BLOCK& block);
 // foreign file whose last samples happen to spell "FH" has no block).
 bool ReadFhrBlock(const QString& path, FHR_BLOCK& block);
 
+// Reads the analysis block of a file that carries one right after its EDF
+// data (exactly 2582 bytes follow the data records), signed or not: a
+// downloaded recording has it before it was ever opened. Returns false, with
+// a zeroed block, for any other file.
+bool ReadTrailingBlock(const QString& path, FHR_BLOCK& block);
+
 // Stores the manager's results into `block`, marks it analysed ("FHR", byte
 // 981 = 1), completes the recorder part of a block that the file did not have
 // (`hadBlock` false: the block starts from zeros, not from the file's last

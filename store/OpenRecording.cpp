@@ -10,6 +10,10 @@ EdfProblem OpenRecording(const QString& path, const AnalyseHook& analyse, bool k
     if (!problem.ok()) return problem;
 
     out.hadBlock = ReadFhrBlock(path, out.block);
+    // A downloaded recording whose recorder header is not signed "FH" still
+    // carries its block right after the data: refresh that one instead of
+    // appending a second block that would hide the recorder's findings.
+    if (!out.hadBlock) out.hadBlock = ReadTrailingBlock(path, out.block);
     if (!out.hadBlock) out.block = FHR_BLOCK{};
     const int pauseThreshold = out.hadBlock ? out.block.Bytes[DEVICE_RECORD_HEADER::PauseThreshold] : 2;
     if (analyse) {

@@ -23,7 +23,7 @@ struct OpenedRecording {
 
 // Loads a recording and brings its block up to date: reads the file (refusing
 // malformed files and rates other than 128/256 without touching them), reads
-// the block, runs `analyse` with the pause threshold of the block (2 s
+// the block (a signed one, or the unsigned block of a downloaded file), runs `analyse` with the pause threshold of the block (2 s
 // without one), decimates a 256/s channel 1 to 128/s unless `keep256` is
 // set, reads the legacy parameter file, and rewrites the file with the
 // results. Without an analysis hook the file is not rewritten.

@@ -146,8 +146,9 @@ int RunInfo(const QStringList& args, QTextStream& out, QTextStream& err)
             continue;
         }
         FHR_BLOCK block;
-        const bool hasBlock = ReadFhrBlock(path, block);
-        const QJsonObject o = describe(path, record, hasBlock, block);
+        const bool hasBlock = ReadTrailingBlock(path, block);
+        QJsonObject o = describe(path, record, hasBlock, block);
+        o.insert("opened", hasBlock && block.hasSignature());
         if (json) {
             out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
         } else {
