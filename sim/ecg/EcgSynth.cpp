@@ -101,21 +101,23 @@ std::vector<PlannedBeat> PlanBeats(const SynthOptions& o, Random& random)
         double next = t + rr;
         if (kind == BeatKind::PrematureVentricular) next = t + rr * o.pvcCoupling;
         if (kind == BeatKind::PrematureAtrial) next = t + rr * o.pacCoupling;
-        if (nextPause < pauses.size() && next > pauses[nextPause] && t <= pauses[nextPause]) {
-            next = t + o.pauseSeconds;
-            kind = BeatKind::Normal;
+        // The sinus beat after a PVC comes two RR later (full compensatory pause).
+        const double horizon = kind == BeatKind::PrematureVentricular ? t + 2.0 * rr : next;
+        if (nextPause < pauses.size() && pauses[nextPause] > t && pauses[nextPause] <= horizon) {
+            t += o.pauseSeconds;
+            beats.push_back({t, BeatKind::Normal, rr});
             ++nextPause;
+            ++index;
+            continue;
         }
         beats.push_back({next, kind, rr});
-        // A PVC leaves the sinus rhythm undisturbed (full compensatory pause);
-        // a PAC resets the sinus node.
-        if (kind == BeatKind::PrematureVentricular)
-            t = t + 2.0 * rr;
-        else
-            t = next;
         if (kind == BeatKind::PrematureVentricular) {
+            t = horizon;
             beats.push_back({t, BeatKind::Normal, rr});
             ++index;
+        } else {
+            // A PAC resets the sinus node.
+            t = next;
         }
         ++index;
     }
