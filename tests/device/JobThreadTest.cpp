@@ -1,0 +1,84 @@
+// The worker thread as pacemaker: the step runs on the interface thread, one
+// at a time, and stopping never hangs, even from inside a step.
+#include "device/USBThread.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QObject>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+struct App {
+    int argc = 1;
+    char name[8] = "test";
+    char* argv[1] = {name};
+    std::unique_ptr<QCoreApplication> own;
+    App()
+    {
+        if (!QCoreApplication::instance())
+            own = std::make_unique<QCoreApplication>(argc, argv);
+    }
+};
+
+// Processes events until done() or about ten seconds passed.
+template <typename Done>
+bool PumpUntil(Done done)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+TEST(JobThread, StepRunsOnTheInterfaceThreadOneAtATime)
+{
+    App app;
+    QObject context;
+    int steps = 0;
+    bool inStep = false;
+    bool overlapped = false;
+    bool offThread = false;
+    device::USBThread worker(
+        [&] {
+            overlapped = overlapped || inStep;
+            offThread = offThread || QThread::currentThread() != QCoreApplication::instance()->thread();
+            inStep = true;
+            // A step that pumps (as jobs do) must not get a second step nested inside it.
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < 15)
+                QCoreApplication::processEvents();
+            inStep = false;
+            ++steps;
+        },
+        &context, 1);
+    EXPECT_TRUE(PumpUntil([&] { return steps >= 5; }));
+    worker.Stop();
+    const int stoppedAt = steps;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(steps, stoppedAt);  // nothing runs after Stop
+    EXPECT_FALSE(overlapped);
+    EXPECT_FALSE(offThread);
+}
+
+TEST(JobThread, StopFromInsideAStepDoesNotDeadlock)
+{
+    App app;
+    QObject context;
+    std::unique_ptr<device::USBThread> worker;
+    bool stopped = false;
+    worker = std::make_unique<device::USBThread>(
+        [&] {
+            if (!stopped) {
+                worker->Stop();  // as closing the window from inside a job's message pump does
+                stopped = true;
+            }
+        },
+        &context, 300);
+    EXPECT_TRUE(PumpUntil([&] { return stopped; }));
+    EXPECT_TRUE(worker->isFinished());
+}
+
+}  // namespace
