@@ -1,0 +1,255 @@
+// Building the main window's controls from the layout tables.
+#include "app/MainForm.h"
+#include "app/MainLayout.h"
+#include "app/PanelLayout.h"
+#include "dialogs/SkinPicture.h"
+#include "dialogs/SkinPictureButton.h"
+#include "dialogs/SkinWindowDrag.h"
+#include "lang/TextTable.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QTreeWidget>
+
+namespace {
+
+QFont WindowFont(const QFont& base, int pointSize, bool bold)
+{
+    QFont f = base;
+    f.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans"});
+    f.setPointSize(pointSize);
+    f.setBold(bold);
+    return f;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, QPoint pos, int pointSize, bool bold, bool black,
+                  const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(WindowFont(parent->font(), pointSize, bold));
+    const QColor c = black ? QColor(Qt::black) : MainLayout::kLabelGrey;
+    label->setStyleSheet(QString("color: %1; background: transparent;").arg(c.name()));
+    label->move(pos);
+    label->adjustSize();
+    return label;
+}
+
+// Millimetre paper for the empty chart until a recording is drawn on it.
+QPixmap EmptyPaper(QSize size, bool pink)
+{
+    QPixmap paper(size);
+    paper.fill(Qt::white);
+    QPainter p(&paper);
+    const QColor fine = pink ? QColor(250, 218, 224) : QColor(208, 236, 214);
+    const QColor coarse = pink ? QColor(238, 164, 178) : QColor(150, 206, 162);
+    constexpr int mm = 5;  // pixels per millimetre on screen
+    for (int x = 0; x < size.width(); x += mm) {
+        p.setPen(x % (5 * mm) == 0 ? coarse : fine);
+        p.drawLine(x, 0, x, size.height());
+    }
+    for (int y = 0; y < size.height(); y += mm) {
+        p.setPen(y % (5 * mm) == 0 ? coarse : fine);
+        p.drawLine(0, y, size.width(), y);
+    }
+    return paper;
+}
+
+}  // namespace
+
+void TECGMain::buildWindowControls()
+{
+    using namespace MainLayout;
+    bgImage = new SkinPicture(this, QColor(226, 232, 238));
+    bgImage->setObjectName("bgImage");
+    bgImage->setGeometry(0, 0, kWidth, kHeight);
+    bgImage->setPicture("image\\mainBG.bmp");
+    EnableWindowDrag(bgImage, this);
+
+    for (const Picture& p : WindowPictures()) {
+        auto* picture = new SkinPicture(this, QColor(0, 0, 0, 0));
+        picture->setObjectName(QLatin1String(p.name));
+        picture->setGeometry(p.rect);
+        picture->setPicture(QString::fromLatin1(p.picture));
+        picture->setVisible(p.visible);
+    }
+    for (const PictureButton& b : WindowPictureButtons()) {
+        auto* button = new SkinPictureButton(this);
+        button->setObjectName(QLatin1String(b.name));
+        button->setGeometry(b.rect);
+        button->setLooksFrom(QString::fromLatin1(b.normalLook));
+        button->setVisible(b.visible);
+    }
+    for (const Label& l : WindowLabels())
+        MakeLabel(this, l.name, l.pos, l.pointSize, l.bold, l.black, QString::fromUtf8(l.text));
+    for (const CommandButton& c : CommandButtons()) {
+        auto* button = new SkinPictureButton(this);
+        button->setObjectName(QLatin1String(c.name));
+        button->setGeometry(c.left, kCommandTop, kCommandSize, kCommandSize);
+        button->setLooksFrom(QString::fromLatin1(c.normalLook));
+        button->setToolTipSlot(c.toolTipSlot);
+        button->setVisible(c.visible);
+    }
+
+    const auto picture = [this](const char* name) { return control<SkinPicture>(name); };
+    const auto button = [this](const char* name) { return control<SkinPictureButton>(name); };
+    const auto label = [this](const char* name) { return control<QLabel>(name); };
+    LeadImage = picture("LeadImage");
+    LeadImage->setAttribute(Qt::WA_TransparentForMouseEvents);  // its mouse events do nothing
+    ECGChart1 = picture("ECGChart1");
+    ECGChart2 = picture("ECGChart2");
+    ECGChart3 = picture("ECGChart3");
+    ECGChart4 = picture("ECGChart4");
+    Connected = picture("Connected");
+    HRImage = picture("HRImage");
+    UnstableImg = picture("UnstableImg");
+    OK = picture("OK");
+    Slow = picture("Slow");
+    Fast = picture("Fast");
+    Pause = picture("Pause");
+    Rhythm = picture("Rhythm");
+    CloseBtn = button("CloseBtn");
+    MinBtn = button("MinBtn");
+    Internet = button("Internet");
+    ZoomOut = button("ZoomOut");
+    ZoomIn = button("ZoomIn");
+    Recover = button("Recover");
+    ECGColor = button("ECGColor");
+    Download = button("Download");
+    Settings = button("Settings");
+    Printer1 = button("Printer1");
+    About = button("About");
+    Delete = button("Delete");
+    Upload = button("Upload");
+    Help = button("Help");
+    Account = button("Account");
+    RecordDataLabel = label("RecordDataLabel");
+    RecordDate = label("RecordDate");
+    ConnLabe = label("ConnLabe");
+    HRLabel = label("HRLabel");
+    HeartRate = label("HeartRate");
+    bpmLabel = label("bpmLabel");
+    DeviceIDLabel = label("DeviceIDLabel");
+    DeviceIDLabel->hide();
+    HeartRate->setStyleSheet("color: rgb(200, 40, 60); background: transparent;");
+
+    buildScrollBox();
+    buildShowPanel();
+    buildEngineeringControls();
+
+    connect(CloseBtn, &SkinPictureButton::clicked, this, &TECGMain::CloseBtnClick);
+    connect(MinBtn, &SkinPictureButton::clicked, this, &TECGMain::MinBtnClick);
+    connect(Internet, &SkinPictureButton::clicked, this, &TECGMain::InternetClick);
+    connect(ZoomIn, &SkinPictureButton::clicked, this, &TECGMain::ZoomInClick);
+    connect(ZoomOut, &SkinPictureButton::clicked, this, &TECGMain::ZoomOutClick);
+    connect(Recover, &SkinPictureButton::clicked, this, &TECGMain::RecoverClick);
+    connect(ECGColor, &SkinPictureButton::clicked, this, &TECGMain::ECGColorClick);
+    connect(Download, &SkinPictureButton::clicked, this, &TECGMain::DownloadClick);
+    connect(Settings, &SkinPictureButton::clicked, this, &TECGMain::SettingsClick);
+    connect(Printer1, &SkinPictureButton::clicked, this, &TECGMain::Printer1Click);
+    connect(About, &SkinPictureButton::clicked, this, &TECGMain::AboutClick);
+    connect(Delete, &SkinPictureButton::clicked, this, &TECGMain::DeleteClick);
+    connect(Upload, &SkinPictureButton::clicked, this, &TECGMain::UploadClick);
+    connect(Help, &SkinPictureButton::clicked, this, &TECGMain::HelpClick);
+    connect(Account, &SkinPictureButton::clicked, this, &TECGMain::AccountClick);
+}
+
+void TECGMain::buildScrollBox()
+{
+    using namespace MainLayout;
+    ScrollBox1 = new QScrollArea(this);
+    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setGeometry(kScrollBox1);
+    ScrollBox1->setFrameShape(QFrame::NoFrame);
+    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    auto* content = new QWidget;
+    content->setObjectName("ScrollBox1Content");
+    content->setAutoFillBackground(true);
+    content->setFixedSize(kScrollBox1.size());
+    mVImage = new QLabel(content);
+    mVImage->setObjectName("mVImage");
+    mVImage->setGeometry(kMVImage);
+    ECGChart = new QLabel(content);
+    ECGChart->setObjectName("ECGChart");
+    ECGChart->setGeometry(kECGChart);
+    ScrollBox1->setWidget(content);
+}
+
+void TECGMain::buildShowPanel()
+{
+    using namespace MainLayout;
+    ShowPanel = new QWidget(this);
+    ShowPanel->setObjectName("ShowPanel");
+    ShowPanel->setGeometry(kShowPanel);
+    ShowPanel->setAutoFillBackground(true);
+
+    DataListImage = new SkinPicture(ShowPanel, QColor(70, 96, 120));
+    DataListImage->setObjectName("DataListImage");
+    DataListImage->setGeometry(kDataListImage);
+    DataListImage->setPicture("image\\Tree-tit01.bmp");
+    DataListLabel = MakeLabel(ShowPanel, "DataListLabel", kDataListLabel, 8, true, true, "Data list");
+
+    DataList = new QTreeWidget(ShowPanel);
+    DataList->setObjectName("DataList");
+    DataList->setGeometry(0, kDataListImage.height(), kShowPanel.width(), PanelLayout::kDesignListHeight);
+    DataList->setHeaderHidden(true);
+    DataList->setIndentation(23);
+    DataList->setIconSize(QSize(20, 20));
+    DataList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DataList->setFrameShape(QFrame::NoFrame);
+    DataList->setContextMenuPolicy(Qt::CustomContextMenu);
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    MenuDelete = PopupMenu1->addAction(QStringLiteral("Delete"));
+    MenuDelete->setObjectName("MenuDelete");
+    connect(MenuDelete, &QAction::triggered, this, &TECGMain::MenuDeleteClick);
+    connect(DataList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(DataList->viewport()->mapToGlobal(at)); });
+    connect(DataList, &QTreeWidget::itemClicked, this, [this] { DataListClick(); });
+
+    FileInfoImage = new SkinPicture(ShowPanel, QColor(70, 96, 120));
+    FileInfoImage->setObjectName("FileInfoImage");
+    FileInfoImage->setPicture("image\\Tree-tit02-2.bmp");
+    RecordInfoLabel =
+        MakeLabel(ShowPanel, "RecordInfoLabel", kRecordInfoLabel, 8, true, false, "Data set information");
+
+    CtlImg = new SkinPictureButton(ShowPanel);
+    CtlImg->setObjectName("CtlImg");
+    CtlImg->setGeometry(kCtlImg);
+    connect(CtlImg, &SkinPictureButton::clicked, this, &TECGMain::CtlImgClick);
+    ChgImg = new SkinPicture(ShowPanel, QColor(0, 0, 0, 0));
+    ChgImg->setObjectName("ChgImg");
+    ChgImg->setGeometry(kChgImg);
+    ChgImg->hide();
+
+    Memo1 = new QPlainTextEdit(ShowPanel);
+    Memo1->setObjectName("Memo1");
+    Memo1->setFrameShape(QFrame::NoFrame);
+    connect(Memo1, &QPlainTextEdit::textChanged, this, &TECGMain::Memo1Change);
+
+    applyListHeight(PanelLayout::kDesignListHeight);
+    updateCtlLooks();
+}
+
+void TECGMain::applyListHeight(int listHeight)
+{
+    using namespace MainLayout;
+    const int title = kDataListImage.height();
+    DataList->setFixedHeight(listHeight);
+    FileInfoImage->setGeometry(0, title + listHeight, kShowPanel.width(), title);
+    Memo1->setGeometry(0, 2 * title + listHeight, kShowPanel.width(),
+                       std::max(0, kShowPanel.height() - 2 * title - listHeight));
+    // The caption and the toggle lie on the title picture, above it in z-order.
+    RecordInfoLabel->raise();
+    CtlImg->raise();
+}
+
+void TECGMain::paintChartPaper()
+{
+    ECGChart->setPixmap(EmptyPaper(ECGChart->size(), ChartColour == QLatin1String("1")));
+}

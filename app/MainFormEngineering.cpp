@@ -1,0 +1,62 @@
+// The engineering controls: part of the window but hidden; nothing in the
+// program shows them. Their actions arrive with the features they belong to.
+#include "app/MainForm.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+struct EngineeringButton {
+    const char* name;
+    const char* caption;  // UTF-8
+};
+
+constexpr EngineeringButton kButtons[] = {
+    {"Start", "Start"},         {"Stop", "Stop"},           {"UpgradeBtn", "Upgrade"},
+    {"DelAll", "Delete All"},   {"Battery", "Battery"},     {"Edf2MUC", "EDF2MCU"},
+    {"OffSet", "OffSet"},       {"SamplingBtn", "360 t0 256"}, {"Batch", "Batch"},
+    {"UKnow", "Path"},          {"DisplayBtn", "Display"},  {"DisplayTrace", "原始"},
+    {"Dis1", "3點"},            {"PenWidth", "Width"},      {"Plus", "Plus"},
+    {"ShowAnno", "Anno"},       {"LowCut", "Low Cut"},      {"HighCut", "High Cut"},
+    {"Filter", "Filter"},       {"iir", "iir"},             {"filterSwBtn", "filer En"},
+    {"sampSwitchBtn", "256 Hz"},
+};
+
+constexpr const char* kHiddenLabels[] = {"BatteryLabel", "mVValueLabel", "RawLabel", "RawIndex", "undef1",
+                                         "undef2",       "undef3",       "undef4",   "undef5",   "undef6",
+                                         "undef7",       "undef8",       "undef9",   "undef10"};
+
+}  // namespace
+
+void TECGMain::buildEngineeringControls()
+{
+    int top = 70;
+    for (const EngineeringButton& b : kButtons) {
+        auto* button = new QPushButton(QString::fromUtf8(b.caption), this);
+        button->setObjectName(QLatin1String(b.name));
+        button->setGeometry(40, top, 75, 22);
+        button->hide();
+        const QString name = QString::fromLatin1(b.name);
+        connect(button, &QPushButton::clicked, this, [this, name] { EngineeringClick(name); });
+        top += 20;
+    }
+    auto* zoomRadio = new QCheckBox(QString::fromUtf8("等比縮放"), this);
+    zoomRadio->setObjectName("ZoomRadioN");
+    zoomRadio->setGeometry(120, 70, 90, 20);
+    zoomRadio->hide();
+    top = 70;
+    for (const char* name : kHiddenLabels) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QLatin1String(name));
+        label->move(220, top);
+        label->hide();
+        top += 16;
+    }
+}
+
+void TECGMain::EngineeringClick(const QString&)
+{
+    // No engineering function is wired yet; pressing a hidden control does nothing.
+}

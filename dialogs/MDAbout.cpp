@@ -1,0 +1,68 @@
+#include "dialogs/MDAbout.h"
+
+#include "dialogs/SkinPicture.h"
+#include "dialogs/SkinPictureButton.h"
+#include "dialogs/SkinWindowDrag.h"
+#include "lang/TextTable.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QString& style)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setStyleSheet(style);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
+}
+
+}  // namespace
+
+TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+{
+    setObjectName("About");
+    setFixedSize(300, 245);
+    QFont base = font();
+    base.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans"});
+    base.setPointSize(8);
+    setFont(base);
+
+    BGImage = new SkinPicture(this, QColor(236, 241, 245));
+    BGImage->setObjectName("BGImage");
+    BGImage->setGeometry(0, 0, 300, 245);
+    BGImage->setPicture("image\\about.bmp");
+    EnableWindowDrag(BGImage, this);
+
+    TitleLabel = MakeLabel(this, "TitleLabel", TextOf(87), "color: white; font-weight: bold;");
+    TitleLabel->move(18, 8);
+    TitleLabel->adjustSize();
+
+    CloseBtn = new SkinPictureButton(this);
+    CloseBtn->setObjectName("CloseBtn");
+    CloseBtn->setGeometry(277, 5, 19, 17);
+    CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    connect(CloseBtn, &SkinPictureButton::clicked, this, &QDialog::reject);
+
+    VersionLabel = MakeLabel(this, "VersionLabel", TextOf(69) + ":", "color: rgb(120, 120, 120);");
+    VersionLabel->adjustSize();
+    VersionLabel->move(182, 92);
+
+    VerLabel = MakeLabel(this, "VerLabel", TextOf(79), "color: rgb(111, 111, 111);");
+    QFont arial = base;
+    arial.setFamilies({"Arial", "Liberation Sans", "DejaVu Sans"});
+    VerLabel->setFont(arial);
+    VerLabel->setGeometry(238, 92, 36, 14);
+
+    OK = new QPushButton(TextOf(45), this);
+    OK->setObjectName("OK");
+    OK->setGeometry(224, 215, 66, 22);
+    OK->setStyleSheet(
+        "QPushButton { background: rgb(246, 248, 250); border: 1px solid rgb(150, 164, 178); border-radius: 3px;"
+        " color: rgb(40, 48, 56); }"
+        "QPushButton:hover { background: rgb(228, 238, 246); border-color: rgb(70, 120, 160); }"
+        "QPushButton:pressed { background: rgb(206, 222, 236); }");
+    connect(OK, &QPushButton::clicked, this, &QDialog::accept);
+}

@@ -1,0 +1,157 @@
+#include "dialogs/MessageBox.h"
+
+#include "dialogs/SkinPicture.h"
+#include "dialogs/SkinPictureButton.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
+#include <utility>
+
+std::uint8_t TMessageBoxForm::resultCode_ = 0;
+TMessageBoxForm::ModalRunner TMessageBoxForm::modalRunner_;
+
+namespace {
+
+const char* const kButtonNames[kMsgButtonCount] = {"Yes",    "No",  "OK",      "Cancel",   "Abort", "Retry",
+                                                   "Ignore", "All", "NoToAll", "YesToAll", "Help"};
+
+// Right margin kept between the wrapped text and the panel's edge.
+constexpr int kTextRightMargin = 14;
+
+const char* const kButtonStyle =
+    "QPushButton { background: rgb(246, 248, 250); border: 1px solid rgb(150, 164, 178); border-radius: 3px;"
+    " color: rgb(40, 48, 56); }"
+    "QPushButton:hover { background: rgb(228, 238, 246); border-color: rgb(70, 120, 160); }"
+    "QPushButton:pressed { background: rgb(206, 222, 236); }"
+    "QPushButton:focus { border-color: rgb(70, 120, 160); }";
+
+}  // namespace
+
+TMessageBoxForm::TMessageBoxForm(QWidget* parent) : TBaseForm(parent)
+{
+    setObjectName("MessageBoxForm");
+    FitFrame(410, 200);
+    setCanvasColour(QColor(230, 230, 230));
+    TitleMsg->setStyleSheet("color: rgb(255, 255, 255);");
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setAutoFillBackground(true);
+    QPalette white = Panel1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Panel1->setPalette(white);
+
+    MsgImg = new SkinPicture(Panel1, QColor(0, 0, 0, 0));
+    MsgImg->setObjectName("MsgImg");
+    MsgImg->setGeometry(34, 0, 32, 32);
+
+    Msg = new QLabel(Panel1);
+    Msg->setObjectName("Msg");
+    Msg->setStyleSheet("color: rgb(40, 40, 40);");
+    Msg->setTextFormat(Qt::PlainText);
+    Msg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void TMessageBoxForm::setModalRunner(ModalRunner runner)
+{
+    modalRunner_ = std::move(runner);
+}
+
+std::uint8_t TMessageBoxForm::ShowMessageBox(const QString& text, MsgKind kind, int languageId, MsgButtons buttons)
+{
+    languageId_ = languageId;
+    QFont msgFont = font();
+    msgFont.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans", "Noto Sans CJK TC"});
+    msgFont.setPointSize(languageId == 1028 ? 8 : 10);
+    Msg->setFont(msgFont);
+
+    const MessageBoxGeometry g = MessageBoxGeometryFor(text);
+    Panel1->setGeometry(g.panel);
+    FitFrame(g.width, g.height);
+
+    // Title and picture first: a plain message has no picture and starts further left.
+    if (title().isEmpty())
+        setTitle(MsgDefaultTitle(kind, languageId));
+    if (kind == MsgKind::Warning || kind == MsgKind::Information) {
+        MsgImg->setPicture(kind == MsgKind::Warning ? "image\\inMain_ic-warry.bmp" : "image\\inMain_ic-info.bmp");
+        MsgImg->show();
+    } else if (kind == MsgKind::Plain) {
+        MsgImg->hide();
+    }
+    const int msgLeft = MsgImg->isHidden() ? g.msgLeft - MsgImg->width() : g.msgLeft;
+
+    // The text wraps at W - 66, but never past the panel's right edge.
+    const int msgWidth = std::min(g.msgWidth, g.panel.width() - msgLeft - kTextRightMargin);
+    Msg->setText(text);
+    Msg->setWordWrap(true);
+    const int msgHeight = std::min(Msg->heightForWidth(msgWidth), g.panel.height());
+    Msg->setGeometry(msgLeft, CentredTop(g.panel.height(), msgHeight), msgWidth, msgHeight);
+    MsgImg->move(g.pictureLeft, CentredTop(g.panel.height(), MsgImg->height()));
+
+    for (const PlacedMsgButton& place : MessageBoxButtonPlaces(g.width, g.height, buttons)) {
+        auto* b = new QPushButton(MsgButtonCaption(place.kind, languageId), this);
+        b->setObjectName(QLatin1String(kButtonNames[static_cast<int>(place.kind)]));
+        b->setGeometry(place.rect);
+        b->setStyleSheet(kButtonStyle);
+        const MsgButton kindOfButton = place.kind;
+        connect(b, &QPushButton::clicked, this, [this, kindOfButton] {
+            setResult(MsgResultCode(kindOfButton));
+            accept();
+        });
+        b->show();
+        buttons_.append(b);
+        buttonKinds_.append(place.kind);
+    }
+    if (!buttons_.isEmpty())
+        buttons_.front()->setFocus();
+
+    if (modalRunner_)
+        modalRunner_(*this);
+    else
+        exec();
+
+    qDeleteAll(buttons_);
+    buttons_.clear();
+    buttonKinds_.clear();
+    return resultCode_;
+}
+
+QPushButton* TMessageBoxForm::button(MsgButton kind) const
+{
+    const qsizetype at = buttonKinds_.indexOf(kind);
+    return at < 0 ? nullptr : buttons_[at];
+}
+
+bool TMessageBoxForm::clickButton(MsgButton kind)
+{
+    QPushButton* b = button(kind);
+    if (!b)
+        return false;
+    b->click();
+    return true;
+}
+
+void TMessageBoxForm::closeByCloseButton()
+{
+    closeImgClick();
+}
+
+void TMessageBoxForm::setResult(std::uint8_t code)
+{
+    resultCode_ = code;
+}
+
+void TMessageBoxForm::closeImgClick()
+{
+    setResult(2);
+    QDialog::reject();
+}
+
+// Escape and the window manager's close count as the close button, so a box
+// closed without a click never returns an answer left over from an earlier box.
+void TMessageBoxForm::reject()
+{
+    setResult(2);
+    QDialog::reject();
+}

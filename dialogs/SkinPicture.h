@@ -1,0 +1,27 @@
+#pragma once
+#include <QColor>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+// A user-interface picture stretched to the control's size, found by the name
+// the program uses ("image\\mainBG.bmp"). When no such picture exists it paints
+// its fallback colour instead, so the window still looks whole.
+class SkinPicture : public QWidget {
+    Q_OBJECT
+public:
+    explicit SkinPicture(QWidget* parent = nullptr, QColor fallback = QColor(240, 240, 240));
+
+    void setPicture(const QString& name);
+    const QString& pictureName() const { return name_; }
+    bool hasPixmap() const { return !pixmap_.isNull(); }
+    void setFallbackColour(QColor colour);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString name_;
+    QPixmap pixmap_;
+    QColor fallback_;
+};

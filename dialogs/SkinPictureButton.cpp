@@ -1,0 +1,69 @@
+#include "dialogs/SkinPictureButton.h"
+
+#include "lang/TextTable.h"
+
+#include <QMouseEvent>
+
+SkinPictureButton::SkinPictureButton(QWidget* parent) : SkinPicture(parent, QColor(0, 0, 0, 0))
+{
+    setMouseTracking(true);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void SkinPictureButton::setLooks(const QString& normal, const QString& hovered, const QString& pressed)
+{
+    normal_ = normal;
+    hovered_ = hovered;
+    pressed_ = pressed;
+    setPicture(down_ ? pressed_ : underMouse() ? hovered_ : normal_);
+}
+
+void SkinPictureButton::setLooksFrom(const QString& normalName)
+{
+    const qsizetype dot = normalName.lastIndexOf('.');
+    const QString stem = dot < 0 ? normalName : normalName.left(dot);
+    const QString ext = dot < 0 ? QString() : normalName.mid(dot);
+    setLooks(normalName, stem + "-1" + ext, stem + "-2" + ext);
+}
+
+void SkinPictureButton::showHovered()
+{
+    if (toolTipSlot_ >= 0 && toolTip().isEmpty())
+        setToolTip(TextOf(toolTipSlot_));
+    if (!down_)
+        setPicture(hovered_);
+}
+
+void SkinPictureButton::enterEvent(QEnterEvent*)
+{
+    showHovered();
+}
+
+void SkinPictureButton::mouseMoveEvent(QMouseEvent*)
+{
+    showHovered();
+}
+
+void SkinPictureButton::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    down_ = true;
+    setPicture(pressed_);
+}
+
+void SkinPictureButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !down_)
+        return;
+    down_ = false;
+    const bool inside = rect().contains(event->position().toPoint());
+    setPicture(inside ? hovered_ : normal_);
+    if (inside && isEnabled())
+        emit clicked();
+}
+
+void SkinPictureButton::leaveEvent(QEvent*)
+{
+    setPicture(down_ ? pressed_ : normal_);
+}
