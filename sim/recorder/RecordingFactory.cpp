@@ -1,5 +1,6 @@
 #include "sim/recorder/RecordingFactory.h"
-#include "device/protocol/ByteOrder.h"
+#include "signal/BeatAnalysis.h"
+#include "sim/ecg/EcgSynth.h"
 #include <algorithm>
 #include <cmath>
 
@@ -9,110 +10,49 @@ using namespace device::protocol;
 
 namespace {
 
-// 186 sample units are 1 mV.
-constexpr double UnitsPerMv = 186.0;
-constexpr std::int16_t DigitalMin = -2048;
-constexpr std::int16_t DigitalMax = 2047;
+// The recorder's converter: 12 bits around 2048, 186 units per mV.
+constexpr std::int16_t DigitalMin = 0;
+constexpr std::int16_t DigitalMax = kMaxUnits;
 
-class Lcg {
-public:
-    explicit Lcg(std::uint32_t seed) : state_(seed * 2654435761u + 1u) {}
-    double Uniform()  // 0..1
-    {
-        state_ = state_ * 1664525u + 1013904223u;
-        return static_cast<double>(state_ >> 8) / static_cast<double>(1u << 24);
+SynthOptions OptionsFor(const RecordingPlan& plan)
+{
+    SynthOptions o;
+    o.sampleRate = plan.sampleRate;
+    o.seconds = plan.seconds;
+    o.heartRate = plan.heartRateBpm;
+    o.seed = plan.seed;
+    o.noiseMv = 0.01;
+    o.wanderMv = 0.05;
+    switch (plan.rhythm) {
+    case Rhythm::Normal: break;
+    case Rhythm::Bradycardia: o.heartRate = std::min(plan.heartRateBpm, 44.0); break;
+    case Rhythm::Tachycardia: o.heartRate = std::max(plan.heartRateBpm, 132.0); break;
+    case Rhythm::Pause:
+        o.pausesAt = {plan.seconds * 0.4};
+        o.pauseSeconds = 3.2;
+        break;
+    case Rhythm::Irregular: o.irregular = true; break;
+    case Rhythm::PrematureBeats: o.pattern = EctopyPattern::VentricularTrigeminy; break;
+    case Rhythm::Noisy:
+        o.noiseMv = 0.25;
+        o.mainsMv = 0.2;
+        break;
+    case Rhythm::Weak: o.amplitude = 0.12; break;
     }
-
-private:
-    std::uint32_t state_;
-};
-
-// RR intervals in ms covering the recording.
-std::vector<double> RrIntervals(const RecordingPlan& plan, Lcg& rng)
-{
-    double bpm = plan.heartRateBpm;
-    if (plan.rhythm == Rhythm::Bradycardia)
-        bpm = std::min(bpm, 45.0);
-    if (plan.rhythm == Rhythm::Tachycardia)
-        bpm = std::max(bpm, 130.0);
-    const double base = 60000.0 / bpm;
-    std::vector<double> rr;
-    double total = 0;
-    int beat = 0;
-    while (total < plan.seconds * 1000.0) {
-        double interval = base * (1.0 + (rng.Uniform() - 0.5) * 0.04);
-        if (plan.rhythm == Rhythm::Irregular)
-            interval = base * (0.6 + rng.Uniform() * 0.8);
-        if (plan.rhythm == Rhythm::Pause && beat == 10)
-            interval = 3200;
-        rr.push_back(interval);
-        total += interval;
-        ++beat;
-    }
-    return rr;
+    return o;
 }
 
-double Wave(double t, double centre, double width, double heightMv)
+std::uint8_t Low8(int v)
 {
-    const double x = (t - centre) / width;
-    return heightMv * std::exp(-0.5 * x * x);
-}
-
-// One beat's shape around its R peak (t in seconds relative to R).
-double BeatMv(double t)
-{
-    return Wave(t, -0.20, 0.025, 0.15) + Wave(t, -0.03, 0.010, -0.12) + Wave(t, 0.0, 0.012, 1.2) +
-           Wave(t, 0.035, 0.012, -0.28) + Wave(t, 0.28, 0.050, 0.30);
-}
-
-std::uint8_t Byte(int v)
-{
-    return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+    return static_cast<std::uint8_t>(v & 0xFF);
 }
 
 }  // namespace
 
 SimRecording MakeRecording(const RecordingPlan& plan, const DEVICE_INFO_BLOCK& recorder)
 {
-    Lcg rng(plan.seed);
-    const std::vector<double> rr = RrIntervals(plan, rng);
-    std::vector<double> rPeaksS;
-    double t = 0.4;
-    for (double interval : rr) {
-        rPeaksS.push_back(t);
-        t += interval / 1000.0;
-    }
-
     SimRecording r;
-    const int n = plan.seconds * plan.sampleRate;
-    r.samples.resize(static_cast<std::size_t>(n));
-    std::size_t next = 0;
-    for (int i = 0; i < n; ++i) {
-        const double ts = static_cast<double>(i) / plan.sampleRate;
-        while (next + 1 < rPeaksS.size() && rPeaksS[next + 1] < ts)
-            ++next;
-        double mv = BeatMv(ts - rPeaksS[next]);
-        if (next + 1 < rPeaksS.size())
-            mv += BeatMv(ts - rPeaksS[next + 1]);
-        mv += 0.05 * std::sin(2 * M_PI * 0.3 * ts) + (rng.Uniform() - 0.5) * 0.02;
-        const long v = std::lround(mv * UnitsPerMv);
-        r.samples[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(std::clamp<long>(v, DigitalMin, DigitalMax));
-    }
-
-    // The recorder's own findings over the beats inside the recording.
-    std::vector<double> usedRr;
-    for (std::size_t i = 1; i < rPeaksS.size() && rPeaksS[i] < plan.seconds; ++i)
-        usedRr.push_back((rPeaksS[i] - rPeaksS[i - 1]) * 1000.0);
-    double mean = 0;
-    for (double v : usedRr)
-        mean += v;
-    mean = usedRr.empty() ? 1000.0 : mean / static_cast<double>(usedRr.size());
-    double spread = 0;
-    for (double v : usedRr)
-        spread += (v - mean) * (v - mean);
-    spread = usedRr.empty() ? 0 : std::sqrt(spread / static_cast<double>(usedRr.size())) / mean;
-    const int heartRate = static_cast<int>(60000.0 / mean);
-    const bool pause = std::any_of(usedRr.begin(), usedRr.end(), [&](double v) { return v > recorder.pause * 1000.0; });
+    r.samples = SynthesiseEcgSamples(OptionsFor(plan));
 
     RecordHeaderFields f;
     f.deviceNumber = recorder.deviceId;
@@ -125,40 +65,44 @@ SimRecording MakeRecording(const RecordingPlan& plan, const DEVICE_INFO_BLOCK& r
     f.sampleRate = static_cast<std::uint16_t>(plan.sampleRate);
     f.digMin = DigitalMin;
     f.digMax = DigitalMax;
-    f.physMin = static_cast<std::int16_t>(std::lround(DigitalMin * 1000.0 / UnitsPerMv));
-    f.physMax = static_cast<std::int16_t>(std::lround(DigitalMax * 1000.0 / UnitsPerMv));
-    f.sampleBytes = static_cast<std::uint32_t>(n * 2);
+    f.physMin = static_cast<std::int16_t>(std::lround((DigitalMin - kBaselineUnits) * 1000.0 / kUnitsPerMv));
+    f.physMax = static_cast<std::int16_t>(std::lround((DigitalMax - kBaselineUnits) * 1000.0 / kUnitsPerMv));
+    f.sampleBytes = static_cast<std::uint32_t>(r.samples.size() * 2);
     WriteWireHeader(r.wireHeader, f);
+
+    // The recorder analyses its own recording with its current pause threshold.
+    const ecg::AnalysisResult a =
+        ecg::AnalyseRecording(r.samples, plan.sampleRate, DigitalMin, DigitalMax, recorder.pause);
+    const ecg::AnalysisFindings& k = a.findings;
     auto& h = r.wireHeader;
-    h[rec::NoiseFinding] = 0;
+    h[rec::NoiseFinding] = k.noise ? 1 : 0;
     h[rec::Setting44] = 1;
     h[rec::Setting45] = 1;
     h[rec::Setting46] = 1;
-    h[rec::HeartRate] = Byte(heartRate);
+    h[rec::HeartRate] = Low8(k.heartRate);
     h[rec::Tachycardia] = recorder.tachycardia;
     h[rec::Bradycardia] = recorder.bradycardia;
-    h[rec::PauseFinding] = pause ? 1 : 0;
+    h[rec::PauseFinding] = k.pause ? 1 : 0;
     h[rec::PauseThreshold] = recorder.pause;
-    h[rec::RhythmFinding] = spread > 0.15 ? 1 : 0;
-    h[rec::WaveformFinding] = 0;
-    h[rec::SignalQuality] = 0;
+    h[rec::RhythmFinding] = k.rhythm ? 1 : 0;
+    h[rec::WaveformFinding] = k.waveform ? 1 : 0;
+    h[rec::SignalQuality] = static_cast<std::uint8_t>((k.unstable ? 0x01 : 0) | (k.weak ? 0x10 : 0));
     h[rec::Setting55] = 1;
-    h[rec::TachyFinding] = heartRate > recorder.tachycardia ? 1 : 0;
-    h[rec::BradyFinding] = heartRate < recorder.bradycardia ? 1 : 0;
+    h[rec::TachyFinding] = k.heartRate > recorder.tachycardia ? 1 : 0;
+    h[rec::BradyFinding] = k.heartRate > 0 && k.heartRate < recorder.bradycardia ? 1 : 0;
 
-    // Beat series: R-to-R (ms), positive peak, negative peak, peak, area, beat time (at 128/s), iso.
+    // The first 100 beats of the seven series; entries past the last beat stay empty.
     std::array<std::vector<std::uint16_t>, RecorderSeries> series;
-    for (std::size_t i = 0; i < rPeaksS.size() && rPeaksS[i] < plan.seconds && i < SeriesLength; ++i) {
-        const auto rrMs = i == 0 ? 0 : static_cast<std::uint16_t>(std::lround((rPeaksS[i] - rPeaksS[i - 1]) * 1000.0));
-        const auto peak = static_cast<std::uint16_t>(std::lround(1.2 * UnitsPerMv));
-        const auto trough = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(-0.28 * UnitsPerMv)));
-        series[0].push_back(rrMs);
-        series[1].push_back(peak);
-        series[2].push_back(trough);
-        series[3].push_back(peak);
-        series[4].push_back(static_cast<std::uint16_t>(std::lround(1.2 * UnitsPerMv * 0.03 * 128)));
-        series[5].push_back(static_cast<std::uint16_t>(std::lround(rPeaksS[i] * 128)));
-        series[6].push_back(0);
+    const int beats = std::min<int>(a.beatCount, static_cast<int>(SeriesLength));
+    for (int i = 0; i < beats; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        series[0].push_back(static_cast<std::uint16_t>(a.series.RtoR[at]));
+        series[1].push_back(static_cast<std::uint16_t>(a.series.pve[at]));
+        series[2].push_back(static_cast<std::uint16_t>(a.series.nve[at]));
+        series[3].push_back(static_cast<std::uint16_t>(a.series.peak[at]));
+        series[4].push_back(static_cast<std::uint16_t>(a.series.beatArea[at]));
+        series[5].push_back(static_cast<std::uint16_t>(a.series.beatTime[at] & 0xFFFF));
+        series[6].push_back(static_cast<std::uint16_t>(a.series.iso[at]));
     }
     r.annotation = BuildAnnotationBlock(series);
     return r;
@@ -166,13 +110,15 @@ SimRecording MakeRecording(const RecordingPlan& plan, const DEVICE_INFO_BLOCK& r
 
 std::vector<SimRecording> DemoRecordings(const DEVICE_INFO_BLOCK& recorder, int count)
 {
-    static const Rhythm rhythms[] = {Rhythm::Normal, Rhythm::Bradycardia, Rhythm::Tachycardia, Rhythm::Pause,
-                                     Rhythm::Irregular};
+    static const Rhythm rhythms[] = {Rhythm::Normal,    Rhythm::Bradycardia,    Rhythm::Tachycardia,
+                                     Rhythm::Pause,     Rhythm::PrematureBeats, Rhythm::Irregular,
+                                     Rhythm::Noisy,     Rhythm::Weak};
+    constexpr int kinds = static_cast<int>(sizeof rhythms / sizeof rhythms[0]);
     std::vector<SimRecording> out;
     for (int i = 0; i < count; ++i) {
         RecordingPlan plan;
-        plan.rhythm = rhythms[i % 5];
-        plan.day = 21 + (i / 5) % 7;
+        plan.rhythm = rhythms[i % kinds];
+        plan.day = 21 + (i / kinds) % 7;
         plan.hour = 9 + i % 12;
         plan.minute = (7 * i) % 60;
         plan.second = (13 * i) % 60;

@@ -204,4 +204,24 @@ TEST(RecorderSim, RefusedBootModeAndUnplugging)
     EXPECT_FALSE(w.link.OpenLink());
 }
 
+TEST(RecorderSim, RecordingsCarryTheRecordersOwnFindings)
+{
+    struct Case {
+        sim::Rhythm rhythm;
+        std::size_t finding;
+        std::uint8_t value;
+    };
+    const DEVICE_INFO_BLOCK recorder = sim::DefaultRecorderInfo();
+    for (Case c : {Case{sim::Rhythm::Bradycardia, rec::BradyFinding, 1}, Case{sim::Rhythm::Tachycardia, rec::TachyFinding, 1},
+                   Case{sim::Rhythm::Pause, rec::PauseFinding, 1}, Case{sim::Rhythm::Weak, rec::SignalQuality, 0x10},
+                   Case{sim::Rhythm::Normal, rec::RhythmFinding, 0}}) {
+        sim::RecordingPlan plan;
+        plan.rhythm = c.rhythm;
+        const sim::SimRecording r = sim::MakeRecording(plan, recorder);
+        EXPECT_EQ(r.wireHeader[c.finding], c.value) << static_cast<int>(c.rhythm);
+        EXPECT_EQ(r.samples.size(), 30u * 256);
+        EXPECT_EQ(r.wireHeader[rec::PauseThreshold], 2);
+    }
+}
+
 }  // namespace
