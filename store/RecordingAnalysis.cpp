@@ -15,6 +15,13 @@ EdfProblem AnalyseEdfRecord(const EDF_RECORD& record, int pauseThresholdSeconds,
     return {};
 }
 
+bool ReadBlockForAnalysis(const QString& path, FHR_BLOCK& block)
+{
+    if (ReadFhrBlock(path, block) || ReadTrailingBlock(path, block)) return true;
+    block = FHR_BLOCK{};
+    return false;
+}
+
 int PauseThresholdOf(const FHR_BLOCK& block, bool hadBlock)
 {
     return hadBlock ? block.Bytes[DEVICE_RECORD_HEADER::PauseThreshold] : 2;
@@ -92,8 +99,7 @@ void CompareFolder(const QString& folder, BatchRun& run, int depth)
         FHR_BLOCK block;
         bool hadBlock = false;
         if (problem.ok()) {
-            hadBlock = ReadFhrBlock(path, block);
-            if (!hadBlock) block = FHR_BLOCK{};  // a foreign file: the recorder said nothing
+            hadBlock = ReadBlockForAnalysis(path, block);  // zeroed for a foreign file
             problem = AnalyseEdfRecord(record, PauseThresholdOf(block, hadBlock), *manager);
         }
         if (!problem.ok()) {

@@ -16,6 +16,11 @@
 // left empty; nothing else ever stops the analysis.
 EdfProblem AnalyseEdfRecord(const EDF_RECORD& record, int pauseThresholdSeconds, ecg::AnalysisResult& out);
 
+// The file's analysis block as opening would take it: a signed block, or
+// the unsigned block right after the data of a recording downloaded but never
+// opened. Returns false, with a zeroed block, when the file has none.
+bool ReadBlockForAnalysis(const QString& path, FHR_BLOCK& block);
+
 // Pause threshold in whole seconds the analysis uses for a file: the
 // recorder's setting from its block, 2 without a block.
 int PauseThresholdOf(const FHR_BLOCK& block, bool hadBlock);

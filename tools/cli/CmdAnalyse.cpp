@@ -71,7 +71,7 @@ EdfProblem Analyse(const QString& path, bool update, FileAnalysis& out)
     EdfProblem problem = ReadRecording(path, record);
     if (!problem.ok()) return problem;
     FHR_BLOCK block;
-    const bool hadBlock = ReadFhrBlock(path, block);
+    const bool hadBlock = ReadBlockForAnalysis(path, block);
     auto result = std::make_unique<ecg::AnalysisResult>();
     problem = AnalyseEdfRecord(record, PauseThresholdOf(block, hadBlock), *result);
     if (!problem.ok()) return problem;
