@@ -170,6 +170,9 @@ void TECGMain::buildScrollBox()
     auto* content = new QWidget;
     content->setObjectName("ScrollBox1Content");
     content->setAutoFillBackground(true);
+    QPalette white = content->palette();
+    white.setColor(QPalette::Window, Qt::white);  // the scroll box's window colour
+    content->setPalette(white);
     content->setFixedSize(kScrollBox1.size());
     mVImage = new QLabel(content);
     mVImage->setObjectName("mVImage");

@@ -1,0 +1,71 @@
+// Renders the main window and a message box to PNG files for the documentation:
+//   TALMON_SCREENSHOT_DIR=docs build/bin/test_app --gtest_filter='Screenshot*'
+// Without TALMON_SCREENSHOT_DIR the test is skipped.
+#include "TestApp.h"
+#include "app/InstanceGuard.h"
+#include "app/MainForm.h"
+#include "app/Startup.h"
+#include "dialogs/MDAbout.h"
+#include "dialogs/MDWelcome.h"
+#include "dialogs/MessageBox.h"
+#include "lang/TextTable.h"
+
+#include <QDir>
+#include <QPainter>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The window as the desktop shows it: outside the rounded region is transparent.
+QImage Grab(QWidget& w)
+{
+    QImage image = w.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    if (!w.mask().isEmpty()) {
+        QImage shaped(image.size(), QImage::Format_ARGB32);
+        shaped.fill(Qt::transparent);
+        QPainter p(&shaped);
+        p.setClipRegion(w.mask());
+        p.drawImage(0, 0, image);
+        return shaped;
+    }
+    return image;
+}
+
+TEST(Screenshot, MainWindowAndMessageBox)
+{
+    const QString out = qEnvironmentVariable("TALMON_SCREENSHOT_DIR");
+    if (out.isEmpty())
+        GTEST_SKIP() << "set TALMON_SCREENSHOT_DIR to write the screenshots";
+    TestApp();
+    QTemporaryDir home;
+    InstanceGuard guard;
+    const StartupResult r = RunStartup(home.filePath("Documents"), TextTable::current(), guard);
+    ASSERT_EQ(r.outcome, StartupOutcome::Ready);
+    MainWindowOptions options;
+    options.showWelcome = false;
+    TECGMain w(r.state, options);
+    w.FormCreate();
+    w.show();
+    ASSERT_TRUE(Grab(w).save(QDir(out).filePath("main-window.png")));
+
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
+        box.show();
+        EXPECT_TRUE(Grab(box).save(QDir(out).filePath("message-box.png")));
+        box.clickButton(MsgButton::Cancel);
+    });
+    w.messageBox()->ShowMessageBox(TextOf(164),
+                                   MsgKind::Information, r.state.languageId, {MsgButton::OK, MsgButton::Cancel});
+    TMessageBoxForm::setModalRunner({});
+
+    TWelcome welcome;
+    welcome.show();
+    ASSERT_TRUE(Grab(welcome).save(QDir(out).filePath("welcome.png")));
+    TAbout about;
+    about.show();
+    ASSERT_TRUE(Grab(about).save(QDir(out).filePath("about.png")));
+    w.close();
+}
+
+}  // namespace
