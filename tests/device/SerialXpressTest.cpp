@@ -1,7 +1,11 @@
 #include "device/Link.h"
+#include "device/protocol/Commands.h"
+#include "device/protocol/DeviceInfoBlock.h"
 #include "device/transport/BridgeSet.h"
 #include "device/transport/SerialXpress.h"
 #include "device/transport/TtySpeed.h"
+#include "sim/recorder/PtyRecorderServer.h"
+#include "sim/recorder/SimulatedRecorder.h"
 
 #include "device/transport/AbsentBridges.h"
 
@@ -12,6 +16,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
+#include <optional>
+#include <thread>
 #include <vector>
 
 using namespace device;
@@ -226,6 +234,73 @@ TEST(BridgeSet, LinkNamesChooseTheDrivers)
         EXPECT_TRUE(device::transport::BridgeSet::Create(name)) << name;
     for (const char* name : {"demo", "serial:", "bogus"})
         EXPECT_FALSE(device::transport::BridgeSet::Create(name)) << name;
+}
+
+}  // namespace
+
+namespace {
+
+// The information read and the switch to the fast link, through the kernel's tty layer against the
+// simulated recorder, which hears only bytes sent at its own line speed.
+TEST(SerialRecorder, InformationReadAndFastLinkThroughPseudoTerminal)
+{
+    using namespace device::protocol;
+    sim::SimulatedRecorder recorder(nullptr);  // no clock: the recorder never falls back on its own
+    const std::uint32_t deviceId = recorder.info().deviceId;
+    sim::PtyRecorderServer server(recorder);
+    std::string error;
+    ASSERT_TRUE(server.Open(&error)) << error;
+    std::atomic<bool> stop{false};
+    std::thread serving([&] { server.Serve(stop); });
+
+    SerialXpress serial(server.path());
+    NoHid hid;
+    Link link(hid, serial);
+    link.ResetForStartup();
+    link.ServicePresence();
+    ASSERT_EQ(link.state().DevicePresence, DeviceAttached);
+
+    const auto readInfo = [&link]() -> std::optional<DEVICE_INFO_BLOCK> {
+        const Frame wake = WakeBlock();
+        link.WriteBlock(wake.data(), FrameSize, CommandWriteTimeoutMs);
+        CommandFrame frame;
+        frame.ReadInfo();
+        if (link.WriteBlock(frame.data(), FrameSize, CommandWriteTimeoutMs) != FrameSize)
+            return std::nullopt;
+        std::array<std::uint8_t, InfoBlockSize> raw{};
+        if (link.ReadBlock(raw.data(), InfoBlockSize, 500) != InfoBlockSize ||
+            !HasInfoSignature(raw.data(), raw.size()))
+            return std::nullopt;
+        return ParseDeviceInfo(raw.data(), raw.size());
+    };
+
+    link.SetRateCode(RateCodeNormal);
+    ASSERT_TRUE(link.OpenLink());
+    auto info = readInfo();
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->deviceId, deviceId);
+
+    CommandFrame speed;
+    speed.SetLinkSpeed(RateCodeFast);
+    EXPECT_EQ(link.WriteBlock(speed.data(), FrameSize, CommandWriteTimeoutMs), FrameSize);
+    // The command must reach the recorder before the host's end changes speed; the recorder sends
+    // nothing back, so this read only waits.
+    std::uint8_t none = 0;
+    EXPECT_EQ(link.ReadBlock(&none, 1, 1000), 0u);
+    link.SetRateCode(RateCodeFast);
+    ASSERT_TRUE(link.OpenLink());
+    info = readInfo();
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->deviceId, deviceId);
+
+    // Back at the slow speed the recorder hears nothing.
+    link.SetRateCode(RateCodeNormal);
+    ASSERT_TRUE(link.OpenLink());
+    EXPECT_FALSE(readInfo());
+
+    stop = true;
+    serving.join();
+    EXPECT_EQ(recorder.rateCode(), RateCodeFast);
 }
 
 }  // namespace
