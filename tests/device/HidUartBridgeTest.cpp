@@ -1,10 +1,14 @@
 #include "device/Link.h"
+#include "device/protocol/Commands.h"
+#include "device/protocol/DeviceInfoBlock.h"
 #include "device/transport/HidUartBridge.h"
+#include "sim/recorder/SimulatedRecorder.h"
 
 #include "device/transport/AbsentBridges.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <deque>
 #include <map>
 #include <vector>
@@ -305,6 +309,105 @@ TEST_F(HidUartBridgeTest, LinkClosesBridgeThatStoresAnotherSpeed)
     Bytes frame(64, 0);
     EXPECT_EQ(link.WriteBlock(frame.data(), 64, 1000), 0u);
     EXPECT_TRUE(chip.reportsWritten.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The bridge chip with the simulated recorder on its UART: report payloads go to the recorder at
+// the chip's configured speed, and its answers come back in reports of up to 63 bytes.
+class ChipWithRecorder : public RawHidDevice {
+public:
+    explicit ChipWithRecorder(sim::SimulatedRecorder& recorder) : recorder_(recorder) {}
+
+    int write(const std::uint8_t* report, std::size_t length) override
+    {
+        EXPECT_EQ(report[0], length - 1);
+        if (enabled_)
+            recorder_.HostWrite(report + 1, length - 1, baud_);
+        return static_cast<int>(length);
+    }
+    int readTimeout(std::uint8_t* report, std::size_t capacity, int) override
+    {
+        const std::size_t n = enabled_ ? recorder_.HostRead(report + 1, std::min<std::size_t>(63, capacity - 1), baud_) : 0;
+        report[0] = static_cast<std::uint8_t>(n);
+        return n == 0 ? 0 : static_cast<int>(n + 1);
+    }
+    int sendFeature(const std::uint8_t* report, std::size_t length) override
+    {
+        if (report[0] == 0x41)
+            enabled_ = report[1] == 1;
+        if (report[0] == 0x43 && (report[1] & 2))
+            recorder_.DiscardOutput();
+        if (report[0] == 0x50)
+            config_.assign(report, report + length);
+        baud_ = std::uint32_t(config_[1]) << 24 | std::uint32_t(config_[2]) << 16 | std::uint32_t(config_[3]) << 8 | config_[4];
+        return static_cast<int>(length);
+    }
+    int getFeature(std::uint8_t* report, std::size_t length) override
+    {
+        Bytes answer;
+        switch (report[0]) {
+        case 0x46: answer = {0x46, 0x0A, 0x01}; break;
+        case 0x42: answer = {0x42, 0, 0, 0, 0, 0, 0}; break;
+        case 0x50: answer = config_; break;
+        default: return -1;
+        }
+        std::copy(answer.begin(), answer.begin() + std::min(answer.size(), length), report);
+        return static_cast<int>(std::min(answer.size(), length));
+    }
+
+private:
+    sim::SimulatedRecorder& recorder_;
+    Bytes config_ = {0x50, 0, 0, 0x25, 0x80, 0, 0, 3, 0};
+    std::uint32_t baud_ = 9600;
+    bool enabled_ = false;
+};
+
+class RecorderHid : public RawHid {
+public:
+    explicit RecorderHid(sim::SimulatedRecorder& recorder) : recorder_(recorder) {}
+    std::vector<RawHidInfo> enumerate(std::uint16_t, std::uint16_t) override { return {{"/dev/hidraw9", "", ""}}; }
+    std::unique_ptr<RawHidDevice> open(const std::string&) override
+    {
+        return std::make_unique<ChipWithRecorder>(recorder_);
+    }
+
+private:
+    sim::SimulatedRecorder& recorder_;
+};
+
+TEST(HidUartRecorder, InformationReadThroughTheBridgeProtocol)
+{
+    using namespace device::protocol;
+    sim::SimulatedRecorder recorder(nullptr);
+    RecorderHid raw(recorder);
+    HidUartBridge bridge(raw);
+    NoXpress xpress;
+    Link link(bridge, xpress);
+    link.ResetForStartup();
+    link.ServicePresence();
+    ASSERT_EQ(link.state().DevicePresence, DeviceAttached);
+    link.SetRateCode(RateCodeNormal);
+    ASSERT_TRUE(link.OpenLink());
+    ASSERT_EQ(link.state().LinkStatus, 0);
+
+    const Frame wake = WakeBlock();
+    EXPECT_EQ(link.WriteBlock(wake.data(), FrameSize, CommandWriteTimeoutMs), FrameSize);
+    CommandFrame frame;
+    frame.ReadInfo();
+    EXPECT_EQ(link.WriteBlock(frame.data(), FrameSize, CommandWriteTimeoutMs), FrameSize);
+    std::array<std::uint8_t, InfoBlockSize> block{};
+    ASSERT_EQ(link.ReadBlock(block.data(), InfoBlockSize, ReadInfoTimeoutMs), InfoBlockSize);
+    ASSERT_TRUE(HasInfoSignature(block.data(), block.size()));
+    EXPECT_EQ(ParseDeviceInfo(block.data(), block.size()).deviceId, recorder.info().deviceId);
+
+    // An unread answer is gone after the flush that precedes the next write.
+    EXPECT_EQ(link.WriteBlock(frame.data(), FrameSize, CommandWriteTimeoutMs), FrameSize);
+    EXPECT_EQ(link.ReadBlock(block.data(), 10, 0), 10u);
+    EXPECT_EQ(link.WriteBlock(wake.data(), FrameSize, CommandWriteTimeoutMs), FrameSize);
+    EXPECT_EQ(link.ReadBlock(block.data(), InfoBlockSize, 0), 0u);
 }
 
 }  // namespace
