@@ -20,6 +20,7 @@ public:
     virtual XpressApi& xpress() = 0;
 
     // nullptr for a name not listed above (including "demo", which the simulator provides).
+    // The set must outlive the Link built on hid() and xpress().
     static std::unique_ptr<BridgeSet> Create(std::string_view linkName);
 };
 
