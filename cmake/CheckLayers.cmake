@@ -1,4 +1,5 @@
 # Fails when a source file includes a header of a folder it may not depend on,
+cmake_policy(SET CMP0007 NEW)
 # or a Qt module its folder may not use. Run with cmake -P.
 set(failures "")
 foreach(rule ${LAYERS})
