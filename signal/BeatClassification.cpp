@@ -352,8 +352,11 @@ private:
             area_[k] = code;
             SetType(k, type);
             st_.beatCode[static_cast<size_t>(k)] = code;
-            if (premature) f_.waveform = f_.rhythm = true;
-            if (st_.firstValidBeat + k < st_.stableStartBeat) f_.waveform = f_.rhythm = false;
+            // Premature beats count only from the stable start on.
+            if (premature) {
+                f_.waveform = f_.rhythm = true;
+                if (st_.firstValidBeat + k < st_.stableStartBeat) f_.waveform = f_.rhythm = false;
+            }
 
             const bool previousNormal = k > 0 && st_.beatMark[static_cast<size_t>(k - 1)] <= 1;
             previousNormalRr_ = (type <= 1 && previousNormal) ? rr : 0;
