@@ -1,12 +1,7 @@
 #pragma once
 #include <QApplication>
 
-// The one application object the widget tests need (offscreen platform under ctest).
-inline QApplication& TestApp()
-{
-    static int argc = 1;
-    static char name[] = "test_dialogs";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+// The one application object the widget tests need (offscreen platform under
+// ctest). It lives from the start to the end of the test run and is destroyed
+// before the program's exit handlers run, as Qt requires.
+QApplication& TestApp();
