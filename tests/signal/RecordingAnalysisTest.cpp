@@ -2,6 +2,7 @@
 // analysis block, unsupported rates are refused, and the command line's
 // analyse and batch commands.
 #include "sim/ecg/EcgSynth.h"
+#include "sim/ecg/RecorderOwnAnalysis.h"
 #include "store/EdfWriter.h"
 #include "store/OpenRecording.h"
 #include "store/RecordingAnalysis.h"
@@ -262,6 +263,39 @@ TEST_F(RecordingAnalysisTest, BatchComparesEveryRecordingWithTheRecordersFinding
         << cli.out.toStdString();
     EXPECT_TRUE(cli.out.endsWith("count: 2\n")) << cli.out.toStdString();
     EXPECT_NE(RunCli(cli::RunBatch, {PathOf("nowhere")}).status, 0);
+}
+
+TEST_F(RecordingAnalysisTest, BatchFindsNoMismatchWhenTheRecorderAnalysedAsTheManagerDoes)
+{
+    ASSERT_TRUE(QDir(dir_.path()).mkpath("DATA/0000A1F3/202405/07"));
+    const QString day = PathOf("DATA/0000A1F3/202405/07/");
+    sim::SynthOptions o;
+    int file = 0;
+    for (sim::EctopyPattern pattern : {sim::EctopyPattern::None, sim::EctopyPattern::VentricularBigeminy}) {
+        o.pattern = pattern;
+        const std::vector<int16_t> samples = sim::SynthesiseEcgSamples(o);
+        const sim::RecorderOwnAnalysis own = sim::AnalyseAsRecorder(samples, o.sampleRate);
+        const QString path = WriteRecording(day + QStringLiteral("1%1000.edf").arg(file++), o);
+        // Replace the recorder's part of the block with its own analysis.
+        QByteArray bytes = FileBytes(path);
+        char* block = bytes.data() + bytes.size() - FHR_BLOCK::Size;
+        block[DEVICE_RECORD_HEADER::NoiseFinding] = static_cast<char>(own.noise);
+        block[DEVICE_RECORD_HEADER::RhythmFinding] = static_cast<char>(own.rhythm);
+        block[DEVICE_RECORD_HEADER::WaveformFinding] = static_cast<char>(own.waveform);
+        block[DEVICE_RECORD_HEADER::PauseFinding] = static_cast<char>(own.pause);
+        block[DEVICE_RECORD_HEADER::SignalQuality] = static_cast<char>(own.signalQuality);
+        std::copy(own.seriesBytes.begin(), own.seriesBytes.end(), block + FHR_BLOCK::RecorderSeries);
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+    const BatchRun run = RunBatchComparison(PathOf("DATA"));
+    EXPECT_EQ(run.tally.count, 2);
+    for (const auto& [label, count] : ecg::BatchLabels(run.tally)) {
+        if (label != "count:") {
+            EXPECT_EQ(count, 0) << label;
+        }
+    }
 }
 
 TEST(BatchComparison, SeriesAreComparedWhereTheRecorderHasABeat)
