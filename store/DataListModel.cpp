@@ -198,11 +198,40 @@ void AddRecordingNodes(DataListModel& model, const QString& folder, DataNode* pa
     }
 }
 
+namespace {
+
+// RemoveEmptyFolders and AddRecordingNodes in one walk: each folder is listed
+// once, its empty sub-folders are removed before anything below is looked at
+// (as the separate passes do), and nodes are added only along the folders
+// whose names fit their depth; `parent` is null where nothing is listed.
+void scanLibrary(DataListModel& model, const QString& folder, DataNode* parent, int depth)
+{
+    ++depth;
+    for (const FolderEntry& e : ListFolder(folder)) {
+        const qsizetype len = e.name.size();
+        const QString path = joined(folder, e.name);
+        if (e.isFolder) {
+            if (QDir().rmdir(path)) continue;
+            DataNode* node = nullptr;
+            if (parent && depth == 1 && len == 8)
+                node = model.addChild(parent, DataNodeKind::Device, DeviceCaption(e.name), 1, path);
+            else if (parent && depth == 2 && len == 6)
+                node = model.addChild(parent, DataNodeKind::Month, MonthCaption(e.name), 1, path);
+            else if (parent && depth == 3 && len == 2)
+                node = model.addChild(parent, DataNodeKind::Day, e.name, 1, path);
+            scanLibrary(model, path, node, depth);
+        } else if (parent && depth == 4 && len == 10 && e.name.endsWith(QLatin1String(".edf"))) {
+            model.addChild(parent, DataNodeKind::Recording, TimeCaption(e.name), 2, path);
+        }
+    }
+}
+
+}  // namespace
+
 void RebuildDataList(DataListModel& model, const QString& dataFolder)
 {
     model.clear();
-    RemoveEmptyFolders(dataFolder);
-    AddRecordingNodes(model, dataFolder, &model.root(), 0);
+    scanLibrary(model, dataFolder, &model.root(), 0);
 }
 
 bool SelectNewRecording(DataListModel& model, const QString& deviceId, const QString& month, const QString& day,
