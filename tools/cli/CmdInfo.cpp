@@ -96,23 +96,46 @@ QJsonObject describe(const QString& path, const EDF_RECORD& r, bool hasBlock, co
     return o;
 }
 
-void printObject(const QJsonObject& o, QTextStream& out, const QString& indent)
+QString valueText(const QJsonValue& v)
 {
-    for (auto it = o.begin(); it != o.end(); ++it) {
-        const QJsonValue v = it.value();
-        if (v.isObject()) {
-            out << indent << it.key() << ":\n";
-            printObject(v.toObject(), out, indent + "  ");
-        } else if (v.isArray()) {
-            const QJsonArray a = v.toArray();
-            for (qsizetype i = 0; i < a.size(); ++i) {
-                out << indent << it.key() << " " << (i + 1) << ":\n";
-                printObject(a[i].toObject(), out, indent + "  ");
-            }
-        } else {
-            const QString text = v.isString() ? v.toString() : QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
-            out << indent << it.key() << ": " << text << "\n";
-        }
+    if (v.isString()) return v.toString();
+    if (v.isBool()) return v.toBool() ? "yes" : "no";
+    return QString::number(v.toDouble(), 'g', 12);
+}
+
+// The text form lists the fields in file order, not alphabetically.
+void printFields(const QJsonObject& o, const char* const* keys, QTextStream& out, const QString& indent)
+{
+    for (; *keys; ++keys)
+        if (o.contains(*keys)) out << indent << *keys << ": " << valueText(o[*keys]) << "\n";
+}
+
+void printText(const QJsonObject& o, QTextStream& out)
+{
+    static const char* const header[] = {"file", "patientId", "recordingId", "startDate", "startTime", "recordedOn",
+                                         "recordCount", "recordSeconds", "seconds", "signalCount", "sampleRate",
+                                         "sampleCount", "hasBlock", "opened", nullptr};
+    static const char* const channel[] = {"sampleRate", "sampleCount", "physDimension", "physMin", "physMax",
+                                          "digMin", "digMax", nullptr};
+    static const char* const recorder[] = {"deviceId", "date", "time", "sampleRate", "dataBytes", "physMin",
+                                           "physMax", "digMin", "digMax", "heartRate", "tachyThreshold",
+                                           "bradyThreshold", "pauseThreshold", "noise", "pause", "rhythm",
+                                           "waveform", "signalQuality", "tachycardia", "bradycardia", "uploaded",
+                                           nullptr};
+    static const char* const manager[] = {"analysed", "heartRate", "rhythm", "waveform", "pause", "irregular",
+                                          "summaryCode", "ectopyGrade", "beatCount", "normalBeats",
+                                          "otherTypeBeats", "highestRate", "lowestRate", nullptr};
+    printFields(o, header, out, "");
+    const QJsonArray channels = o["channels"].toArray();
+    for (qsizetype i = 0; i < channels.size(); ++i) {
+        out << "signal " << (i + 1) << ":\n";
+        printFields(channels[i].toObject(), channel, out, "  ");
+    }
+    if (o.contains("recorder")) {
+        out << "recorder:\n";
+        printFields(o["recorder"].toObject(), recorder, out, "  ");
+        out << "manager:\n";
+        printFields(o["manager"].toObject(), manager, out, "  ");
     }
 }
 
@@ -152,7 +175,7 @@ int RunInfo(const QStringList& args, QTextStream& out, QTextStream& err)
         if (json) {
             out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
         } else {
-            printObject(o, out, "");
+            printText(o, out);
             out << "\n";
         }
     }
