@@ -3,9 +3,11 @@
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/StartupReport.h"
+#include "art/Pictures.h"
 #include "lang/TextTable.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -58,6 +60,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("Talmon ECG Manager");
     QApplication::setApplicationVersion(TALMON_VERSION);
+    QApplication::setDesktopFileName("talmon-ecg-manager");
+    QIcon icon;
+    for (const char* size : {"48", "128", "256"})
+        icon.addPixmap(LoadPicture(QString("image\\icon-%1.png").arg(size)));
+    QApplication::setWindowIcon(icon);
     try {
         return Run(app);
     } catch (const std::exception& e) {
