@@ -6,6 +6,8 @@
 #include "store/RecordingLibrary.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -17,6 +19,24 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// The shared test application is a function-local static: its destructor runs
+// among the exit handlers, after Qt's own globals are gone, and crashes while
+// deleting the platform's pointing device once a window was shown. Until it
+// is torn down in order, the process ends before the static teardown, with
+// the tests' verdict as its status.
+void UseTestApp()
+{
+    TestApp();
+    static const bool registered = [] {
+        std::atexit([] {
+            std::fflush(nullptr);
+            std::_Exit(::testing::UnitTest::GetInstance()->Passed() ? 0 : 1);
+        });
+        return true;
+    }();
+    (void)registered;
+}
 
 void writeRecording(const QString& path)
 {
@@ -47,7 +67,7 @@ struct DataListViewTest : ::testing::Test {
 
     void SetUp() override
     {
-        TestApp();
+        UseTestApp();
         writeRecording(tmp.filePath("0000A1F3/201305/07/142530.edf"));
         writeRecording(tmp.filePath("0000A1F3/201305/08/091500.edf"));
         RecordingLibrary::Hooks hooks;
@@ -140,7 +160,7 @@ TEST_F(DataListViewTest, DeleteKeyDeletesTickedRecordingsAndTheTreeFollows)
 
 TEST(SelectPath, OkStoresTheShownFolderCancelNothing)
 {
-    TestApp();
+    UseTestApp();
     QTemporaryDir tmp;
     QDir().mkpath(tmp.filePath("a/b"));
     TSelectPath dialog(nullptr, tmp.filePath("a/b"));
