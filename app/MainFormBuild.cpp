@@ -99,7 +99,6 @@ void TECGMain::buildWindowControls()
     const auto button = [this](const char* name) { return control<SkinPictureButton>(name); };
     const auto label = [this](const char* name) { return control<QLabel>(name); };
     LeadImage = picture("LeadImage");
-    LeadImage->setAttribute(Qt::WA_TransparentForMouseEvents);  // its mouse events do nothing
     ECGChart1 = picture("ECGChart1");
     ECGChart2 = picture("ECGChart2");
     ECGChart3 = picture("ECGChart3");

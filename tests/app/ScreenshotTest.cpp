@@ -11,6 +11,7 @@
 #include "lang/TextTable.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -40,6 +41,14 @@ TEST(Screenshot, MainWindowAndMessageBox)
         GTEST_SKIP() << "set TALMON_SCREENSHOT_DIR to write the screenshots";
     TestApp();
     QTemporaryDir home;
+    // TALMON_SCREENSHOT_LANGUAGE=1028 renders the windows in another language.
+    const QString language = qEnvironmentVariable("TALMON_SCREENSHOT_LANGUAGE");
+    if (!language.isEmpty()) {
+        QDir().mkpath(home.filePath("Documents/talmon"));
+        QFile setinfo(home.filePath("Documents/talmon/setinfo.ini"));
+        ASSERT_TRUE(setinfo.open(QIODevice::WriteOnly));
+        setinfo.write(language.toUtf8());
+    }
     InstanceGuard guard;
     const StartupResult r = RunStartup(home.filePath("Documents"), TextTable::current(), guard);
     ASSERT_EQ(r.outcome, StartupOutcome::Ready);
