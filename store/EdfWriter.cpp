@@ -122,10 +122,15 @@ EdfProblem WritePlainEdf(const QString& path, const EDF_RECORD& record, uint32_t
         physMin = digMin * 1000.0 / 186.0;
         physMax = digMax * 1000.0 / 186.0;
     }
+    // As many decimals as fit the 8-character field.
     auto real = [](double v) {
-        QByteArray t = QByteArray::number(v, 'g', 8);
-        if (t.size() > 8) t = QByteArray::number(std::trunc(v), 'f', 0);
-        return t;
+        for (int decimals = 6; decimals > 0; --decimals) {
+            QByteArray t = QByteArray::number(v, 'f', decimals);
+            while (t.endsWith('0')) t.chop(1);
+            if (t.endsWith('.')) t.chop(1);
+            if (t.size() <= 8) return t;
+        }
+        return QByteArray::number(std::trunc(v), 'f', 0);
     };
 
     // The record keeps year.month.day; EDF wants dd.mm.yy and hh.mm.ss.

@@ -253,3 +253,35 @@ TEST(SamplingConversion, WritesBesideTheChosenFile)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EdfFile, PlainExportKeepsFractionalRangesWithinTheirFields)
+{
+    QTemporaryDir dir;
+    EDF_RECORD r;
+    r.StartDate = "13.5.7";
+    r.StartTime = "4.5.6";
+    r.TotalSeconds = 1;
+    EDF_CHANNEL ch;
+    ch.Samples = fixtures::wave(256);
+    ch.SampleCount = 256;
+    ch.SampleRate = 256;
+    ch.PhysMin = -3.14159265;
+    ch.PhysMax = 12345.6789;
+    ch.DigMin = -2048;
+    ch.DigMax = 2047;
+    r.Channels.push_back(ch);
+    const QString path = dir.filePath("plain.edf");
+    ASSERT_TRUE(WritePlainEdf(path, r, 0, false).ok());
+    const QByteArray f = fixtures::readBytes(path);
+    EXPECT_EQ(f.mid(168, 16), "07.05.1304.05.06");
+    EXPECT_EQ(f.mid(360, 8), "-3.14159");
+    EXPECT_EQ(f.mid(368, 8), "12345.68");
+    EDF_RECORD back;
+    ASSERT_TRUE(ReadEdfFile(path, back).ok());
+    EXPECT_EQ(back.Channels[0].Samples, ch.Samples);
+    EXPECT_NEAR(back.Channels[0].PhysMin, -3.14159, 1e-9);
+}
+
+}  // namespace
