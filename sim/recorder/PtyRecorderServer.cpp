@@ -69,7 +69,7 @@ void PtyRecorderServer::sendPending()
 {
     std::uint8_t buffer[4096];
     for (;;) {
-        const std::size_t n = recorder_.HostRead(buffer, sizeof buffer, hostSpeed());
+        const std::size_t n = recorder_.HostRead(buffer, sizeof buffer, 0);
         if (n == 0)
             return;
         std::size_t sent = 0;
@@ -100,8 +100,12 @@ void PtyRecorderServer::ServeOnce(int waitMs)
     if (::poll(&p, 1, waitMs) > 0 && (p.revents & POLLIN)) {
         std::uint8_t buffer[4096];
         const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        // The speed is read after the bytes: they were sent at it unless the host changed its end in
+        // between, which it does only right after a speed command.
         if (n > 0)
             recorder_.HostWrite(buffer, static_cast<std::size_t>(n), hostSpeed());
+    } else {
+        recorder_.NoteHostBaud(hostSpeed());
     }
     sendPending();
 }

@@ -66,16 +66,22 @@ void SimulatedRecorder::checkFallBack()
 void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length, std::uint32_t hostBaud)
 {
     checkFallBack();
-    if (hostBaud != 0 && hostBaud != baud())
-        return;  // garbage at the wrong speed; the recorder hears nothing it understands
-    lastActivityMs_ = clockMs_ ? clockMs_() : 0;
     input_.insert(input_.end(), bytes, bytes + length);
     std::size_t used = 0;
     while (input_.size() - used >= FrameSize) {
-        handleFrame(input_.data() + used);
+        const std::uint8_t* frame = input_.data() + used;
+        const bool speedCommand = frame[0] != 0 && (frame[1] == CmdSetLinkSpeed ||
+                                                    (frame[1] == CmdRequestRecord && frame[4] == RecordEnd));
+        // At the wrong speed the frame is garbage: the recorder hears nothing it understands.
+        const bool heard = hostBaud == 0 || hostBaud == baud() || (speedCommand && previousHostBaud_ == baud());
+        if (heard) {
+            lastActivityMs_ = clockMs_ ? clockMs_() : 0;
+            handleFrame(frame);
+        }
         used += FrameSize;
     }
     input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(used));
+    previousHostBaud_ = hostBaud;
 }
 
 std::size_t SimulatedRecorder::HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud)

@@ -41,9 +41,13 @@ public:
     explicit SimulatedRecorder(std::function<std::int64_t()> clockMs);
 
     // --- the peer's side of the wire
-    // Bytes from the host. hostBaud = 0 skips the speed check (a pseudo-terminal has no line speed);
-    // otherwise bytes sent at a speed other than the recorder's are lost.
+    // Bytes from the host, with the line speed the host's end had when they were read (0 = no check).
+    // Frames sent at a speed other than the recorder's are lost. A speed command is the exception:
+    // the host changes its end right after sending one, possibly before the bytes were read, so such
+    // a frame is also heard when the speed seen before it matched.
     void HostWrite(const std::uint8_t* bytes, std::size_t length, std::uint32_t hostBaud);
+    // The host's line speed seen while nothing was on its way.
+    void NoteHostBaud(std::uint32_t hostBaud) { previousHostBaud_ = hostBaud; }
     // Bytes for the host, at most maxLength (and at most the short-read chunk). Nothing reaches a host
     // listening at another speed.
     std::size_t HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud);
@@ -88,6 +92,7 @@ private:
     std::deque<std::uint8_t> output_;
     std::vector<std::uint8_t> log_;
     int rateCode_ = 2;
+    std::uint32_t previousHostBaud_ = 0;  // the host's speed seen before the bytes now arriving
     std::int64_t lastActivityMs_ = 0;
     std::size_t streamIndex_ = 0;
     bool bootMode_ = false;

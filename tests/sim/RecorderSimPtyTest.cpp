@@ -2,6 +2,7 @@
 // the device step and the command line against it, end to end.
 #include "device/DeviceEnvironment.h"
 #include "device/DeviceJobBoard.h"
+#include "device/DeviceJobs.h"
 #include "device/DeviceStep.h"
 #include "device/JobRequest.h"
 #include "device/Link.h"
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -58,6 +60,63 @@ TEST(RecorderSimPty, JobsRunOverTheSerialTransport)
     stop = true;
     serving.join();
     EXPECT_TRUE(recorder.recordings().empty());
+}
+
+// A pseudo-terminal hands written bytes to the other end a moment later, and a flush of the host's
+// end (re-opening the link flushes) drops what is still on its way; a real line has sent them by
+// then. The speed commands, which get no answer, are therefore given that moment here.
+void LetTheFrameThrough()
+{
+    QThread::msleep(50);
+}
+
+// The line speed the host sets on its end of the tty decides whether the recorder hears it.
+TEST(RecorderSimPty, LineSpeedMustMatchTheRecorders)
+{
+    QElapsedTimer clock;
+    clock.start();
+    sim::SimulatedRecorder recorder([&] { return clock.elapsed(); });
+    sim::PtyRecorderServer server(recorder);
+    std::string error;
+    ASSERT_TRUE(server.Open(&error)) << error;
+    std::atomic<bool> stop{false};
+    std::thread serving([&] { server.Serve(stop); });
+
+    transport::AbsentHidUart hid;
+    transport::SerialXpress xpress(server.path());
+    QtDeviceEnvironment env;
+    Link link(hid, xpress);
+    DeviceJobBoard board;
+    DeviceStep step(link, board, env);
+    link.ResetForStartup();
+    link.state().arrivalStage = 0;
+    step.Run();
+    DeviceJobs& jobs = step.jobs();
+    auto fastRead = [&] {
+        jobs.OpenAndWake();
+        jobs.frame().SetLinkSpeed(protocol::RateCodeFast);
+        jobs.port().WriteBlock(jobs.frame().data(), protocol::FrameSize, 1000);
+        LetTheFrameThrough();
+        link.SetRateCode(protocol::RateCodeFast);
+        link.OpenLink();
+        return jobs.ReadInfoBlock();
+    };
+    EXPECT_TRUE(fastRead());
+    EXPECT_EQ(recorder.rateCode(), 8);
+    // Back to 230400 with the end-of-downloading command, sent at the fast speed.
+    jobs.frame().RequestRecord(protocol::RecordEnd);
+    jobs.port().WriteBlock(jobs.frame().data(), protocol::FrameSize, 1000);
+    LetTheFrameThrough();
+    link.SetRateCode(protocol::RateCodeNormal);
+    link.OpenLink();
+    EXPECT_TRUE(jobs.ReadInfoBlock());
+
+    recorder.faults().refuseFastLink = true;
+    EXPECT_FALSE(fastRead());  // the host speaks 921600 to a recorder still at 230400
+    EXPECT_EQ(recorder.rateCode(), 2);
+
+    stop = true;
+    serving.join();
 }
 
 struct CliRun {
