@@ -41,7 +41,7 @@ TEST_F(ProgramRunTest, FirstStartThenSecondInstanceIsRefusedAndWritesNothing)
     first.start(kProgram, {});
     ASSERT_TRUE(first.waitForStarted());
     // The first instance is past its file set-up once its start-up toggle has stored CTL=2.
-    for (int i = 0; i < 400 && !read("Heartlet.ini").startsWith("[INFO]\nCTL=2\n"); ++i)
+    for (int i = 0; i < 1200 && !read("Heartlet.ini").startsWith("[INFO]\nCTL=2\n"); ++i)
         QThread::msleep(50);
     const QByteArray heartlet = read("Heartlet.ini");
     ASSERT_TRUE(heartlet.startsWith("[INFO]\nCTL=2\n")) << heartlet.constData();
@@ -55,7 +55,7 @@ TEST_F(ProgramRunTest, FirstStartThenSecondInstanceIsRefusedAndWritesNothing)
     second.setProcessEnvironment(environment(0));
     QFile::remove(settings() + "SetDataPath.ini");  // a second instance must not recreate it
     second.start(kProgram, {});
-    ASSERT_TRUE(second.waitForFinished(20000));
+    ASSERT_TRUE(second.waitForFinished(60000));
     EXPECT_NE(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardError().contains("The Talmon ECG Manager is already running!"));
     EXPECT_EQ(read("Heartlet.ini"), heartlet);
@@ -71,7 +71,7 @@ TEST_F(ProgramRunTest, RunsAndClosesNormallyStoringCtl)
     QProcess run;
     run.setProcessEnvironment(environment(100));
     run.start(kProgram, {});
-    ASSERT_TRUE(run.waitForFinished(30000));
+    ASSERT_TRUE(run.waitForFinished(60000));
     EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().constData();
     EXPECT_TRUE(read("Heartlet.ini").startsWith("[INFO]\nCTL=1\n"));  // short layout on screen at close
@@ -85,7 +85,7 @@ TEST_F(ProgramRunTest, SettingsFolderThatCannotBeCreatedStopsWithAMessage)
     QProcess run;
     run.setProcessEnvironment(environment(0));
     run.start(kProgram, {});
-    ASSERT_TRUE(run.waitForFinished(30000));
+    ASSERT_TRUE(run.waitForFinished(60000));
     EXPECT_NE(run.exitCode(), 0);
     EXPECT_TRUE(run.readAllStandardError().contains("settings folder"));
 }
