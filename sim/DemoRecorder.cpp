@@ -93,7 +93,10 @@ void DemoRecorder::PlugIn(device::Link* link)
 bool DemoRecorder::PlugInIfAbsent(device::Link& link)
 {
     const device::LinkState& s = link.state();
-    if (plugged_ || s.ProbeAtStart || s.DevicePresence == device::DeviceAttached)
+    if (decided_ || s.ProbeAtStart)
+        return false;
+    decided_ = true;
+    if (plugged_ || s.DevicePresence == device::DeviceAttached)
         return false;
     PlugIn(&link);
     return true;

@@ -31,8 +31,9 @@ public:
     device::XpressApi& xpress();
     SimulatedRecorder& recorder() { return recorder_; }
 
-    // Plugs the simulator in as an arrival event when the link has no recorder attached (and the
-    // start-up probe has run). True when it did; a real recorder keeps the demo out.
+    // Call after every device tick (or once after the first): at the first call after the start-up
+    // probe has run, plugs the simulator in as an arrival event when no recorder is attached. True
+    // when it did; a real recorder found by the probe keeps the demo out for the whole run.
     bool PlugInIfAbsent(device::Link& link);
     // Plugs the simulator in unconditionally; raises the arrival event when link is given.
     void PlugIn(device::Link* link = nullptr);
@@ -49,6 +50,7 @@ private:
     SimulatedXpress simulated_;
     std::unique_ptr<SwitchingXpress> switching_;
     bool plugged_ = false;
+    bool decided_ = false;  // the one chance after the start-up probe has been taken
 };
 
 }  // namespace sim

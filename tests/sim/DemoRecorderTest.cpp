@@ -50,6 +50,13 @@ TEST(DemoRecorder, RealRecorderKeepsTheDemoOut)
     EXPECT_EQ(link.state().DevicePresence, DeviceAttached);
     EXPECT_FALSE(demo.PlugInIfAbsent(link));
     EXPECT_FALSE(demo.pluggedIn());
+    // Unplugging the real recorder later does not bring the demo in.
+    realSerial.SetPlugged(false);
+    link.DeviceRemoved();
+    step.Run();
+    EXPECT_EQ(link.state().DevicePresence, DeviceDetached);
+    EXPECT_FALSE(demo.PlugInIfAbsent(link));
+    EXPECT_FALSE(demo.pluggedIn());
 }
 
 TEST(DemoRecorder, OwnDocumentsFolderApartFromTheUsers)
