@@ -1,5 +1,6 @@
 #include "store/RecordingLibrary.h"
 
+#include <QHash>
 #include <QStringList>
 
 namespace {
@@ -7,6 +8,20 @@ namespace {
 const QString kRecordedOn = QStringLiteral("Recorded on");
 const QString kSelectFiles = QStringLiteral("Select the files to be deleted.");
 const QString kConfirmDelete = QStringLiteral("Are you sure you want to delete the selected files?");
+
+// Nodes by id, so that long lists of ticked nodes are found in constant time.
+QHash<uint64_t, DataNode*> nodesById(DataListModel& model)
+{
+    QHash<uint64_t, DataNode*> byId;
+    for (DataNode* n : model.nodesInOrder()) byId.insert(n->id, n);
+    return byId;
+}
+
+void forgetSubtree(const DataNode* node, QHash<uint64_t, DataNode*>& byId)
+{
+    byId.remove(node->id);
+    for (const auto& c : node->children) forgetSubtree(c.get(), byId);
+}
 
 QString pad(const QString& part, int width, const QString& prefix)
 {
@@ -111,13 +126,15 @@ void RecordingLibrary::DeleteClick()
 
 void RecordingLibrary::DeleteCheckedRecordings()
 {
+    QHash<uint64_t, DataNode*> byId = nodesById(model_);
     for (auto it = gathered_.rbegin(); it != gathered_.rend(); ++it) {
-        DataNode* node = model_.findById(*it);
+        DataNode* node = byId.value(*it);
         if (!node || !node->checked || !node->caption.contains(QLatin1Char(':')) ||
             !node->path.contains(QLatin1String(".edf")))
             continue;
         // A file that cannot be deleted reappears at the next rebuild.
         DeleteRecordingFiles(node->path);
+        forgetSubtree(node, byId);
         model_.remove(node);
     }
     DataListClick();
@@ -132,18 +149,21 @@ void RecordingLibrary::GatherCheckedRecordings()
 std::vector<QString> RecordingLibrary::gatheredPaths()
 {
     std::vector<QString> paths;
+    const QHash<uint64_t, DataNode*> byId = nodesById(model_);
     for (uint64_t id : gathered_)
-        if (DataNode* n = model_.findById(id)) paths.push_back(n->path);
+        if (DataNode* n = byId.value(id)) paths.push_back(n->path);
     return paths;
 }
 
 void RecordingLibrary::RemoveCheckedNodes(bool deleteAfterUpload)
 {
+    QHash<uint64_t, DataNode*> byId = nodesById(model_);
     for (auto it = gathered_.rbegin(); it != gathered_.rend() && deleteAfterUpload; ++it) {
-        DataNode* node = model_.findById(*it);
+        DataNode* node = byId.value(*it);
         if (!node || !node->checked || !node->caption.contains(QLatin1Char(':')) ||
             !node->path.contains(QLatin1String(".edf")))
             continue;
+        forgetSubtree(node, byId);
         model_.remove(node);
     }
     DataListClick();
