@@ -1,4 +1,5 @@
 #include "SimRig.h"
+#include "device/DeviceInfoText.h"
 #include "device/JobRequest.h"
 #include "device/protocol/Commands.h"
 #include "sim/recorder/RecordingFactory.h"
@@ -208,6 +209,23 @@ TEST(JobStep, DownloadClickShowsTheInformationUntilItsDialogExists)
     ASSERT_EQ(rig.messages.size(), 1u);
     EXPECT_TRUE(rig.messages[0].contains("Device ID : 0012AB34")) << rig.messages[0].toStdString();
     EXPECT_TRUE(rig.messages[0].contains("Firmware Version : 1.20.00")) << rig.messages[0].toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(JobStep, InformationTextsForTheUser)
+{
+    struct Case {
+        std::uint16_t version;
+        const char* text;
+    };
+    for (Case c : {Case{12000, "1.20.00"}, Case{65535, "6.55.35"}, Case{999, "0.09.99"}, Case{0, "0.00.00"}})
+        EXPECT_EQ(device::FirmwareVersionText(c.version), c.text) << c.version;
+    EXPECT_EQ(device::SensitivityText(0), "High");
+    EXPECT_EQ(device::SensitivityText(1), "Medium");
+    EXPECT_EQ(device::SensitivityText(7), "Low");
 }
 
 }  // namespace
