@@ -8,6 +8,7 @@
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
+#include "dialogs/SkinStyle.h"
 #include "lang/TextTable.h"
 #include "store/ProfileFile.h"
 
@@ -59,10 +60,7 @@ TECGMain::TECGMain(const StartupState& state, MainWindowOptions options, QWidget
 {
     setObjectName("ECGMain");
     setWindowTitle(kCaption);
-    QFont base = font();
-    base.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans"});
-    base.setPointSize(8);
-    setFont(base);
+    setFont(SkinFont(font(), 8));
     setFixedSize(MainLayout::kWidth, MainLayout::kHeight);
     setMask(RoundedWindowRegion(MainLayout::kWidth, MainLayout::kHeight));
     if (options_.programFolder.isEmpty())

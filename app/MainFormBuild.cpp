@@ -4,6 +4,7 @@
 #include "app/PanelLayout.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
+#include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
 #include "lang/TextTable.h"
 
@@ -17,21 +18,12 @@
 
 namespace {
 
-QFont WindowFont(const QFont& base, int pointSize, bool bold)
-{
-    QFont f = base;
-    f.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans"});
-    f.setPointSize(pointSize);
-    f.setBold(bold);
-    return f;
-}
-
 QLabel* MakeLabel(QWidget* parent, const char* name, QPoint pos, int pointSize, bool bold, bool black,
                   const QString& text)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
-    label->setFont(WindowFont(parent->font(), pointSize, bold));
+    label->setFont(SkinFont(parent->font(), pointSize, bold));
     const QColor c = black ? QColor(Qt::black) : MainLayout::kLabelGrey;
     label->setStyleSheet(QString("color: %1; background: transparent;").arg(c.name()));
     label->move(pos);

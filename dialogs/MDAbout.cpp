@@ -2,6 +2,7 @@
 
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
+#include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
 #include "lang/TextTable.h"
 
@@ -25,9 +26,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
 {
     setObjectName("About");
     setFixedSize(300, 245);
-    QFont base = font();
-    base.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans"});
-    base.setPointSize(8);
+    const QFont base = SkinFont(font(), 8);
     setFont(base);
 
     BGImage = new SkinPicture(this, QColor(236, 241, 245));
@@ -59,10 +58,6 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     OK = new QPushButton(TextOf(45), this);
     OK->setObjectName("OK");
     OK->setGeometry(224, 215, 66, 22);
-    OK->setStyleSheet(
-        "QPushButton { background: rgb(246, 248, 250); border: 1px solid rgb(150, 164, 178); border-radius: 3px;"
-        " color: rgb(40, 48, 56); }"
-        "QPushButton:hover { background: rgb(228, 238, 246); border-color: rgb(70, 120, 160); }"
-        "QPushButton:pressed { background: rgb(206, 222, 236); }");
+    OK->setStyleSheet(SkinButtonStyle());
     connect(OK, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -2,6 +2,7 @@
 
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
+#include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
 
 #include <QLabel>
@@ -56,11 +57,7 @@ TBaseForm::TBaseForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
 
     TitleMsg = new QLabel(this);
     TitleMsg->setObjectName("TitleMsg");
-    QFont titleFont = font();
-    titleFont.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans"});
-    titleFont.setPointSize(9);
-    titleFont.setBold(true);
-    TitleMsg->setFont(titleFont);
+    TitleMsg->setFont(SkinFont(font(), 9, true));
     TitleMsg->setStyleSheet("color: rgb(63, 63, 63);");
     TitleMsg->setAttribute(Qt::WA_TransparentForMouseEvents);  // presses reach the title bar below
 

@@ -1,6 +1,7 @@
 #include "dialogs/MDWelcome.h"
 
 #include "dialogs/SkinPicture.h"
+#include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
 #include "lang/TextTable.h"
 
@@ -13,10 +14,7 @@ TWelcome::TWelcome(QWidget* parent, int tickMs) : QDialog(parent, Qt::Dialog | Q
 {
     setObjectName("Welcome");
     setFixedSize(475, 255);
-    QFont base = font();
-    base.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans"});
-    base.setPointSize(9);
-    setFont(base);
+    setFont(SkinFont(font(), 9));
 
     BGImage = new SkinPicture(this, QColor(236, 241, 245));
     BGImage->setObjectName("BGImage");

@@ -2,6 +2,7 @@
 
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
+#include "dialogs/SkinStyle.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -18,13 +19,6 @@ const char* const kButtonNames[kMsgButtonCount] = {"Yes",    "No",  "OK",      "
 
 // Right margin kept between the wrapped text and the panel's edge.
 constexpr int kTextRightMargin = 14;
-
-const char* const kButtonStyle =
-    "QPushButton { background: rgb(246, 248, 250); border: 1px solid rgb(150, 164, 178); border-radius: 3px;"
-    " color: rgb(40, 48, 56); }"
-    "QPushButton:hover { background: rgb(228, 238, 246); border-color: rgb(70, 120, 160); }"
-    "QPushButton:pressed { background: rgb(206, 222, 236); }"
-    "QPushButton:focus { border-color: rgb(70, 120, 160); }";
 
 }  // namespace
 
@@ -61,10 +55,7 @@ void TMessageBoxForm::setModalRunner(ModalRunner runner)
 std::uint8_t TMessageBoxForm::ShowMessageBox(const QString& text, MsgKind kind, int languageId, MsgButtons buttons)
 {
     languageId_ = languageId;
-    QFont msgFont = font();
-    msgFont.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans", "Noto Sans CJK TC"});
-    msgFont.setPointSize(languageId == 1028 ? 8 : 10);
-    Msg->setFont(msgFont);
+    Msg->setFont(SkinFont(font(), languageId == 1028 ? 8 : 10));
 
     const MessageBoxGeometry g = MessageBoxGeometryFor(text);
     Panel1->setGeometry(g.panel);
@@ -93,7 +84,7 @@ std::uint8_t TMessageBoxForm::ShowMessageBox(const QString& text, MsgKind kind, 
         auto* b = new QPushButton(MsgButtonCaption(place.kind, languageId), this);
         b->setObjectName(QLatin1String(kButtonNames[static_cast<int>(place.kind)]));
         b->setGeometry(place.rect);
-        b->setStyleSheet(kButtonStyle);
+        b->setStyleSheet(SkinButtonStyle());
         const MsgButton kindOfButton = place.kind;
         connect(b, &QPushButton::clicked, this, [this, kindOfButton] {
             setResult(MsgResultCode(kindOfButton));

@@ -1,0 +1,23 @@
+#include "dialogs/SkinStyle.h"
+
+#include <QStringList>
+
+QString SkinButtonStyle()
+{
+    return QStringLiteral(
+        "QPushButton { background: rgb(246, 248, 250); border: 1px solid rgb(150, 164, 178); border-radius: 3px;"
+        " color: rgb(40, 48, 56); }"
+        "QPushButton:hover { background: rgb(228, 238, 246); border-color: rgb(70, 120, 160); }"
+        "QPushButton:pressed { background: rgb(206, 222, 236); }"
+        "QPushButton:focus { border-color: rgb(70, 120, 160); }"
+        "QPushButton:disabled { color: rgb(160, 166, 172); border-color: rgb(200, 206, 212); }");
+}
+
+QFont SkinFont(const QFont& base, int pointSize, bool bold)
+{
+    QFont f = base;
+    f.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans", "Noto Sans CJK TC"});
+    f.setPointSize(pointSize);
+    f.setBold(bold);
+    return f;
+}
