@@ -204,9 +204,9 @@ void TECGMain::AboutClick()
 
 void TECGMain::HelpClick()
 {
-    // A fresh message box, so the failure message gets its own first title.
-    delete MsgBox;
-    MsgBox = new TMessageBoxForm(this);
+    // The box starts afresh, so the failure message gets its own first title. The
+    // same object is kept, so a pointer from messageBox() never dangles.
+    MsgBox->setTitle(QString());
     if (!options_.openUrl(QUrl::fromLocalFile(helpDocumentPath())))
         MsgBox->ShowMessageBox(TextOf(170), MsgKind::Information, state_.languageId, {MsgButton::OK});
 }
