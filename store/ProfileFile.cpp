@@ -26,10 +26,20 @@ Lines ReadLines(const QString& path, bool* existed)
     return {data.split('\n')};
 }
 
+// The line without surrounding blanks and without the byte-order mark that
+// some editors put at the start of a UTF-8 file.
+QByteArray Content(const QByteArray& line)
+{
+    QByteArray t = line.trimmed();
+    if (t.startsWith("\xEF\xBB\xBF"))
+        t = t.mid(3).trimmed();
+    return t;
+}
+
 // "[ INFO ]" -> "INFO"; null when the line is not a section header.
 QString SectionNameOf(const QByteArray& line)
 {
-    const QByteArray t = line.trimmed();
+    const QByteArray t = Content(line);
     if (!t.startsWith('['))
         return QString();
     const qsizetype close = t.indexOf(']');
@@ -46,7 +56,7 @@ bool IsComment(const QByteArray& trimmed)
 // "  CTL = 2" -> "CTL"; null when the line is not a key line.
 QString KeyNameOf(const QByteArray& line)
 {
-    const QByteArray t = line.trimmed();
+    const QByteArray t = Content(line);
     if (t.isEmpty() || IsComment(t))
         return QString();
     const qsizetype eq = t.indexOf('=');
@@ -57,7 +67,7 @@ QString KeyNameOf(const QByteArray& line)
 
 QString ValueOf(const QByteArray& line)
 {
-    const QByteArray t = line.trimmed();
+    const QByteArray t = Content(line);
     QByteArray value = t.mid(t.indexOf('=') + 1).trimmed();
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.mid(1, value.size() - 2);

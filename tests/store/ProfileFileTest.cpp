@@ -102,6 +102,15 @@ TEST_F(ProfileFileTest, JunkAndBinaryLinesSurviveAWriteByteForByte)
     EXPECT_EQ(ReadAll(path), junk + "\nCTL=2");
 }
 
+TEST_F(ProfileFileTest, ByteOrderMarkOfAnEditorIsNotPartOfTheSection)
+{
+    WriteAll(path, "\xEF\xBB\xBF[INFO]\r\nCOLOR=0\r\n");
+    ProfileFile ini(path);
+    EXPECT_EQ(ini.readString("INFO", "COLOR"), "0");
+    ASSERT_TRUE(ini.writeString("INFO", "CTL", "2"));
+    EXPECT_EQ(ReadAll(path), "\xEF\xBB\xBF[INFO]\r\nCOLOR=0\r\nCTL=2\r\n");
+}
+
 TEST_F(ProfileFileTest, LineBreaksInValuesCannotForgeEntries)
 {
     ProfileFile ini(path);
