@@ -10,7 +10,10 @@
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
 #include "lang/TextTable.h"
+#include "app/DeviceServices.h"
+#include "dialogs/DataListView.h"
 #include "store/ProfileFile.h"
+#include "store/RecordingLibrary.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -76,7 +79,12 @@ TECGMain::TECGMain(const StartupState& state, MainWindowOptions options, QWidget
     connect(Timer1, &QTimer::timeout, this, &TECGMain::MonitorTimer);
 }
 
-TECGMain::~TECGMain() = default;
+TECGMain::~TECGMain()
+{
+    // The worker's steps run on this window's thread: it must not outlive the window.
+    if (device_)
+        device_->Stop();
+}
 
 void TECGMain::applyLeftEdges(const QList<LeftEdge>& edges)
 {
@@ -114,6 +122,8 @@ void TECGMain::FormCreate()
     MsgBox = new TMessageBoxForm(this);
     RecordDate->clear();
     RecordDataLabel->clear();
+    attachLibrary();
+    startDevice();
     runLayoutToggle();
     paintChartPaper();
 
@@ -163,6 +173,8 @@ void TECGMain::FormClose()
     WriteKey(state_.paths.heartletIni, HeartletKey::kCtl, CtlAtClose(DataList->height()));
     WriteKey(state_.paths.heartletIni, HeartletKey::kColor, ColorAtClose(ChartColour));
     emit closing();
+    if (device_)
+        device_->Stop();
 }
 
 void TECGMain::closeEvent(QCloseEvent* event)
@@ -216,19 +228,12 @@ void TECGMain::InternetClick()
     options_.openUrl(QUrl(QString::fromLatin1(kHomePage)));
 }
 
-// Filled by the features that own them: the recorder link, settings, printing,
-// the data list, upload and account, the viewer controls.
-void TECGMain::DownloadClick() {}
-void TECGMain::SettingsClick() {}
+// Filled by the features that own them: printing, upload and account, the
+// viewer controls.
 void TECGMain::Printer1Click() {}
-void TECGMain::DeleteClick() {}
 void TECGMain::UploadClick() {}
 void TECGMain::AccountClick() {}
 void TECGMain::ZoomInClick() {}
 void TECGMain::ZoomOutClick() {}
 void TECGMain::RecoverClick() {}
 void TECGMain::ECGColorClick() {}
-void TECGMain::DataListClick() {}
-void TECGMain::MenuDeleteClick() {}
-void TECGMain::Memo1Change() {}
-void TECGMain::MonitorTimer() {}

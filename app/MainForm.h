@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class QLabel;
 class QMenu;
@@ -19,6 +21,10 @@ class QUrl;
 class SkinPicture;
 class SkinPictureButton;
 class TMessageBoxForm;
+class DeviceServices;
+class RecordingLibrary;
+class DataListView;
+struct EdfProblem;
 
 // How the main window reaches the outside world; tests replace these.
 struct MainWindowOptions {
@@ -26,6 +32,8 @@ struct MainWindowOptions {
     int welcomeTickMs = 500;                   // TWelcome's Timer1 interval
     QString programFolder;                     // where the help documents lie; empty: the program file's folder
     std::function<bool(const QUrl&)> openUrl;  // empty: the desktop's "open" (QDesktopServices)
+    std::function<QString()> chooseRecordingFile;           // empty: a file dialog; "" = cancelled
+    std::function<std::optional<QString>()> chooseFolder;  // empty: TSelectPath; nullopt = cancelled
 };
 
 // The program's only main window: a borderless 1025 x 660 skinned window with
@@ -40,6 +48,11 @@ public:
 
     explicit TECGMain(const StartupState& state, MainWindowOptions options = {}, QWidget* parent = nullptr);
     ~TECGMain() override;
+
+    // The recorder side; attach before FormCreate, which starts its worker.
+    void attachDevice(DeviceServices* services) { device_ = services; }
+    RecordingLibrary* library() const { return library_.get(); }
+    DataListView* dataListView() const { return dataListView_; }
 
     // The rest of start-up on the window: language positions and captions, the
     // message box, the data-list layout toggle, the welcome window, the monitor timer.
@@ -124,10 +137,22 @@ private:
     void paintChartPaper();
     void updateCtlLooks();
     void FormClose();
+    void attachLibrary();
+    void startDevice();
+    void showLibraryState();
+    void showRefusal(const EdfProblem& problem, const QString& path);
+    int askInMessageBox(const QString& english, bool withCancel);
+    void runBatchComparison();
+    void runSamplingConversion();
+    void chooseOtherFolder();
+    void eraseRecorder();
 
     StartupState state_;
     MainWindowOptions options_;
     QString ChartColour;
     TMessageBoxForm* MsgBox = nullptr;
     bool closed_ = false;
+    DeviceServices* device_ = nullptr;
+    std::unique_ptr<RecordingLibrary> library_;
+    DataListView* dataListView_ = nullptr;
 };

@@ -201,10 +201,8 @@ void TECGMain::buildShowPanel()
     PopupMenu1->setObjectName("PopupMenu1");
     MenuDelete = PopupMenu1->addAction(QStringLiteral("Delete"));
     MenuDelete->setObjectName("MenuDelete");
-    connect(MenuDelete, &QAction::triggered, this, &TECGMain::MenuDeleteClick);
     connect(DataList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(DataList->viewport()->mapToGlobal(at)); });
-    connect(DataList, &QTreeWidget::itemClicked, this, [this] { DataListClick(); });
 
     FileInfoImage = new SkinPicture(ShowPanel, QColor(70, 96, 120));
     FileInfoImage->setObjectName("FileInfoImage");
@@ -224,7 +222,6 @@ void TECGMain::buildShowPanel()
     Memo1 = new QPlainTextEdit(ShowPanel);
     Memo1->setObjectName("Memo1");
     Memo1->setFrameShape(QFrame::NoFrame);
-    connect(Memo1, &QPlainTextEdit::textChanged, this, &TECGMain::Memo1Change);
 
     applyListHeight(PanelLayout::kDesignListHeight);
     updateCtlLooks();

@@ -56,7 +56,15 @@ void TECGMain::buildEngineeringControls()
     }
 }
 
-void TECGMain::EngineeringClick(const QString&)
+void TECGMain::EngineeringClick(const QString& name)
 {
-    // No engineering function is wired yet; pressing a hidden control does nothing.
+    // Functions whose features are not part of the program yet do nothing.
+    if (name == QLatin1String("UKnow"))
+        chooseOtherFolder();
+    else if (name == QLatin1String("SamplingBtn"))
+        runSamplingConversion();
+    else if (name == QLatin1String("Batch"))
+        runBatchComparison();
+    else if (name == QLatin1String("DelAll"))
+        eraseRecorder();
 }

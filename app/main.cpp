@@ -1,4 +1,5 @@
 #include "app/AppPaths.h"
+#include "app/DeviceServices.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/Startup.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <string_view>
 
 namespace {
 
@@ -26,16 +28,21 @@ void ScheduleExitIfAsked(TECGMain& window)
         QTimer::singleShot(ms, &window, &QWidget::close);
 }
 
-int Run(QApplication& app)
+int Run(QApplication& app, bool demo)
 {
     InstanceGuard guard;  // held until the process ends
-    const StartupResult start = RunStartup(DocumentsFolder(), TextTable::current(), guard);
+    // The demo keeps its own settings and data folders: it never writes into the user's library.
+    const QString documents = demo ? sim::DemoRecorder::DemoDocumentsFolder() : DocumentsFolder();
+    const StartupResult start = RunStartup(documents, TextTable::current(), guard);
     if (start.outcome != StartupOutcome::Ready) {
         ReportStartupMessage(start.message, start.detail);
         return kStartupRefusedExit;
     }
 
+    DeviceServices device(demo);  // outlives the window, whose close stops its worker
+    device.ResetForStartup();
     TECGMain window(start.state);
+    window.attachDevice(&device);
     window.FormCreate();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
@@ -50,6 +57,21 @@ int Run(QApplication& app)
 // instead of letting the platform plug-in abort.
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::printf("Usage: ecg-manager [--demo]\n\n"
+                        "The Talmon ECG Manager: download, view, annotate, print and manage the recordings\n"
+                        "of the Heart Let ECG recorder.\n\n"
+                        "  --demo     attach a simulated recorder (own settings and data folders)\n"
+                        "  --version  show the version\n");
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("ecg-manager (Talmon ECG Manager) %s\n", TALMON_VERSION);
+            return 0;
+        }
+    }
     const bool hasDisplay = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
     if (!hasDisplay) {
         std::fprintf(stderr,
@@ -66,7 +88,7 @@ int main(int argc, char** argv)
         icon.addPixmap(LoadPicture(QString("image\\icon-%1.png").arg(size)));
     QApplication::setWindowIcon(icon);
     try {
-        return Run(app);
+        return Run(app, QApplication::arguments().contains(QStringLiteral("--demo")));
     } catch (const std::exception& e) {
         ReportStartupMessage(QStringLiteral("Talmon ECG Manager stopped: %1").arg(QString::fromLocal8Bit(e.what())));
     } catch (...) {

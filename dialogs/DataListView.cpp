@@ -44,7 +44,8 @@ DataListView::DataListView(QTreeWidget* tree, RecordingLibrary& library, QObject
         if (DataNode* n = nodeOf(item)) n->expanded = false;
     });
     tree_->installEventFilter(this);
-    tree_->viewport()->installEventFilter(this);
+    viewport_ = tree_->viewport();
+    viewport_->installEventFilter(this);
 }
 
 void DataListView::setIcons(const QIcon& folder, const QIcon& recording)
@@ -163,7 +164,9 @@ void DataListView::DeleteClick()
 
 bool DataListView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == tree_ && event->type() == QEvent::KeyRelease) {
+    // Compare with the pointers kept at construction: while the tree is being
+    // destroyed its viewport must not be asked for.
+    if (event->type() == QEvent::KeyRelease && watched == tree_) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->isAutoRepeat()) return false;
         selectInModel(tree_->currentItem());
@@ -171,7 +174,7 @@ bool DataListView::eventFilter(QObject* watched, QEvent* event)
         Sync();
         showMemo();
         emit nodeOpened();
-    } else if (watched == tree_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    } else if (event->type() == QEvent::MouseButtonPress && watched == viewport_) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         tickedInThisClick_ = false;
         if (mouse->button() == Qt::RightButton) {

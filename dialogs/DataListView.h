@@ -60,6 +60,7 @@ private:
     void showMemo();
 
     QTreeWidget* tree_;
+    QObject* viewport_ = nullptr;
     RecordingLibrary& library_;
     QPlainTextEdit* memo_ = nullptr;
     QIcon icons_[3];

@@ -2,6 +2,7 @@
 
 #include "lang/TextResource.h"
 
+#include <QHash>
 #include <algorithm>
 #include <utility>
 
@@ -56,4 +57,23 @@ TextTable& TextTable::current()
 {
     static TextTable table;
     return table;
+}
+
+QString TextForEnglish(const QString& english)
+{
+    static const QHash<QString, int> slotOfEnglish = [] {
+        QHash<QString, int> bySlotText;
+        if (const std::optional<QByteArray> data = ReadEmbeddedTexts(TextTable::kEnglish)) {
+            for (const TextEntry& entry : ParseTextResource(*data).entries) {
+                if (!entry.extra && !bySlotText.contains(entry.text))
+                    bySlotText.insert(entry.text, entry.index);
+            }
+        }
+        return bySlotText;
+    }();
+    const auto found = slotOfEnglish.constFind(english);
+    if (found == slotOfEnglish.constEnd())
+        return english;
+    const QString text = TextOf(found.value());
+    return text.isEmpty() ? english : text;
 }

@@ -59,3 +59,8 @@ private:
 
 // Shorthand for windows: the current table's slot text.
 inline QString TextOf(int slot) { return TextTable::current().text(slot); }
+
+// The current language's text of the entry whose English text is `english`
+// (parts below the windows name messages by their English words); the
+// English words themselves when no slot has them or the slot is empty.
+QString TextForEnglish(const QString& english);

@@ -56,6 +56,8 @@ protected:
             opened.append(url);
             return openResult;
         };
+        options.chooseRecordingFile = [] { return QString(); };
+        options.chooseFolder = [] { return std::optional<QString>(); };
         auto window = std::make_unique<TECGMain>(r.state, options);
         window->FormCreate();
         window->show();
@@ -255,6 +257,8 @@ TEST_F(MainFormTest, ButtonsShowTheirLooksAndToolTipsAndDoNoHarm)
     QApplication::sendEvent(download, &leave);
     EXPECT_EQ(download->pictureName(), "image\\Main_ic-download.bmp");
 
+    // Commands that answer with a message box get it answered at once.
+    TMessageBoxForm::setModalRunner([](TMessageBoxForm& box) { box.clickButton(MsgButton::OK); });
     for (SkinPictureButton* b : {w->Download, w->Settings, w->Printer1, w->Delete, w->Upload, w->Account})
         emit b->clicked();
     for (QPushButton* b : w->findChildren<QPushButton*>())

@@ -283,3 +283,15 @@ TEST(TextTable, CurrentTableServesTextOf)
 }
 
 }  // namespace
+
+TEST(TextTable, TextForEnglishFollowsTheCurrentLanguage)
+{
+    const QString question = QStringLiteral("Are you sure you want to delete the selected files?");
+    TextTable::current().SelectLanguage(1028);
+    EXPECT_EQ(TextForEnglish(question), TextOf(164));
+    EXPECT_NE(TextForEnglish(question), question);
+    // Words no slot holds come back unchanged.
+    EXPECT_EQ(TextForEnglish(QStringLiteral("No such entry")), QStringLiteral("No such entry"));
+    TextTable::current().SelectLanguage(1033);
+    EXPECT_EQ(TextForEnglish(question), question);
+}

@@ -1,0 +1,61 @@
+// The main window's recorder commands: Download and Settings read the
+// recorder's information first; the monitor timer shows the connection.
+#include "app/DeviceServices.h"
+#include "app/MainForm.h"
+#include "device/JobRequest.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/SkinPicture.h"
+#include "lang/TextTable.h"
+
+#include <QLabel>
+
+void TECGMain::startDevice()
+{
+    if (!device_)
+        return;
+    device::MainWindowDeviceHooks hooks;
+    hooks.text = [](int slot) { return TextOf(slot); };
+    hooks.recreateMessageBox = [this] { MsgBox->setTitle(QString()); };
+    hooks.showMessage = [this](const QString& text) {
+        MsgBox->ShowMessageBox(text, MsgKind::Information, state_.languageId, {MsgButton::OK});
+    };
+    device_->Start(this, std::move(hooks));
+}
+
+void TECGMain::DownloadClick()
+{
+    if (device_ && device_->controls())
+        device_->controls()->DownloadClick();
+}
+
+void TECGMain::SettingsClick()
+{
+    if (device_ && device_->controls())
+        device_->controls()->SettingsClick();
+}
+
+void TECGMain::MonitorTimer()
+{
+    if (!device_ || !device_->controls())
+        return;
+    const device::ConnectionIndicator shown = device_->controls()->MonitorTimer();
+    if (!shown.update)
+        return;
+    Connected->setPicture(shown.picture);
+    Connected->setToolTip(shown.hint);
+    if (shown.deviceIdLabel) {
+        DeviceIDLabel->setText(*shown.deviceIdLabel);
+        DeviceIDLabel->adjustSize();
+    }
+}
+
+// Hidden "Delete All": erases every recording in the recorder.
+void TECGMain::eraseRecorder()
+{
+    if (!device_)
+        return;
+    const std::uint8_t end = device::RequestJobAndWait(device_->board(), device_->env(), device::EraseJobCode,
+                                                       device::SlowWaitStepMs);
+    MsgBox->ShowMessageBox(TextOf(end == device::JobSucceeded ? 119 : 120), MsgKind::Information,
+                           state_.languageId, {MsgButton::OK});
+}

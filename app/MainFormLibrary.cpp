@@ -1,0 +1,121 @@
+// The data list and note panel: the recording library behind the tree view,
+// its questions in the window's message box, and the hidden engineering
+// functions that work on the library (other folder, 256/s conversion, batch).
+#include "app/MainForm.h"
+#include "dialogs/DataListView.h"
+#include "dialogs/MDSelectPath.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/SkinPicture.h"
+#include "art/Pictures.h"
+#include "lang/TextTable.h"
+#include "store/RecordingAnalysis.h"
+#include "store/RecordingLibrary.h"
+#include "store/SamplingConversion.h"
+
+#include <QFileDialog>
+#include <algorithm>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+int TECGMain::askInMessageBox(const QString& english, bool withCancel)
+{
+    const MsgButtons buttons = withCancel ? MsgButtons{MsgButton::OK, MsgButton::Cancel} : MsgButtons{MsgButton::OK};
+    return MsgBox->ShowMessageBox(TextForEnglish(english), MsgKind::Information, state_.languageId, buttons);
+}
+
+void TECGMain::showRefusal(const EdfProblem& problem, const QString& path)
+{
+    MsgBox->ShowMessageBox(QStringLiteral("%1\n%2").arg(problem.message(), path), MsgKind::Warning,
+                           state_.languageId, {MsgButton::OK});
+}
+
+void TECGMain::attachLibrary()
+{
+    RecordingLibrary::Hooks hooks;
+    hooks.ask = [this](const QString& text, bool withCancel) { return askInMessageBox(text, withCancel); };
+    hooks.analyse = RecordingAnalysisHook();
+    hooks.clearCharts = [this] {
+        HeartRate->clear();
+        UnstableImg->hide();
+    };
+    hooks.refreshFindings = [this] { showLibraryState(); };
+    hooks.refuse = [this](const EdfProblem& problem, const QString& path) { showRefusal(problem, path); };
+    hooks.choosePath = [this] { return options_.chooseFolder ? options_.chooseFolder() : TSelectPath::Choose(this); };
+    library_ = std::make_unique<RecordingLibrary>(state_.paths.dataFolder, std::move(hooks));
+
+    dataListView_ = new DataListView(DataList, *library_, this);
+    dataListView_->setIcons(QIcon(LoadPicture("image\\Tree-ic01.bmp")), QIcon(LoadPicture("image\\Tree-ic02.bmp")));
+    dataListView_->bindMemo(Memo1);
+    dataListView_->bindMenu(PopupMenu1, MenuDelete);
+    connect(dataListView_, &DataListView::nodeOpened, this, &TECGMain::showLibraryState);
+
+    library_->RebuildDataList();
+    dataListView_->Fill();
+}
+
+// The captions that follow the open recording.
+void TECGMain::showLibraryState()
+{
+    RecordDate->setText(library_->recordDate());
+    RecordDate->adjustSize();
+    RecordDataLabel->setText(library_->recordDataLabel());
+    RecordDataLabel->adjustSize();
+    HeartRate->setText(library_->dataSetInfo().heartRate);
+    HeartRate->adjustSize();
+}
+
+void TECGMain::DeleteClick()
+{
+    dataListView_->DeleteClick();
+}
+
+void TECGMain::MenuDeleteClick()
+{
+    dataListView_->DeleteClick();
+}
+
+void TECGMain::DataListClick()
+{
+    dataListView_->DataListClick();
+}
+
+void TECGMain::Memo1Change()
+{
+    library_->Memo1Change(Memo1->toPlainText());
+}
+
+void TECGMain::chooseOtherFolder()
+{
+    library_->UKnowClick();
+    dataListView_->Fill();
+}
+
+void TECGMain::runSamplingConversion()
+{
+    const QString chosen = options_.chooseRecordingFile
+                               ? options_.chooseRecordingFile()
+                               : QFileDialog::getOpenFileName(this, QStringLiteral("360 t0 256"),
+                                                              state_.paths.dataFolder,
+                                                              QStringLiteral("EDF (*.edf *.EDF)"));
+    if (chosen.isEmpty())
+        return;
+    const EdfProblem problem = ConvertTo256(chosen);
+    MsgBox->ShowMessageBox(problem.ok() ? QStringLiteral("OK!!") : problem.message(), MsgKind::Information,
+                           state_.languageId, {MsgButton::OK});
+}
+
+void TECGMain::runBatchComparison()
+{
+    const BatchRun run = RunBatchComparison(state_.paths.dataFolder);
+    constexpr int kLabels = 10;  // undef1 .. undef10; the last one takes what is left over
+    int index = 1;
+    for (const auto& [label, count] : ecg::BatchLabels(run.tally)) {
+        auto* target = control<QLabel>(QStringLiteral("undef%1").arg(std::min(index, kLabels)).toLatin1().constData());
+        const QString text = QStringLiteral("%1%2").arg(QString::fromStdString(label)).arg(count);
+        if (target)
+            target->setText(index > kLabels ? target->text() + ' ' + text : text);
+        ++index;
+    }
+}

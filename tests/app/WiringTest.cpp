@@ -1,0 +1,161 @@
+// The main window wired to its real parts: the recording library behind the
+// data list, and the device worker with the simulated recorder of demo mode.
+#include "TestApp.h"
+#include "app/DeviceServices.h"
+#include "app/InstanceGuard.h"
+#include "app/MainForm.h"
+#include "app/Startup.h"
+#include "device/protocol/RecordHeader.h"
+#include "device/protocol/RecordingStream.h"
+#include "dialogs/DataListView.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/SkinPicture.h"
+#include "lang/TextTable.h"
+#include "sim/recorder/RecordingFactory.h"
+#include "store/EdfWriter.h"
+#include "store/FhrBlock.h"
+#include "store/RecordingLibrary.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// A recording as the recorder would deliver it, stored where a download puts it.
+QString StoreSimulatedRecording(const QString& dataFolder)
+{
+    const device::protocol::DEVICE_INFO_BLOCK recorder = sim::DefaultRecorderInfo();  // ID 0012AB34
+    sim::RecordingPlan plan;
+    plan.heartRateBpm = 75;
+    const sim::SimRecording rec = sim::MakeRecording(plan, recorder);
+    const auto stored = device::protocol::ConvertRecordHeader(rec.wireHeader);
+    DEVICE_RECORD_HEADER header;
+    std::copy(stored.begin(), stored.end(), header.Bytes.begin());
+    QByteArray samples;
+    for (std::int16_t s : rec.samples) {
+        samples.append(char(s & 0xFF));
+        samples.append(char((s >> 8) & 0xFF));
+    }
+    const auto series = device::protocol::SeriesAreaFromAnnotation(rec.annotation);
+    const QString path = dataFolder + "0012AB34/201305/21/101530.edf";
+    QDir().mkpath(QFileInfo(path).path());
+    const EdfProblem problem = WriteDownloadedEdf(
+        path, header, samples, QByteArray(reinterpret_cast<const char*>(series.data()), int(series.size())));
+    EXPECT_TRUE(problem.ok()) << problem.message().toStdString();
+    return path;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+class WiringTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        TextTable::current().SelectLanguage(1033);
+        state = RunStartup(home.filePath("Documents"), TextTable::current(), guard).state;
+        TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
+            shown.append(box.findChild<QLabel*>("Msg")->text());
+            box.clickButton(MsgButton::OK);
+        });
+    }
+    void TearDown() override { TMessageBoxForm::setModalRunner({}); }
+
+    std::unique_ptr<TECGMain> open(DeviceServices* device = nullptr)
+    {
+        MainWindowOptions options;
+        options.showWelcome = false;
+        auto window = std::make_unique<TECGMain>(state, options);
+        window->attachDevice(device);
+        window->FormCreate();
+        window->show();
+        return window;
+    }
+
+    QTemporaryDir home;
+    InstanceGuard guard;
+    StartupState state;
+    QStringList shown;
+};
+
+TEST_F(WiringTest, DataListOpensAnalysesAndDeletesRecordings)
+{
+    const QString path = StoreSimulatedRecording(state.paths.dataFolder);
+    const qint64 downloadedSize = QFileInfo(path).size();
+    auto w = open();
+
+    // The tree shows the recording under its device, month and day.
+    QTreeWidget* list = w->DataList;
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    QTreeWidgetItem* item = list->topLevelItem(0);
+    while (item->childCount() > 0)
+        item = item->child(0);
+    EXPECT_TRUE(item->text(0).contains("10:15:30")) << item->text(0).toStdString();
+
+    // Opening it runs the analysis, stores the results and shows the recording's captions.
+    list->expandAll();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    const QRect r = list->visualItemRect(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(r.right() - 10, r.center().y()));
+    EXPECT_FALSE(w->RecordDate->text().isEmpty());
+    EXPECT_TRUE(w->Memo1->isEnabled());
+    FHR_BLOCK block;
+    ASSERT_TRUE(ReadFhrBlock(path, block));
+    EXPECT_EQ(block.Bytes[1], uint8_t('F'));
+    EXPECT_EQ(QFileInfo(path).size(), downloadedSize);  // the block is refreshed in place
+    ASSERT_NE(w->library()->openRecording(), nullptr);
+    EXPECT_TRUE(w->library()->openRecording()->analysed);
+
+    // The note is kept beside the recording.
+    w->Memo1->setPlainText("after the stairs");
+    EXPECT_TRUE(QFile::exists(QString(path).replace(".edf", ".cmm")));
+
+    // Delete without a tick asks for a selection; with the tick it asks, then removes files and folders.
+    w->DeleteClick();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown.last(), "Select the files to be deleted.");
+    item->setCheckState(0, Qt::Checked);
+    w->DeleteClick();
+    EXPECT_EQ(shown.last(), "Are you sure you want to delete the selected files?");
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(QDir(state.paths.dataFolder + "0012AB34").exists());
+    w->close();
+}
+
+TEST_F(WiringTest, DemoRecorderConnectsAndAnswersTheDownloadButton)
+{
+    DeviceServices device(true);
+    device.ResetForStartup();
+    auto w = open(&device);
+
+    // The worker's first tick probes, the demo plugs in, the information is read,
+    // and the monitor timer turns the picture to connected.
+    ASSERT_TRUE(WaitUntil([&] { return w->Connected->pictureName().contains("connected.bmp") &&
+                                       !w->Connected->pictureName().contains("disconnected"); },
+                          8000))
+        << w->Connected->pictureName().toStdString();
+
+    // Until the download dialog exists, Download shows the recorder's information.
+    w->DownloadClick();
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(shown.last().contains("0012AB34")) << shown.last().toStdString();
+    w->close();
+    EXPECT_FALSE(device.worker()->isRunning());
+}
+
+}  // namespace
