@@ -19,6 +19,7 @@ const char* const kButtonNames[kMsgButtonCount] = {"Yes",    "No",  "OK",      "
 
 // Right margin kept between the wrapped text and the panel's edge.
 constexpr int kTextRightMargin = 14;
+constexpr int kTextVerticalMargin = 10;  // least room above and below the text
 
 }  // namespace
 
@@ -57,9 +58,7 @@ std::uint8_t TMessageBoxForm::ShowMessageBox(const QString& text, MsgKind kind, 
     languageId_ = languageId;
     Msg->setFont(SkinFont(font(), languageId == 1028 ? 8 : 10));
 
-    const MessageBoxGeometry g = MessageBoxGeometryFor(text);
-    Panel1->setGeometry(g.panel);
-    FitFrame(g.width, g.height);
+    MessageBoxGeometry g = MessageBoxGeometryFor(text);
 
     // Title and picture first: a plain message has no picture and starts further left.
     if (title().isEmpty())
@@ -76,7 +75,16 @@ std::uint8_t TMessageBoxForm::ShowMessageBox(const QString& text, MsgKind kind, 
     const int msgWidth = std::min(g.msgWidth, g.panel.width() - msgLeft - kTextRightMargin);
     Msg->setText(text);
     Msg->setWordWrap(true);
-    const int msgHeight = std::min(Msg->heightForWidth(msgWidth), g.panel.height());
+    // A text of many lines would be cut by the box's usual height: the box grows
+    // downwards until every line shows.
+    const int msgHeight = Msg->heightForWidth(msgWidth);
+    const int grow = msgHeight + 2 * kTextVerticalMargin - g.panel.height();
+    if (grow > 0) {
+        g.height += grow;
+        g.panel.setHeight(g.panel.height() + grow);
+    }
+    Panel1->setGeometry(g.panel);
+    FitFrame(g.width, g.height);
     Msg->setGeometry(msgLeft, CentredTop(g.panel.height(), msgHeight), msgWidth, msgHeight);
     MsgImg->move(g.pictureLeft, CentredTop(g.panel.height(), MsgImg->height()));
 

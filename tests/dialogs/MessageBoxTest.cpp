@@ -204,6 +204,30 @@ TEST_F(MessageBoxFormTest, LongTextWrapsInsideThePanel)
     EXPECT_LE(msg.bottom(), panel.bottom());
 }
 
+TEST_F(MessageBoxFormTest, ManyLinesGrowTheBoxInsteadOfBeingCut)
+{
+    TMessageBoxForm box;
+    QRect msg, panel;
+    QSize size;
+    int buttonBottom = 0;
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& b) {
+        msg = b.Msg->geometry();
+        panel = b.Panel1->rect();
+        size = b.size();
+        buttonBottom = b.findChild<QPushButton*>()->geometry().bottom();
+        b.clickButton(MsgButton::OK);
+    });
+    QStringList lines;
+    for (int i = 0; i < 13; ++i)
+        lines << QString("Line %1 : value").arg(i);
+    box.ShowMessageBox(lines.join('\n'), MsgKind::Information, 1033, {MsgButton::OK});
+    EXPECT_GE(msg.top(), 0);
+    EXPECT_LE(msg.bottom(), panel.bottom());
+    EXPECT_GE(msg.height(), 13 * QFontMetrics(box.Msg->font()).lineSpacing());
+    EXPECT_GT(size.height(), 175);
+    EXPECT_LT(buttonBottom, size.height());  // the buttons moved down with the box
+}
+
 TEST_F(MessageBoxFormTest, CloseButtonAndEscapeAnswerCancel)
 {
     TMessageBoxForm box;

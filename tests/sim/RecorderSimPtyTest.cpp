@@ -14,6 +14,8 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -150,9 +152,11 @@ TEST(RecorderSimPty, DeviceInfoCommandAgainstRecorderSim)
 
     const CliRun json = RunCli({"device", "info", "--link", "serial:" + path, "--json"});
     EXPECT_EQ(json.exitCode, 0);
-    EXPECT_TRUE(json.out.contains("\"deviceId\": \"00C0FFEE\"")) << json.out.toStdString();
-    EXPECT_TRUE(json.out.contains("\"recordings\": 7"));
-    EXPECT_TRUE(json.out.contains("\"dcOffset\": 2048"));
+    const QJsonObject info = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(info.value("deviceId").toString(), "00C0FFEE") << json.out.toStdString();
+    EXPECT_EQ(info.value("recordings").toInt(), 7);
+    EXPECT_EQ(info.value("dcOffset").toInt(), 2048);
+    EXPECT_EQ(json.out.count('\n'), 1);  // one line, for scripts
 
     simProcess.terminate();
     EXPECT_TRUE(simProcess.waitForFinished(10000));

@@ -113,7 +113,7 @@ int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err)
         return 1;
     }
     if (json) {
-        out << QJsonDocument(InfoJson(board.infoBlock)).toJson(QJsonDocument::Indented);
+        out << QJsonDocument(InfoJson(board.infoBlock)).toJson(QJsonDocument::Compact) << "\n";
     } else {
         out << device::DeviceInfoText(board.infoBlock) << "\n";
     }

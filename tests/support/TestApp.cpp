@@ -21,7 +21,7 @@ public:
 QApplication& TestApp()
 {
     static int argc = 1;
-    static char name[] = "test_dialogs";
+    static char name[] = "widget-test";
     static char* argv[] = {name, nullptr};
     if (!application)
         application = std::make_unique<QApplication>(argc, argv);
