@@ -28,7 +28,9 @@ struct LinkState {
     std::int32_t xpressDeviceCount = 0;
     std::int32_t RateCode = 2;
     std::uint32_t baudRate = 0;
-    std::uint8_t DevicePresence = DeviceDetached;
+    // Neither attached nor detached until start-up sets it: until then the step runs no job and the
+    // connection picture is left alone.
+    std::uint8_t DevicePresence = 0;
     std::uint8_t PresenceEventPending = 0;
     std::uint8_t arrivalStage = 0;
     std::uint8_t ProbeAtStart = 0;

@@ -10,7 +10,8 @@ using namespace device::protocol;
 namespace {
 // Silence after which a recorder at a raised speed returns to 230400 by itself, ms.
 constexpr std::int64_t FallBackAfterMs = 3000;
-constexpr std::size_t FlashSize = 65536;
+// Every page a one-byte page number can name, so no block the host sends lands outside the flash.
+constexpr std::size_t FlashSize = 256 * FirmwarePageSize;
 }  // namespace
 
 DEVICE_INFO_BLOCK DefaultRecorderInfo()
@@ -118,6 +119,9 @@ void SimulatedRecorder::handleFrame(const std::uint8_t* frame)
     log_.push_back(code);
     if (faults_.noAnswer)
         return;
+    // An ordinary command shows the application is back in charge after a failed boot attempt.
+    if (code != CmdFirmware)
+        bootRefused_ = false;
     if (bootMode_ && code != CmdFirmware)
         return;  // the boot loader speaks only the firmware commands
     switch (code) {
@@ -187,11 +191,14 @@ void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)
 {
     switch (frame[4]) {
     case FwPresence:
-        answer(CmdFirmware);
+        if (!bootRefused_)
+            answer(CmdFirmware);
         break;
     case FwBootMode:
         answer(CmdFirmware);
-        if (!faults_.refuseBootMode) {
+        if (faults_.refuseBootMode) {
+            bootRefused_ = true;
+        } else {
             bootMode_ = true;
             flashWritten_ = 0;
         }

@@ -28,7 +28,9 @@ struct SimRecording {
 struct RecorderFaults {
     bool noAnswer = false;        // every command is ignored
     bool refuseFastLink = false;  // SetLinkSpeed is ignored; the recorder stays at 230400
-    bool refuseBootMode = false;  // firmware sub-command 1 is acknowledged but nothing changes
+    // Firmware sub-command 1 is acknowledged, but the boot loader never starts and the presence
+    // query goes unanswered until an ordinary command comes.
+    bool refuseBootMode = false;
     bool failVerify = false;      // the verify answer says "bad"
     int checksumErrors = 0;       // the next N streams end with a wrong check frame
     int stallAfterBytes = -1;     // the next stream stops after this many bytes (once)
@@ -96,6 +98,7 @@ private:
     std::int64_t lastActivityMs_ = 0;
     std::size_t streamIndex_ = 0;
     bool bootMode_ = false;
+    bool bootRefused_ = false;  // took sub-command 1 under refuseBootMode; presence stays silent
     std::uint8_t page_ = 0;
     std::vector<std::uint8_t> flash_;
     std::size_t flashWritten_ = 0;

@@ -153,6 +153,27 @@ TEST(JobStep, ConnectionPictureFollowsWithinASecond)
     EXPECT_LE(on - arrived, 1000);
 }
 
+TEST(JobStep, BeforeStartUpSetsPresenceNothingIsShownNorRun)
+{
+    FakeLoop loop;
+    device::transport::AbsentHidUart hid;
+    device::transport::AbsentXpress xpress;
+    Link link(hid, xpress);
+    DeviceJobBoard board;
+    DeviceStep step(link, board, loop);
+    MainDeviceControls controls(board, link, loop, {});
+    EXPECT_NE(link.state().DevicePresence, DeviceAttached);
+    EXPECT_NE(link.state().DevicePresence, DeviceDetached);
+    EXPECT_FALSE(controls.MonitorTimer().update);
+    PostJob(board, ReadInfoJobCode);
+    step.Run();
+    EXPECT_EQ(board.JobState, JobPending);  // neither run nor failed
+    EXPECT_EQ(board.RequestedJob, ReadInfoJobCode);
+
+    link.ResetForStartup();
+    EXPECT_EQ(controls.MonitorTimer().picture, "image/disconnected.bmp");
+}
+
 TEST(JobStep, EraseAndSettingsJobs)
 {
     SimRig rig;

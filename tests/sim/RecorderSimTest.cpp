@@ -167,6 +167,13 @@ TEST(RecorderSim, FirmwareBootLoaderWritesPagesVerifiesAndResets)
         }
     }
     EXPECT_TRUE(std::equal(image, image + 1024, w.recorder.flashImage().begin()));
+    // The highest page a page number can name still lands inside the flash.
+    w.frame.FirmwarePage(255);
+    EXPECT_TRUE(exchange());
+    w.frame.FirmwareBlock(15, image);
+    EXPECT_TRUE(exchange());
+    ASSERT_EQ(w.recorder.flashImage().size(), 256u * 512u);
+    EXPECT_TRUE(std::equal(image, image + 32, w.recorder.flashImage().begin() + 255 * 512 + 15 * 32));
     w.frame.Firmware(FwVerify);
     EXPECT_TRUE(exchange());
     EXPECT_EQ(answer[4], 1);
@@ -192,8 +199,16 @@ TEST(RecorderSim, RefusedBootModeAndUnplugging)
     w.frame.Firmware(FwBootMode);
     EXPECT_EQ(Exchange(w.port(), w.frame.bytes(), answer, FirmwareTimeoutMs), FrameSize);
     EXPECT_FALSE(w.recorder.bootMode());
+    // The presence query after the boot-mode command goes unanswered: the firmware job aborts there.
+    w.frame.Firmware(FwPresence);
+    EXPECT_EQ(Exchange(w.port(), w.frame.bytes(), answer, FirmwareTimeoutMs), 0u);
     w.frame.Firmware(FwVerify);  // no boot loader, no answer
     EXPECT_EQ(Exchange(w.port(), w.frame.bytes(), answer, FirmwareTimeoutMs), 0u);
+    // The application still runs: an ordinary command is answered, and presence again after it.
+    w.frame.EraseRecords();
+    EXPECT_TRUE(CommandAccepted(w.port(), w.frame.bytes(), answer));
+    w.frame.Firmware(FwPresence);
+    EXPECT_EQ(Exchange(w.port(), w.frame.bytes(), answer, FirmwareTimeoutMs), FrameSize);
 
     w.xpress.SetPlugged(false);
     std::uint32_t count = 9;
