@@ -86,10 +86,16 @@ QString joined(const QString& folder, const QString& name)
 void DataListModel::remove(DataNode* node)
 {
     if (!node || !node->parent) return;
-    if (selected_ && contains(node, selected_)) selected_ = nullptr;
-    count_ -= countDeep(node);
     auto& siblings = node->parent->children;
-    siblings.erase(std::find_if(siblings.begin(), siblings.end(), [&](const auto& c) { return c.get() == node; }));
+    const auto at = std::find_if(siblings.begin(), siblings.end(), [&](const auto& c) { return c.get() == node; });
+    if (selected_ && contains(node, selected_)) {
+        // As the tree control does: the selection moves to the next sibling,
+        // else to the parent, so that the click that follows a delete opens
+        // what is left instead of keeping the removed recording on show.
+        selected_ = std::next(at) != siblings.end() ? std::next(at)->get() : node->parent;
+    }
+    count_ -= countDeep(node);
+    siblings.erase(at);
     ++revision_;
 }
 

@@ -34,7 +34,8 @@ public:
     void clear();
     // Appends a node as the last child of `parent`.
     DataNode* addChild(DataNode* parent, DataNodeKind kind, const QString& caption, int image, const QString& path);
-    // Removes a node (never the root) with everything below it.
+    // Removes a node (never the root) with everything below it. A selection
+    // inside it moves to the node's next sibling, else to its parent.
     void remove(DataNode* node);
 
     std::vector<DataNode*> nodesInOrder();

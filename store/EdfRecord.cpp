@@ -93,6 +93,8 @@ bool parseTriple(const QByteArray& raw, char separator, int out[3])
             const char c = t[i];
             if ((separator != 0 && c != separator) || (c >= '0' && c <= '9')) return false;
             ++i;
+            // A number may be preceded by blanks ("7. 5.13"), as a scanf reader allows.
+            while (i < t.size() && t[i] == ' ') ++i;
         }
         const qsizetype start = i;
         int v = 0;
@@ -146,10 +148,10 @@ EdfProblem ParseEdfHeader(const QByteArray& bytes, qint64 fileSize, EDF_RECORD& 
     qint64 signalCount = 0;
     const QByteArray signalsRaw = fieldBytes(bytes, 252, 4);
     if (!parseInteger(signalsRaw, signalCount))
-        return EdfProblem::make(EdfError::BadNumber, QStringLiteral("number of signalCount"), 252, shown(signalsRaw));
+        return EdfProblem::make(EdfError::BadNumber, QStringLiteral("number of signals"), 252, shown(signalsRaw));
     if (signalCount < 1 || signalCount > std::numeric_limits<int16_t>::max() ||
         kEdfFixedHeaderBytes + signalCount * kEdfSignalHeaderBytes > fileSize)
-        return EdfProblem::make(EdfError::BadSignalCount, QStringLiteral("number of signalCount"), 252,
+        return EdfProblem::make(EdfError::BadSignalCount, QStringLiteral("number of signals"), 252,
                                 shown(signalsRaw) + QStringLiteral(" in a file of %1 bytes").arg(fileSize));
     const qint64 headerBytes = kEdfFixedHeaderBytes + signalCount * kEdfSignalHeaderBytes;
     if (bytes.size() < headerBytes)
@@ -264,7 +266,7 @@ EdfProblem ReadEdfFile(const QString& path, EDF_RECORD& record)
 EdfProblem CheckRecordingRate(const EDF_RECORD& record)
 {
     if (record.Channels.empty())
-        return EdfProblem::make(EdfError::BadSignalCount, QStringLiteral("number of signalCount"), 252, QStringLiteral("0"));
+        return EdfProblem::make(EdfError::BadSignalCount, QStringLiteral("number of signals"), 252, QStringLiteral("0"));
     const int rate = record.Channels[0].SampleRate;
     if (rate != 128 && rate != 256) {
         const qint64 offset = kEdfFixedHeaderBytes + record.SignalCount * signalFieldStart(Samples);

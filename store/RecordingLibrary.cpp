@@ -182,7 +182,8 @@ void RecordingLibrary::DataListCheckChanged(DataNode* node, bool checked)
 
 void RecordingLibrary::DataListRightPress()
 {
-    menuDelete_ = model_.anyChecked();
+    // Only enables; the menu's own change decides when it is about to show.
+    if (model_.anyChecked()) menuDelete_ = true;
 }
 
 void RecordingLibrary::PopupMenu1Change()

@@ -67,7 +67,7 @@ public:
 
     // A check box was toggled by the user: the state goes to all descendants.
     void DataListCheckChanged(DataNode* node, bool checked);
-    // Right button pressed on the list: the menu's Delete follows the ticks.
+    // Right button pressed on the list: enables the menu's Delete when a node is ticked.
     void DataListRightPress();
     // The pop-up menu is about to show.
     void PopupMenu1Change();

@@ -132,8 +132,52 @@ TEST_F(Library, TickingPropagatesAndDrivesTheMenu)
     EXPECT_TRUE(lib.menuDeleteEnabled());
     lib.DataListCheckChanged(month, false);
     for (const char* c : {"07", "08", "14:25:30", "09:15:00"}) EXPECT_FALSE(nodeByCaption(lib.model(), c)->checked) << c;
+    // The right press only enables; the menu's change disables.
     lib.DataListRightPress();
+    EXPECT_TRUE(lib.menuDeleteEnabled());
+    lib.PopupMenu1Change();
     EXPECT_FALSE(lib.menuDeleteEnabled());
+    lib.DataListCheckChanged(nodeByCaption(lib.model(), "09:15:00"), true);
+    lib.DataListRightPress();
+    EXPECT_TRUE(lib.menuDeleteEnabled());
+}
+
+// Deleting the open recording moves the selection as the tree does (next
+// sibling, else the parent), and the click that follows opens that node: the
+// deleted recording is no longer shown and its note is not written again.
+TEST_F(Library, DeletingTheOpenRecordingOpensWhatIsLeft)
+{
+    const QString first = rec("0000A1F3/201305/07/091500.edf");
+    const QString second = rec("0000A1F3/201305/07/142530.edf");
+    const QString lone = rec("0000A1F3/201305/08/101010.edf");
+    fixtures::writeDownloaded(first, 256);
+    fixtures::writeDownloaded(second, 256);
+    fixtures::writeDownloaded(lone, 256);
+    lib.RebuildDataList();
+
+    lib.model().select(nodeByCaption(lib.model(), "09:15:00"));
+    lib.DataListClick();
+    ASSERT_EQ(lib.openRecordingPath(), first);
+    nodeByCaption(lib.model(), "09:15:00")->checked = true;
+    lib.DeleteClick();
+    EXPECT_FALSE(QFile::exists(first));
+    EXPECT_EQ(lib.openRecordingPath(), second);
+    EXPECT_EQ(lib.model().selected(), nodeByCaption(lib.model(), "14:25:30"));
+
+    // The last recording of a day: its day folder is opened, then pruned.
+    lib.model().select(nodeByCaption(lib.model(), "10:10:10"));
+    lib.DataListClick();
+    ASSERT_EQ(lib.openRecordingPath(), lone);
+    EXPECT_TRUE(lib.memo().enabled);
+    nodeByCaption(lib.model(), "10:10:10")->checked = true;
+    lib.DeleteClick();
+    EXPECT_FALSE(QFile::exists(lone));
+    EXPECT_NE(lib.openRecordingPath(), lone);
+    EXPECT_FALSE(lib.memo().enabled);
+    EXPECT_EQ(lib.recordDate(), "");
+    EXPECT_EQ(nodeByCaption(lib.model(), "08"), nullptr);
+    lib.Memo1Change("typed after the delete");
+    EXPECT_FALSE(QFile::exists(rec("0000A1F3/201305/08/101010.cmm")));
 }
 
 TEST_F(Library, DeleteRemovesRecordingAndNoteKeepsOtherSideFilesAndPrunes)

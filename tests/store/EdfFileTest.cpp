@@ -123,6 +123,27 @@ TEST(EdfFile, ForeignFileWithSeveralRecordsAndSignals)
     EXPECT_EQ(r.Channels[1].SampleRate, 2);
 }
 
+// Start date and time as the scanf-style reader takes them: any single
+// separator in the time, blanks before a number.
+TEST(EdfFile, StartDateAndTimeForms)
+{
+    const struct {
+        const char *date, *time, *startDate, *startTime;
+    } cases[] = {
+        {"07.05.13", "14.25.30", "13.5.7", "14.25.30"},
+        {" 7. 5.13", "14:25:30", "13.5.7", "14.25.30"},
+        {"31.12.99", "09 08 07", "99.12.31", "9.8.7"},
+        {"1.2.3", "1-2-3", "3.2.1", "1.2.3"},
+    };
+    for (const auto& c : cases) {
+        EDF_RECORD r;
+        const EdfProblem p = ParseEdf(fixtures::foreignEdf(256, 1, fixtures::wave(256), c.date, c.time), r);
+        ASSERT_TRUE(p.ok()) << c.date << " " << c.time << ": " << p.message().toStdString();
+        EXPECT_EQ(r.StartDate, c.startDate) << c.date;
+        EXPECT_EQ(r.StartTime, c.startTime) << c.time;
+    }
+}
+
 // Every malformed header is refused with the field and byte that are wrong.
 TEST(EdfFile, MalformedFilesAreRefusedNamingFieldAndOffset)
 {
@@ -133,21 +154,25 @@ TEST(EdfFile, MalformedFilesAreRefusedNamingFieldAndOffset)
         QByteArray value;
         EdfError code;
         qint64 reportedOffset;
+        const char* field;  // as the EDF standard names it
     } cases[] = {
-        {"duration 0", 244, "0       ", EdfError::BadRecordDuration, 244},
-        {"duration 0.5", 244, "0.5     ", EdfError::BadRecordDuration, 244},
-        {"negative records", 236, "-1      ", EdfError::BadRecordCount, 236},
-        {"records beyond the file", 236, "3       ", EdfError::DataTruncated, 236},
-        {"huge records", 236, "99999999", EdfError::DataTruncated, 236},
-        {"no signals", 252, "0   ", EdfError::BadSignalCount, 252},
-        {"signals beyond the file", 252, "9999", EdfError::BadSignalCount, 252},
-        {"text for records", 236, "abc     ", EdfError::BadNumber, 236},
-        {"comma decimal", 360, "-3200,5 ", EdfError::BadNumber, 360},
-        {"digital min beyond 16 bits", 376, "-40000  ", EdfError::BadDigitalRange, 376},
-        {"zero samples per record", 472, "0       ", EdfError::BadSampleCount, 472},
-        {"huge samples per record", 472, "99999999", EdfError::BadSampleCount, 472},
-        {"date letters", 168, "ab.cd.ef", EdfError::BadDate, 168},
-        {"time missing part", 176, "14.25   ", EdfError::BadTime, 176},
+        {"duration 0", 244, "0       ", EdfError::BadRecordDuration, 244, "duration of a data record"},
+        {"duration 0.5", 244, "0.5     ", EdfError::BadRecordDuration, 244, "duration of a data record"},
+        {"negative records", 236, "-1      ", EdfError::BadRecordCount, 236, "number of data records"},
+        {"records beyond the file", 236, "3       ", EdfError::DataTruncated, 236, "number of data records"},
+        {"huge records", 236, "99999999", EdfError::DataTruncated, 236, "number of data records"},
+        {"no signals", 252, "0   ", EdfError::BadSignalCount, 252, "number of signals"},
+        {"signals beyond the file", 252, "9999", EdfError::BadSignalCount, 252, "number of signals"},
+        {"text for signals", 252, "one ", EdfError::BadNumber, 252, "number of signals"},
+        {"text for records", 236, "abc     ", EdfError::BadNumber, 236, "number of data records"},
+        {"comma decimal", 360, "-3200,5 ", EdfError::BadNumber, 360, "physical minimum of signal 1"},
+        {"digital min beyond 16 bits", 376, "-40000  ", EdfError::BadDigitalRange, 376, "digital minimum of signal 1"},
+        {"zero samples per record", 472, "0       ", EdfError::BadSampleCount, 472,
+         "samples in each data record of signal 1"},
+        {"huge samples per record", 472, "99999999", EdfError::BadSampleCount, 472,
+         "samples in each data record of signal 1"},
+        {"date letters", 168, "ab.cd.ef", EdfError::BadDate, 168, "start date"},
+        {"time missing part", 176, "14.25   ", EdfError::BadTime, 176, "start time"},
     };
     for (const Case& c : cases) {
         QByteArray bad = good;
@@ -156,7 +181,7 @@ TEST(EdfFile, MalformedFilesAreRefusedNamingFieldAndOffset)
         const EdfProblem p = ParseEdf(bad, r);
         EXPECT_EQ(p.code, c.code) << c.what << ": " << p.message().toStdString();
         EXPECT_EQ(p.offset, c.reportedOffset) << c.what;
-        EXPECT_FALSE(p.field.isEmpty()) << c.what;
+        EXPECT_EQ(p.field, c.field) << c.what;
         EXPECT_TRUE(r.Channels.empty()) << c.what;
     }
     // Truncation at every length below the full file never crashes and never passes.
