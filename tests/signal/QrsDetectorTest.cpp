@@ -180,6 +180,43 @@ TEST(QrsDetector, LearningEndsAfterFiveOneSecondWindows)
     EXPECT_FALSE(s.learning);
 }
 
+// Every decision of the detector needs a level strictly above its limit: a
+// peak equal to the threshold is noise, a learning peak of 4 is ignored, and
+// search-back needs both more than rrLimit samples and more than half the
+// threshold.
+TEST(QrsDetector, LevelsMustExceedTheirLimitsStrictly)
+{
+    for (const uint16_t held : {uint16_t{4}, uint16_t{5}}) {
+        QrsDetectorState s;
+        ecg::ResetQRSDetector(s);
+        s.heldPeak = held;  // threshold 0 during the first learning peak
+        s.holdCount = 1;
+        EXPECT_EQ(ecg::QRSDetect(s, 0), 0);
+        EXPECT_EQ(s.firstBeat, held == 4) << "learning peak " << held;
+    }
+    for (const uint16_t held : {uint16_t{15}, uint16_t{16}}) {
+        QrsDetectorState s = AfterLearning();  // threshold 15
+        s.heldPeak = held;
+        s.holdCount = 1;
+        s.sinceBeat = 99;
+        EXPECT_EQ(ecg::QRSDetect(s, 0), held == 15 ? 0 : 50) << "peak " << held;
+        EXPECT_EQ(s.noisePeaks[0], held == 15 ? 15 : 0);
+    }
+    struct SearchCase {
+        uint16_t sinceBeat;   // before the sample, which adds one
+        uint16_t searchPeak;  // half the threshold of 15 is 7
+        int delay;
+    };
+    for (const SearchCase c : {SearchCase{59, 8, 0}, SearchCase{60, 7, 0}, SearchCase{60, 8, 61 - 50 + 40}}) {
+        QrsDetectorState s = AfterLearning();
+        s.rrLimit = 60;
+        s.sinceBeat = c.sinceBeat;
+        s.searchPeak = c.searchPeak;
+        s.searchLoc = 50;
+        EXPECT_EQ(ecg::QRSDetect(s, 0), c.delay) << "sinceBeat " << c.sinceBeat << " searchPeak " << c.searchPeak;
+    }
+}
+
 TEST(QrsDetector, MedianSortsDescendingAndTakesTheMiddle)
 {
     struct Case {
