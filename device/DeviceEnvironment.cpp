@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QMetaObject>
 #include <QThread>
 #include <algorithm>
 
@@ -43,6 +44,13 @@ void QtDeviceEnvironment::Pump()
 {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtDeviceEnvironment::Post(std::function<void()> action)
+{
+    // Events posted while posted events are being delivered wait for the next delivery round.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, std::move(action), Qt::QueuedConnection);
 }
 
 }  // namespace device

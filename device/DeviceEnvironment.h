@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 // What the device step and the requesters need from the outside world: a
 // clock, sleeping, and the window-message pump. The program passes the real
@@ -27,6 +28,8 @@ public:
     virtual void SleepMs(std::uint32_t ms) = 0;
     // Processes pending window messages (may run button handlers, timers and the device step).
     virtual void Pump() = 0;
+    // Runs action from the message loop later, never inside the Pump call that is going on now.
+    virtual void Post(std::function<void()> action) = 0;
 };
 
 // Longest time the window goes without its messages being processed during waits and reads, ms.
@@ -43,6 +46,7 @@ public:
     LocalDateTime LocalNow() override;
     void SleepMs(std::uint32_t ms) override;
     void Pump() override;
+    void Post(std::function<void()> action) override;
 
 private:
     std::int64_t startMs_;

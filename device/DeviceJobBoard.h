@@ -45,6 +45,9 @@ struct DeviceJobBoard {
     std::uint8_t JobState = JobIdle;
     // Pause of the worker between ticks, ms.
     std::int32_t tickIntervalMs = 300;
+    // A device step is in progress. Handlers that run from inside it (its transfers pump messages)
+    // cannot wait for a job: the job would only start once the step is over, which their wait prevents.
+    bool stepRunning = false;
     bool cancelRequest = false;
     // The last information block read, converted to host order.
     protocol::DEVICE_INFO_BLOCK infoBlock;

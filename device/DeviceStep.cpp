@@ -18,9 +18,9 @@ void DeviceStep::SetJobHandler(std::uint8_t code, std::function<void()> job)
 void DeviceStep::Run()
 {
     // Jobs pump messages; the worker's next tick must not start a second job inside this one.
-    if (running_)
+    if (board_.stepRunning)
         return;
-    running_ = true;
+    board_.stepRunning = true;
     link_.ServicePresence();
     LinkState& s = link_.state();
     if (!s.PresenceEventPending && s.DevicePresence == DeviceAttached && s.arrivalStage == 1)
@@ -32,7 +32,7 @@ void DeviceStep::Run()
     } else if (s.DevicePresence == DeviceAttached) {
         runRequestedJob();
     }
-    running_ = false;
+    board_.stepRunning = false;
 }
 
 void DeviceStep::arrivalRead()

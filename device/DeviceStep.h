@@ -36,7 +36,6 @@ private:
     DeviceEnvironment& env_;
     DeviceJobs jobs_;
     std::map<std::uint8_t, std::function<void()>> handlers_;
-    bool running_ = false;
 };
 
 }  // namespace device

@@ -11,6 +11,8 @@ void PostJob(DeviceJobBoard& board, std::uint8_t code)
 std::uint8_t RequestJobAndWait(DeviceJobBoard& board, DeviceEnvironment& env, std::uint8_t code,
                                std::uint32_t stepMs, bool waitWhileRunning)
 {
+    if (board.stepRunning)
+        return JobFailed;
     PostJob(board, code);
     auto waiting = [&] {
         return board.JobState == JobPending || (waitWhileRunning && board.JobState == JobRunning);

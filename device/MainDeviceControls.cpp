@@ -35,6 +35,31 @@ MainDeviceControls::MainDeviceControls(DeviceJobBoard& board, Link& link, Device
 {
 }
 
+MainDeviceControls::~MainDeviceControls()
+{
+    *alive_ = false;
+}
+
+bool MainDeviceControls::deferWhileStepRuns(bool& deferred, void (MainDeviceControls::*press)())
+{
+    if (!board_.stepRunning)
+        return false;
+    // The press came through a message pump inside a device step (the arrival read after plugging
+    // in, for one). Its job could only start after that step, and the step cannot end while the
+    // press waits inside it, so the press is handed back to the message loop until the step is over.
+    if (deferred)
+        return true;
+    deferred = true;
+    env_.Post([this, alive = std::weak_ptr<bool>(alive_), &deferred, press] {
+        const auto stillHere = alive.lock();
+        if (!stillHere || !*stillHere)
+            return;
+        deferred = false;
+        (this->*press)();
+    });
+    return true;
+}
+
 QString MainDeviceControls::text(int slot) const
 {
     if (hooks_.text) {
@@ -70,7 +95,7 @@ bool MainDeviceControls::requestInfo(bool clearBlockAfterRequest)
 
 void MainDeviceControls::SettingsClick()
 {
-    if (settingsBusy_)
+    if (settingsBusy_ || deferWhileStepRuns(settingsDeferred_, &MainDeviceControls::SettingsClick))
         return;
     Guard guard(settingsBusy_);
     if (!requestInfo(false)) {
@@ -85,7 +110,7 @@ void MainDeviceControls::SettingsClick()
 
 void MainDeviceControls::DownloadClick()
 {
-    if (downloadBusy_)
+    if (downloadBusy_ || deferWhileStepRuns(downloadDeferred_, &MainDeviceControls::DownloadClick))
         return;
     Guard guard(downloadBusy_);
     if (!requestInfo(true)) {

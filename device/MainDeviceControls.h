@@ -4,6 +4,7 @@
 #include "device/Link.h"
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The main window's device handlers without the widgets: the Settings and
@@ -47,10 +48,14 @@ struct ConnectionIndicator {
 class MainDeviceControls {
 public:
     MainDeviceControls(DeviceJobBoard& board, Link& link, DeviceEnvironment& env, MainWindowDeviceHooks hooks);
+    ~MainDeviceControls();
+    MainDeviceControls(const MainDeviceControls&) = delete;
+    MainDeviceControls& operator=(const MainDeviceControls&) = delete;
 
-    // Settings button. Ignored while a press of it is still waiting.
+    // Settings button. Ignored while a press of it is still waiting. A press that arrives while a
+    // device step is in progress is served once the step is over.
     void SettingsClick();
-    // Download button, with its own guard.
+    // Download button, with its own guard and the same deferral.
     void DownloadClick();
     // The 1000 ms monitor timer.
     ConnectionIndicator MonitorTimer();
@@ -62,6 +67,8 @@ private:
     QString text(int slot) const;
     bool requestInfo(bool clearBlockAfterRequest);
     void showMessage(const QString& text);
+    // True when the press was put off until the running device step is over.
+    bool deferWhileStepRuns(bool& deferred, void (MainDeviceControls::*press)());
 
     DeviceJobBoard& board_;
     Link& link_;
@@ -69,6 +76,10 @@ private:
     MainWindowDeviceHooks hooks_;
     bool settingsBusy_ = false;
     bool downloadBusy_ = false;
+    bool settingsDeferred_ = false;
+    bool downloadDeferred_ = false;
+    // Lets a press still waiting in the message queue find out that the controls are gone.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace device

@@ -153,6 +153,34 @@ TEST(JobStep, ConnectionPictureFollowsWithinASecond)
     EXPECT_LE(on - arrived, 1000);
 }
 
+TEST(JobStep, PressDuringTheArrivalReadIsServedAfterIt)
+{
+    // The press arrives through a pump inside the arrival read of the first tick. Waiting for its
+    // job there would keep both the step and the press from ever ending.
+    SimRig rig;
+    rig.loop.At(500, [&] { rig.controls.SettingsClick(); });
+    rig.loop.At(520, [&] { rig.controls.SettingsClick(); });  // a second press: still one request
+    rig.loop.At(540, [&] { rig.controls.DownloadClick(); });
+    rig.loop.At(60000, [] { throw std::runtime_error("a press never finished"); });
+    EXPECT_NO_THROW(rig.loop.RunFor(6000));
+    EXPECT_EQ(rig.settingsDialogs, 1);
+    EXPECT_GE(rig.Count(proto::CmdReadInfo), 2);  // the arrival read, then the buttons' reads
+    ASSERT_EQ(rig.messages.size(), 1u);            // the download button shows the information
+    EXPECT_TRUE(rig.messages[0].startsWith("Device ID : 0012AB34"));
+    EXPECT_FALSE(rig.controls.settingsBusy());
+    EXPECT_FALSE(rig.controls.downloadBusy());
+    EXPECT_FALSE(rig.board.stepRunning);
+
+    // A request made from inside a step fails at once instead of waiting for ever.
+    std::uint8_t nested = JobIdle;
+    rig.loop.At(rig.loop.now + 400,
+                [&] { nested = RequestJobAndWait(rig.board, rig.loop, EraseJobCode, SlowWaitStepMs); });
+    rig.link.DeviceArrived();  // the next tick runs an arrival read, which pumps
+    EXPECT_NO_THROW(rig.loop.RunFor(3000));
+    EXPECT_EQ(nested, JobFailed);
+    EXPECT_EQ(rig.Count(proto::CmdEraseRecords), 0);
+}
+
 TEST(JobStep, BeforeStartUpSetsPresenceNothingIsShownNorRun)
 {
     FakeLoop loop;

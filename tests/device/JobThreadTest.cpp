@@ -1,10 +1,12 @@
 // The worker thread as pacemaker: the step runs on the interface thread, one
 // at a time, and stopping never hangs, even from inside a step.
+#include "device/DeviceEnvironment.h"
 #include "device/USBThread.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QObject>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -79,6 +81,34 @@ TEST(JobThread, StopFromInsideAStepDoesNotDeadlock)
         &context, 300);
     EXPECT_TRUE(PumpUntil([&] { return stopped; }));
     EXPECT_TRUE(worker->isFinished());
+}
+
+}  // namespace
+
+namespace {
+
+// A press put off while a step runs re-posts itself from every pump inside the step; each pump must
+// take it once, or the step would never get back to its transfers.
+TEST(JobThread, PostedActionRunsOncePerPumpAndNeverInsideItsOwnPump)
+{
+    App app;
+    device::QtDeviceEnvironment env;
+    int runs = 0;
+    std::function<void()> again = [&] {
+        ++runs;
+        env.Post(again);
+    };
+    env.Post(again);
+    EXPECT_EQ(runs, 0);  // posting never runs the action at once
+    env.Pump();
+    EXPECT_EQ(runs, 1);
+    env.Pump();
+    EXPECT_EQ(runs, 2);
+    again = [&] { ++runs; };  // the copy already queued still posts once more
+    env.Pump();
+    env.Pump();
+    env.Pump();
+    EXPECT_EQ(runs, 4);
 }
 
 }  // namespace

@@ -56,6 +56,8 @@ public:
             nextTick = now + tickInterval;
         }
     }
+    // Posted messages come at the next pump, not inside the one that is going on.
+    void Post(std::function<void()> action) override { actions.emplace(now + 1, std::move(action)); }
     // The idle message loop for ms.
     void RunFor(std::int64_t ms)
     {
