@@ -36,7 +36,8 @@ const char* const kUsage =
     "  --short-reads BYTES   answers trickle out in pieces of this size\n"
     "  --no-answer           ignore every command\n"
     "  --refuse-fast-link    stay at 230400 baud when asked to speed up\n"
-    "  --refuse-boot-mode    do not enter the firmware boot loader\n"
+    "  --refuse-boot-mode    take the boot-mode command but never start the boot loader\n"
+    "                        (the presence query after it goes unanswered)\n"
     "  --fail-verify         report a bad firmware image at verify\n"
     "  --unplug-after MS     pull the cable after MS milliseconds\n"
     "  --no-speed-check      answer at any line speed\n";
