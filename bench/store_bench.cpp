@@ -7,6 +7,7 @@
 #include "store/EdfRecord.h"
 #include "store/EdfWriter.h"
 #include "store/RecordingLibrary.h"
+#include "tests/store/StoreFixtures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,27 +29,12 @@ QTemporaryDir& scratch()
 
 DEVICE_RECORD_HEADER header60s()
 {
-    DEVICE_RECORD_HEADER h;
-    h.setU32(DEVICE_RECORD_HEADER::DeviceNumber, 0xA1F3);
-    h.setU8(DEVICE_RECORD_HEADER::YearBcd, 0x13);
-    h.setU8(DEVICE_RECORD_HEADER::MonthBcd, 0x05);
-    h.setU8(DEVICE_RECORD_HEADER::DayBcd, 0x07);
-    h.setU16(DEVICE_RECORD_HEADER::SampleRate, 256);
-    h.setU16(DEVICE_RECORD_HEADER::DigMax, 4095);
-    h.setU16(DEVICE_RECORD_HEADER::PhysMax, 11000);
-    h.setU32(DEVICE_RECORD_HEADER::DataByteCount, 256 * 60 * 2);
-    return h;
+    return fixtures::recorderHeader(256 * 60);
 }
 
 QByteArray samples60s()
 {
-    QByteArray b(256 * 60 * 2, '\0');
-    for (int i = 0; i < 256 * 60; ++i) {
-        const auto v = static_cast<uint16_t>(2048 + 600 * std::sin(i * 0.03));
-        b[2 * i] = static_cast<char>(v & 0xFF);
-        b[2 * i + 1] = static_cast<char>(v >> 8);
-    }
-    return b;
+    return LittleEndianSamples(fixtures::wave(256 * 60));
 }
 
 void BM_WriteDownloadedEdf60s(benchmark::State& state)

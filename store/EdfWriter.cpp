@@ -9,12 +9,6 @@
 namespace {
 
 // Puts an ASCII text left-aligned into a blank-filled field, cut at its width.
-void putField(QByteArray& header, int offset, int width, const QByteArray& text)
-{
-    const int n = std::min<int>(width, static_cast<int>(text.size()));
-    for (int i = 0; i < n; ++i) header[offset + i] = text[i];
-}
-
 QByteArray number(qint64 v)
 {
     return QByteArray::number(v);  // always C digits, whatever the locale
@@ -47,27 +41,27 @@ QByteArray BuildDownloadedEdfHeader(const DEVICE_RECORD_HEADER& h)
     const uint32_t sampleCount = h.dataByteCount() / 2;
     const uint32_t rate = h.sampleRate();
     const uint32_t seconds = rate ? sampleCount / rate : 0;
-    putField(header, 0, 8, "0");
-    putField(header, 168, 8,
+    PutEdfField(header, 0, 8, "0");
+    PutEdfField(header, 168, 8,
              hexBcd(h.u8(DEVICE_RECORD_HEADER::DayBcd)) + '.' + hexBcd(h.u8(DEVICE_RECORD_HEADER::MonthBcd)) + '.' +
                  hexBcd(h.u8(DEVICE_RECORD_HEADER::YearBcd)));
-    putField(header, 176, 8,
+    PutEdfField(header, 176, 8,
              hexBcd(h.u8(DEVICE_RECORD_HEADER::HourBcd)) + '.' + hexBcd(h.u8(DEVICE_RECORD_HEADER::MinuteBcd)) + '.' +
                  hexBcd(h.u8(DEVICE_RECORD_HEADER::SecondBcd)));
-    putField(header, 184, 8, number((1 + 1) * 256));
-    putField(header, 236, 8, number(1));
-    putField(header, 244, 8, number(seconds));
-    putField(header, 252, 4, number(1));
-    putField(header, 256, 16, "ECG");
-    putField(header, 272, 80, "transducer type not recorded");
-    putField(header, 352, 8, "uV");
-    putField(header, 360, 8, number(h.physMin()));
-    putField(header, 368, 8, number(h.physMax()));
-    putField(header, 376, 8, number(h.digMin()));
-    putField(header, 384, 8, number(h.digMax()));
-    putField(header, 392, 80, "prefiltering not recorded");
-    putField(header, 472, 8, number(sampleCount));
-    putField(header, 480, 32, QByteArray::number(h.deviceNumber(), 16).rightJustified(8, '0'));
+    PutEdfField(header, 184, 8, number((1 + 1) * 256));
+    PutEdfField(header, 236, 8, number(1));
+    PutEdfField(header, 244, 8, number(seconds));
+    PutEdfField(header, 252, 4, number(1));
+    PutEdfField(header, 256, 16, "ECG");
+    PutEdfField(header, 272, 80, "transducer type not recorded");
+    PutEdfField(header, 352, 8, "uV");
+    PutEdfField(header, 360, 8, number(h.physMin()));
+    PutEdfField(header, 368, 8, number(h.physMax()));
+    PutEdfField(header, 376, 8, number(h.digMin()));
+    PutEdfField(header, 384, 8, number(h.digMax()));
+    PutEdfField(header, 392, 80, "prefiltering not recorded");
+    PutEdfField(header, 472, 8, number(sampleCount));
+    PutEdfField(header, 480, 32, QByteArray::number(h.deviceNumber(), 16).rightJustified(8, '0'));
     return header;
 }
 
@@ -145,37 +139,47 @@ EdfProblem WritePlainEdf(const QString& path, const EDF_RECORD& record, uint32_t
                             twoDigits(record.StartTime, 2);
 
     QByteArray header(512, ' ');
-    putField(header, 0, 8, "0");
-    putField(header, 8, 80, record.PatientId.toLatin1());
+    PutEdfField(header, 0, 8, "0");
+    PutEdfField(header, 8, 80, record.PatientId.toLatin1());
     QByteArray recordingId = "Talmon Heart Let KX 20";
     if (hasDeviceNumber) recordingId += " device " + QByteArray::number(deviceNumber, 16).toUpper().rightJustified(8, '0');
-    putField(header, 88, 80, recordingId);
-    putField(header, 168, 8, date);
-    putField(header, 176, 8, time);
-    putField(header, 184, 8, number(512));
-    putField(header, 236, 8, number(records));
-    putField(header, 244, 8, number(seconds));
-    putField(header, 252, 4, number(1));
-    putField(header, 256, 16, "ECG");
-    putField(header, 272, 80, "transducer type not recorded");
-    putField(header, 352, 8, ch.PhysDimension.isEmpty() ? QByteArray("uV") : ch.PhysDimension.toLatin1());
-    putField(header, 360, 8, real(physMin));
-    putField(header, 368, 8, real(physMax));
-    putField(header, 376, 8, number(digMin));
-    putField(header, 384, 8, number(digMax));
-    putField(header, 392, 80, "prefiltering not recorded");
-    putField(header, 472, 8, number(perRecord));
+    PutEdfField(header, 88, 80, recordingId);
+    PutEdfField(header, 168, 8, date);
+    PutEdfField(header, 176, 8, time);
+    PutEdfField(header, 184, 8, number(512));
+    PutEdfField(header, 236, 8, number(records));
+    PutEdfField(header, 244, 8, number(seconds));
+    PutEdfField(header, 252, 4, number(1));
+    PutEdfField(header, 256, 16, "ECG");
+    PutEdfField(header, 272, 80, "transducer type not recorded");
+    PutEdfField(header, 352, 8, ch.PhysDimension.isEmpty() ? QByteArray("uV") : ch.PhysDimension.toLatin1());
+    PutEdfField(header, 360, 8, real(physMin));
+    PutEdfField(header, 368, 8, real(physMax));
+    PutEdfField(header, 376, 8, number(digMin));
+    PutEdfField(header, 384, 8, number(digMax));
+    PutEdfField(header, 392, 80, "prefiltering not recorded");
+    PutEdfField(header, 472, 8, number(perRecord));
     // Other readers accept printable ASCII only.
     for (char& c : header)
         if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = ' ';
 
-    QByteArray image = header;
-    image.resize(512 + 2 * records * perRecord);
-    char* out = image.data() + 512;
-    for (qint64 i = 0; i < records * perRecord; ++i) {
-        const auto u = static_cast<uint16_t>(ch.Samples[static_cast<size_t>(i)]);
-        out[2 * i] = static_cast<char>(u & 0xFF);
-        out[2 * i + 1] = static_cast<char>(u >> 8);
+    return WriteFileAtomically(path, header + LittleEndianSamples(ch.Samples, static_cast<size_t>(records * perRecord)));
+}
+
+void PutEdfField(QByteArray& header, int offset, int width, const QByteArray& text)
+{
+    const int n = std::min<int>(width, static_cast<int>(text.size()));
+    for (int i = 0; i < n; ++i) header[offset + i] = text[i];
+}
+
+QByteArray LittleEndianSamples(const std::vector<int16_t>& samples, size_t count)
+{
+    count = std::min(count, samples.size());
+    QByteArray bytes(static_cast<qsizetype>(2 * count), '\0');
+    for (size_t i = 0; i < count; ++i) {
+        const auto u = static_cast<uint16_t>(samples[i]);
+        bytes[static_cast<qsizetype>(2 * i)] = static_cast<char>(u & 0xFF);
+        bytes[static_cast<qsizetype>(2 * i + 1)] = static_cast<char>(u >> 8);
     }
-    return WriteFileAtomically(path, image);
+    return bytes;
 }

@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <vector>
 
 // Writes a downloaded recording: the 512-byte EDF header made from the
 // recorder's header, the samples (already little-endian; their length must
@@ -24,6 +26,16 @@ QByteArray BuildDownloadedEdfHeader(const DEVICE_RECORD_HEADER& header);
 // readers accept. `deviceNumber` goes into the recording identification.
 EdfProblem WritePlainEdf(const QString& path, const EDF_RECORD& record, uint32_t deviceNumber,
                          bool hasDeviceNumber);
+
+// Writes `text` into a blank-filled EDF header at `offset`, cut to `width` bytes.
+void PutEdfField(QByteArray& header, int offset, int width, const QByteArray& text);
+
+// The first `count` samples as the file stores them: 16-bit little-endian.
+QByteArray LittleEndianSamples(const std::vector<int16_t>& samples, size_t count);
+inline QByteArray LittleEndianSamples(const std::vector<int16_t>& samples)
+{
+    return LittleEndianSamples(samples, samples.size());
+}
 
 // Writes `bytes` to `path` so that the file is either the old one or the
 // complete new one, never a truncated mix (temporary file, flush, rename).

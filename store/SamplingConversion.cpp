@@ -41,12 +41,6 @@ QString ConvertedPath(const QString& chosenPath)
 
 namespace {
 
-void putField(QByteArray& header, int offset, int width, const QByteArray& text)
-{
-    const int n = std::min<int>(width, static_cast<int>(text.size()));
-    for (int i = 0; i < n; ++i) header[offset + i] = text[i];
-}
-
 QByteArray twoDigitsTriple(const QString& text, int first, int second, int third)
 {
     const QStringList parts = text.split(QLatin1Char('.'));
@@ -70,32 +64,26 @@ EdfProblem ConvertTo256(const QString& chosenPath, QString* outputPath)
     const int count = ResampleLinear(ch.SampleRate, 256, ch.Samples);
 
     QByteArray header(512, ' ');
-    putField(header, 0, 8, "0");
+    PutEdfField(header, 0, 8, "0");
     // The record keeps year.month.day; the file holds day.month.year.
-    putField(header, 168, 8, twoDigitsTriple(record.StartDate, 2, 1, 0));
-    putField(header, 176, 8, twoDigitsTriple(record.StartTime, 0, 1, 2));
-    putField(header, 184, 8, "512");
-    putField(header, 236, 8, "1");
-    putField(header, 244, 8, QByteArray::number(record.TotalSeconds));
-    putField(header, 252, 4, "1");
-    putField(header, 256, 16, "ECG");
-    putField(header, 272, 80, "transducer type not recorded");
-    putField(header, 352, 8, "uV");
-    putField(header, 360, 8, QByteArray::number(static_cast<qint64>(std::trunc(ch.PhysMin))));
-    putField(header, 368, 8, QByteArray::number(static_cast<qint64>(std::trunc(ch.PhysMax))));
-    putField(header, 376, 8, QByteArray::number(ch.DigMin));
-    putField(header, 384, 8, QByteArray::number(ch.DigMax));
-    putField(header, 392, 80, "prefiltering not recorded");
-    putField(header, 472, 8, QByteArray::number(count));
-    putField(header, 480, 32, "00000000");
+    PutEdfField(header, 168, 8, twoDigitsTriple(record.StartDate, 2, 1, 0));
+    PutEdfField(header, 176, 8, twoDigitsTriple(record.StartTime, 0, 1, 2));
+    PutEdfField(header, 184, 8, "512");
+    PutEdfField(header, 236, 8, "1");
+    PutEdfField(header, 244, 8, QByteArray::number(record.TotalSeconds));
+    PutEdfField(header, 252, 4, "1");
+    PutEdfField(header, 256, 16, "ECG");
+    PutEdfField(header, 272, 80, "transducer type not recorded");
+    PutEdfField(header, 352, 8, "uV");
+    PutEdfField(header, 360, 8, QByteArray::number(static_cast<qint64>(std::trunc(ch.PhysMin))));
+    PutEdfField(header, 368, 8, QByteArray::number(static_cast<qint64>(std::trunc(ch.PhysMax))));
+    PutEdfField(header, 376, 8, QByteArray::number(ch.DigMin));
+    PutEdfField(header, 384, 8, QByteArray::number(ch.DigMax));
+    PutEdfField(header, 392, 80, "prefiltering not recorded");
+    PutEdfField(header, 472, 8, QByteArray::number(count));
+    PutEdfField(header, 480, 32, "00000000");
 
-    QByteArray image = header;
-    image.reserve(512 + 2 * count + FHR_BLOCK::Size);
-    for (int i = 0; i < count; ++i) {
-        const auto u = static_cast<uint16_t>(ch.Samples[static_cast<size_t>(i)]);
-        image.append(static_cast<char>(u & 0xFF));
-        image.append(static_cast<char>(u >> 8));
-    }
+    QByteArray image = header + LittleEndianSamples(ch.Samples, static_cast<size_t>(count));
     image.append(QByteArray(FHR_BLOCK::Size, '\0'));
     const QString out = ConvertedPath(chosenPath);
     problem = WriteFileAtomically(out, image);

@@ -40,11 +40,7 @@ QString StoreSimulatedRecording(const QString& dataFolder)
     const auto stored = device::protocol::ConvertRecordHeader(rec.wireHeader);
     DEVICE_RECORD_HEADER header;
     std::copy(stored.begin(), stored.end(), header.Bytes.begin());
-    QByteArray samples;
-    for (std::int16_t s : rec.samples) {
-        samples.append(char(s & 0xFF));
-        samples.append(char((s >> 8) & 0xFF));
-    }
+    const QByteArray samples = LittleEndianSamples(rec.samples);
     const auto series = device::protocol::SeriesAreaFromAnnotation(rec.annotation);
     const QString path = dataFolder + "0012AB34/201305/21/101530.edf";
     QDir().mkpath(QFileInfo(path).path());

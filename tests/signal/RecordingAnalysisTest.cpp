@@ -27,12 +27,7 @@ struct RecorderSays {
 QString WriteRecording(const QString& path, const sim::SynthOptions& o, const RecorderSays& recorder = {},
                        int headerRate = 0)
 {
-    const std::vector<int16_t> samples = sim::SynthesiseEcgSamples(o);
-    QByteArray sampleBytes;
-    for (int16_t v : samples) {
-        sampleBytes.append(static_cast<char>(v & 0xFF));
-        sampleBytes.append(static_cast<char>((v >> 8) & 0xFF));
-    }
+    const QByteArray sampleBytes = LittleEndianSamples(sim::SynthesiseEcgSamples(o));
     DEVICE_RECORD_HEADER h;
     h.setU8(DEVICE_RECORD_HEADER::YearBcd, 0x24);
     h.setU8(DEVICE_RECORD_HEADER::MonthBcd, 0x05);

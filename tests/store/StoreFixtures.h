@@ -55,12 +55,7 @@ inline std::vector<int16_t> wave(int count, int rate = 256)
 
 inline QByteArray littleEndian(const std::vector<int16_t>& samples)
 {
-    QByteArray b;
-    for (int16_t v : samples) {
-        b.append(static_cast<char>(static_cast<uint16_t>(v) & 0xFF));
-        b.append(static_cast<char>(static_cast<uint16_t>(v) >> 8));
-    }
-    return b;
+    return LittleEndianSamples(samples);
 }
 
 inline QByteArray series()
