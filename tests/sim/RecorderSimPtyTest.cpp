@@ -17,46 +17,70 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
 
 using namespace device;
 
 namespace {
 
-TEST(RecorderSimPty, JobsRunOverTheSerialTransport)
+// The simulator served on a pseudo-terminal and the program's side opened on it:
+// configure recorder, then start().
+class RecorderSimOnPty : public ::testing::Test {
+protected:
+    void start()
+    {
+        std::string error;
+        ASSERT_TRUE(server.Open(&error)) << error;
+        serving = std::thread([this] { server.Serve(stop); });
+        xpress = std::make_unique<transport::SerialXpress>(server.path());
+        link = std::make_unique<Link>(hid, *xpress);
+        step = std::make_unique<DeviceStep>(*link, board, env);
+        link->ResetForStartup();
+    }
+    void TearDown() override
+    {
+        stop = true;
+        if (serving.joinable())
+            serving.join();
+    }
+
+    QElapsedTimer clock = [] {
+        QElapsedTimer c;
+        c.start();
+        return c;
+    }();
+    sim::SimulatedRecorder recorder{[this] { return clock.elapsed(); }};
+    sim::PtyRecorderServer server{recorder};
+    std::atomic<bool> stop{false};
+    std::thread serving;
+    transport::AbsentHidUart hid;
+    std::unique_ptr<transport::SerialXpress> xpress;
+    QtDeviceEnvironment env;
+    std::unique_ptr<Link> link;
+    DeviceJobBoard board;
+    std::unique_ptr<DeviceStep> step;
+};
+
+TEST_F(RecorderSimOnPty, JobsRunOverTheSerialTransport)
 {
-    QElapsedTimer clock;
-    clock.start();
-    sim::SimulatedRecorder recorder([&] { return clock.elapsed(); });
     recorder.recordings() = sim::DemoRecordings(recorder.info(), 2);
     recorder.info().dcOffset = 3000;  // out of range: the arrival read repairs it
-    sim::PtyRecorderServer server(recorder);
-    std::string error;
-    ASSERT_TRUE(server.Open(&error)) << error;
-    std::atomic<bool> stop{false};
-    std::thread serving([&] { server.Serve(stop); });
-
-    transport::AbsentHidUart hid;
-    transport::SerialXpress xpress(server.path());
-    QtDeviceEnvironment env;
-    Link link(hid, xpress);
-    DeviceJobBoard board;
-    DeviceStep step(link, board, env);
-    link.ResetForStartup();
-    step.Run();  // probe, arrival read, repair
-    EXPECT_EQ(link.state().DevicePresence, DeviceAttached);
+    start();
+    step->Run();  // probe, arrival read, repair
+    EXPECT_EQ(link->state().DevicePresence, DeviceAttached);
     EXPECT_TRUE(board.infoBlock.signed_);
     EXPECT_EQ(board.infoBlock.dcOffset, 3000);
     EXPECT_EQ(board.JobState, JobSucceeded);
 
     PostJob(board, ReadInfoJobCode);
-    step.Run();
+    step->Run();
     EXPECT_EQ(board.JobState, JobSucceeded);
     EXPECT_EQ(board.infoBlock.dcOffset, 2048);  // the repair reached the recorder
     EXPECT_EQ(protocol::RecordCount(board.infoBlock), 2u);
 
     PostJob(board, EraseJobCode);
-    step.Run();
+    step->Run();
     EXPECT_EQ(board.JobState, JobSucceeded);
 
     stop = true;
@@ -73,34 +97,19 @@ void LetTheFrameThrough()
 }
 
 // The line speed the host sets on its end of the tty decides whether the recorder hears it.
-TEST(RecorderSimPty, LineSpeedMustMatchTheRecorders)
+TEST_F(RecorderSimOnPty, LineSpeedMustMatchTheRecorders)
 {
-    QElapsedTimer clock;
-    clock.start();
-    sim::SimulatedRecorder recorder([&] { return clock.elapsed(); });
-    sim::PtyRecorderServer server(recorder);
-    std::string error;
-    ASSERT_TRUE(server.Open(&error)) << error;
-    std::atomic<bool> stop{false};
-    std::thread serving([&] { server.Serve(stop); });
-
-    transport::AbsentHidUart hid;
-    transport::SerialXpress xpress(server.path());
-    QtDeviceEnvironment env;
-    Link link(hid, xpress);
-    DeviceJobBoard board;
-    DeviceStep step(link, board, env);
-    link.ResetForStartup();
-    link.state().arrivalStage = 0;
-    step.Run();
-    DeviceJobs& jobs = step.jobs();
+    start();
+    link->state().arrivalStage = 0;
+    step->Run();
+    DeviceJobs& jobs = step->jobs();
     auto fastRead = [&] {
         jobs.OpenAndWake();
         jobs.frame().SetLinkSpeed(protocol::RateCodeFast);
         jobs.port().WriteBlock(jobs.frame().data(), protocol::FrameSize, 1000);
         LetTheFrameThrough();
-        link.SetRateCode(protocol::RateCodeFast);
-        link.OpenLink();
+        link->SetRateCode(protocol::RateCodeFast);
+        link->OpenLink();
         return jobs.ReadInfoBlock();
     };
     EXPECT_TRUE(fastRead());
@@ -109,16 +118,14 @@ TEST(RecorderSimPty, LineSpeedMustMatchTheRecorders)
     jobs.frame().RequestRecord(protocol::RecordEnd);
     jobs.port().WriteBlock(jobs.frame().data(), protocol::FrameSize, 1000);
     LetTheFrameThrough();
-    link.SetRateCode(protocol::RateCodeNormal);
-    link.OpenLink();
+    link->SetRateCode(protocol::RateCodeNormal);
+    link->OpenLink();
     EXPECT_TRUE(jobs.ReadInfoBlock());
 
     recorder.faults().refuseFastLink = true;
     EXPECT_FALSE(fastRead());  // the host speaks 921600 to a recorder still at 230400
     EXPECT_EQ(recorder.rateCode(), 2);
 
-    stop = true;
-    serving.join();
 }
 
 struct CliRun {
