@@ -49,16 +49,8 @@ RecordHeaderFields ReadWireHeader(const RecordHeaderBytes& h)
 
 RecordHeaderFields ReadStoredHeader(const RecordHeaderBytes& h)
 {
-    RecordHeaderFields f = ReadCommon(h);
-    const std::uint8_t* p = h.data();
-    f.deviceNumber = ReadLe32(p, rec::DeviceNumber);
-    f.sampleRate = ReadLe16(p, rec::SampleRate);
-    f.physMin = static_cast<std::int16_t>(ReadLe16(p, rec::PhysMin));
-    f.physMax = static_cast<std::int16_t>(ReadLe16(p, rec::PhysMax));
-    f.digMin = static_cast<std::int16_t>(ReadLe16(p, rec::DigMin));
-    f.digMax = static_cast<std::int16_t>(ReadLe16(p, rec::DigMax));
-    f.sampleBytes = ReadLe32(p, rec::SampleBytes);
-    return f;
+    // The stored form differs from the wire form only by the swapped byte order.
+    return ReadWireHeader(RecordHeaderToWire(h));
 }
 
 void WriteWireHeader(RecordHeaderBytes& h, const RecordHeaderFields& f)
