@@ -41,8 +41,11 @@ TEST(Screenshot, MainWindowAndMessageBox)
         GTEST_SKIP() << "set TALMON_SCREENSHOT_DIR to write the screenshots";
     TestApp();
     QTemporaryDir home;
-    // TALMON_SCREENSHOT_LANGUAGE=1028 renders the windows in another language.
+    // TALMON_SCREENSHOT_LANGUAGE=1028 renders the windows in another language,
+    // into files named after it (main-window-1028.png ...).
     const QString language = qEnvironmentVariable("TALMON_SCREENSHOT_LANGUAGE");
+    const QString suffix = language.isEmpty() ? QString() : "-" + language;
+    const auto file = [&](const char* name) { return QDir(out).filePath(name + suffix + ".png"); };
     if (!language.isEmpty()) {
         QDir().mkpath(home.filePath("Documents/talmon"));
         QFile setinfo(home.filePath("Documents/talmon/setinfo.ini"));
@@ -57,11 +60,11 @@ TEST(Screenshot, MainWindowAndMessageBox)
     TECGMain w(r.state, options);
     w.FormCreate();
     w.show();
-    ASSERT_TRUE(Grab(w).save(QDir(out).filePath("main-window.png")));
+    ASSERT_TRUE(Grab(w).save(file("main-window")));
 
     TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
         box.show();
-        EXPECT_TRUE(Grab(box).save(QDir(out).filePath("message-box.png")));
+        EXPECT_TRUE(Grab(box).save(file("message-box")));
         box.clickButton(MsgButton::Cancel);
     });
     w.messageBox()->ShowMessageBox(TextOf(164),
@@ -70,10 +73,10 @@ TEST(Screenshot, MainWindowAndMessageBox)
 
     TWelcome welcome;
     welcome.show();
-    ASSERT_TRUE(Grab(welcome).save(QDir(out).filePath("welcome.png")));
+    ASSERT_TRUE(Grab(welcome).save(file("welcome")));
     TAbout about;
     about.show();
-    ASSERT_TRUE(Grab(about).save(QDir(out).filePath("about.png")));
+    ASSERT_TRUE(Grab(about).save(file("about")));
     w.close();
 }
 

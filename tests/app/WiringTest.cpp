@@ -154,4 +154,39 @@ TEST_F(WiringTest, DemoRecorderConnectsAndAnswersTheDownloadButton)
     EXPECT_FALSE(device.worker()->isRunning());
 }
 
+
+TEST_F(WiringTest, RefusedRecordingIsReportedAsInformationLikeEveryMessage)
+{
+    // A recording file cut short: opening it is refused with a message.
+    const QString path = state.paths.dataFolder + "0012AB34/201305/21/101530.edf";
+    QDir().mkpath(QFileInfo(path).path());
+    QFile cut(path);
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(QByteArray(300, '0'));
+    cut.close();
+    auto w = open();
+
+    QStringList titles, pictures;
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
+        titles.append(box.title());
+        pictures.append(box.MsgImg->pictureName());
+        box.clickButton(MsgButton::OK);
+    });
+    QTreeWidgetItem* item = w->DataList->topLevelItem(0);
+    ASSERT_NE(item, nullptr);
+    while (item->childCount() > 0)
+        item = item->child(0);
+    w->DataList->expandAll();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    const QRect r = w->DataList->visualItemRect(item);
+    QTest::mouseClick(w->DataList->viewport(), Qt::LeftButton, {}, QPoint(r.right() - 10, r.center().y()));
+    w->DeleteClick();  // a later message of the same box
+
+    ASSERT_EQ(titles.size(), 2);
+    EXPECT_EQ(titles, QStringList({"Information", "Information"}));
+    EXPECT_EQ(pictures, QStringList({"image\\inMain_ic-info.bmp", "image\\inMain_ic-info.bmp"}));
+    EXPECT_TRUE(QFile::exists(path));
+    w->close();
+}
+
 }  // namespace
