@@ -133,7 +133,7 @@ QList<TextFit> MeasureSlotTexts(const QWidget& window)
             fit.slot = picture->toolTipSlot();
             fit.text = TextOf(fit.slot);
             fit.width = TextWidth(QToolTip::font(), fit.text) + kToolTipMargins;
-            fit.room = window.width() - picture->mapTo(&window, QPoint(0, 0)).x();
+            fit.room = window.width();
             fits.append(fit);
         }
     }

@@ -39,6 +39,7 @@ struct TextFit {
 // line (a control under the label's first point is its backdrop, not a
 // neighbour) or to the parent's right edge; a label of fixed size is also cut
 // at its own width. Room of a push button: its width less its frame and padding.
-// Room of a tool tip: from the button's left edge to the window's right edge, so
-// it stays over the window it belongs to.
+// Room of a tool tip: the window's width. A tip grows with its text and is
+// moved along to stay on the screen, so nothing cuts it; a tip wider than the
+// window it explains would cover the desktop beside it.
 QList<TextFit> MeasureSlotTexts(const QWidget& window);
