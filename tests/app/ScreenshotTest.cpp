@@ -1,6 +1,7 @@
 // Renders the main window and a message box to PNG files for the documentation:
 //   TALMON_SCREENSHOT_DIR=docs build/bin/test_app --gtest_filter='Screenshot*'
 // Without TALMON_SCREENSHOT_DIR the test is skipped.
+#include "SimulatedRecording.h"
 #include "TestApp.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
@@ -15,6 +16,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -55,11 +58,15 @@ TEST(Screenshot, MainWindowAndMessageBox)
     InstanceGuard guard;
     const StartupResult r = RunStartup(home.filePath("Documents"), TextTable::current(), guard);
     ASSERT_EQ(r.outcome, StartupOutcome::Ready);
+    // One recording, opened, so that its captions show in the language.
+    StoreSimulatedRecording(r.state.paths.dataFolder);
     MainWindowOptions options;
     options.showWelcome = false;
     TECGMain w(r.state, options);
     w.FormCreate();
     w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(ClickFirstRecording(*w.DataList));
     ASSERT_TRUE(Grab(w).save(file("main-window")));
 
     TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {

@@ -1,5 +1,6 @@
 // The main window wired to its real parts: the recording library behind the
 // data list, and the device worker with the simulated recorder of demo mode.
+#include "SimulatedRecording.h"
 #include "TestApp.h"
 #include "app/DeviceServices.h"
 #include "app/InstanceGuard.h"
@@ -29,26 +30,6 @@
 #include <memory>
 
 namespace {
-
-// A recording as the recorder would deliver it, stored where a download puts it.
-QString StoreSimulatedRecording(const QString& dataFolder)
-{
-    const device::protocol::DEVICE_INFO_BLOCK recorder = sim::DefaultRecorderInfo();  // ID 0012AB34
-    sim::RecordingPlan plan;
-    plan.heartRateBpm = 75;
-    const sim::SimRecording rec = sim::MakeRecording(plan, recorder);
-    const auto stored = device::protocol::ConvertRecordHeader(rec.wireHeader);
-    DEVICE_RECORD_HEADER header;
-    std::copy(stored.begin(), stored.end(), header.Bytes.begin());
-    const QByteArray samples = LittleEndianSamples(rec.samples);
-    const auto series = device::protocol::SeriesAreaFromAnnotation(rec.annotation);
-    const QString path = dataFolder + "0012AB34/201305/21/101530.edf";
-    QDir().mkpath(QFileInfo(path).path());
-    const EdfProblem problem = WriteDownloadedEdf(
-        path, header, samples, QByteArray(reinterpret_cast<const char*>(series.data()), int(series.size())));
-    EXPECT_TRUE(problem.ok()) << problem.message().toStdString();
-    return path;
-}
 
 bool WaitUntil(const std::function<bool()>& done, int ms)
 {
