@@ -153,14 +153,8 @@ TEST_F(WiringTest, RefusedRecordingIsReportedAsInformationLikeEveryMessage)
         pictures.append(box.MsgImg->pictureName());
         box.clickButton(MsgButton::OK);
     });
-    QTreeWidgetItem* item = w->DataList->topLevelItem(0);
-    ASSERT_NE(item, nullptr);
-    while (item->childCount() > 0)
-        item = item->child(0);
-    w->DataList->expandAll();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    const QRect r = w->DataList->visualItemRect(item);
-    QTest::mouseClick(w->DataList->viewport(), Qt::LeftButton, {}, QPoint(r.right() - 10, r.center().y()));
+    ASSERT_TRUE(ClickFirstRecording(*w->DataList));
     w->DeleteClick();  // a later message of the same box
 
     ASSERT_EQ(titles.size(), 2);
