@@ -9,6 +9,7 @@
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
+#include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
 #include "app/DeviceServices.h"
 #include "dialogs/DataListView.h"
@@ -102,7 +103,7 @@ void TECGMain::FormCreate()
 
     applyLeftEdges(FirstLanguagePositions(state_.languageText));
     const auto caption = [](QLabel* label, int slot) {
-        label->setText(TextOf(slot));
+        ShowSlotText(label, slot, TextSizing::FollowsText);
         label->adjustSize();
     };
     caption(DataListLabel, 0);
@@ -110,7 +111,6 @@ void TECGMain::FormCreate()
     caption(RecordDataLabel, 2);
     caption(HRLabel, 4);
     caption(ConnLabe, 89);
-    MenuDelete->setText(TextOf(15).isEmpty() ? QStringLiteral("Delete") : TextOf(15));
 
     ECGColor->setLooks(ChartColour == QLatin1String("0") ? "image\\change-ecg color-p.bmp"
                                                          : "image\\change-ecg color-g.bmp",

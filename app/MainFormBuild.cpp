@@ -126,7 +126,6 @@ void TECGMain::buildWindowControls()
     bpmLabel = label("bpmLabel");
     DeviceIDLabel = label("DeviceIDLabel");
     DeviceIDLabel->hide();
-    HeartRate->setStyleSheet("color: rgb(200, 40, 60); background: transparent;");
 
     buildScrollBox();
     buildShowPanel();
@@ -199,6 +198,7 @@ void TECGMain::buildShowPanel()
     DataList->setContextMenuPolicy(Qt::CustomContextMenu);
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
+    // The menu item keeps its layout caption in every language.
     MenuDelete = PopupMenu1->addAction(QStringLiteral("Delete"));
     MenuDelete->setObjectName("MenuDelete");
     connect(DataList, &QWidget::customContextMenuRequested, this,

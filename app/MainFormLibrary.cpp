@@ -27,7 +27,9 @@ int TECGMain::askInMessageBox(const QString& english, bool withCancel)
 
 void TECGMain::showRefusal(const EdfProblem& problem, const QString& path)
 {
-    MsgBox->ShowMessageBox(QStringLiteral("%1\n%2").arg(problem.message(), path), MsgKind::Warning,
+    // Every message of the window is information: a warning shown first would
+    // otherwise title every later message of this box "Warning".
+    MsgBox->ShowMessageBox(QStringLiteral("%1\n%2").arg(problem.message(), path), MsgKind::Information,
                            state_.languageId, {MsgButton::OK});
 }
 
@@ -44,6 +46,7 @@ void TECGMain::attachLibrary()
     hooks.refuse = [this](const EdfProblem& problem, const QString& path) { showRefusal(problem, path); };
     hooks.choosePath = [this] { return options_.chooseFolder ? options_.chooseFolder() : TSelectPath::Choose(this); };
     library_ = std::make_unique<RecordingLibrary>(state_.paths.dataFolder, std::move(hooks));
+    library_->setLanguageId(state_.languageId);
 
     dataListView_ = new DataListView(DataList, *library_, this);
     dataListView_->setIcons(QIcon(LoadPicture("image\\Tree-ic01.bmp")), QIcon(LoadPicture("image\\Tree-ic02.bmp")));
@@ -60,7 +63,7 @@ void TECGMain::showLibraryState()
 {
     RecordDate->setText(library_->recordDate());
     RecordDate->adjustSize();
-    RecordDataLabel->setText(library_->recordDataLabel());
+    RecordDataLabel->setText(TextForEnglish(library_->recordDataLabel()));
     RecordDataLabel->adjustSize();
     HeartRate->setText(library_->dataSetInfo().heartRate);
     HeartRate->adjustSize();

@@ -4,6 +4,7 @@
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
+#include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
 
 #include <QLabel>
@@ -35,7 +36,8 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     BGImage->setPicture("image\\about.bmp");
     EnableWindowDrag(BGImage, this);
 
-    TitleLabel = MakeLabel(this, "TitleLabel", TextOf(87), "color: white; font-weight: bold;");
+    TitleLabel = MakeLabel(this, "TitleLabel", QString(), "color: white; font-weight: bold;");
+    ShowSlotText(TitleLabel, 87, TextSizing::FollowsText);
     TitleLabel->move(18, 8);
     TitleLabel->adjustSize();
 
@@ -45,17 +47,20 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
     connect(CloseBtn, &SkinPictureButton::clicked, this, &QDialog::reject);
 
-    VersionLabel = MakeLabel(this, "VersionLabel", TextOf(69) + ":", "color: rgb(120, 120, 120);");
+    VersionLabel = MakeLabel(this, "VersionLabel", QString(), "color: rgb(120, 120, 120);");
+    ShowSlotText(VersionLabel, 69, TextSizing::FollowsText, ":");
     VersionLabel->adjustSize();
     VersionLabel->move(182, 92);
 
-    VerLabel = MakeLabel(this, "VerLabel", TextOf(79), "color: rgb(111, 111, 111);");
+    VerLabel = MakeLabel(this, "VerLabel", QString(), "color: rgb(111, 111, 111);");
+    ShowSlotText(VerLabel, 79, TextSizing::Fixed);
     QFont arial = base;
     arial.setFamilies({"Arial", "Liberation Sans", "DejaVu Sans"});
     VerLabel->setFont(arial);
     VerLabel->setGeometry(238, 92, 36, 14);
 
-    OK = new QPushButton(TextOf(45), this);
+    OK = new QPushButton(this);
+    ShowSlotText(OK, 45, TextSizing::Fixed);
     OK->setObjectName("OK");
     OK->setGeometry(224, 215, 66, 22);
     OK->setStyleSheet(SkinButtonStyle());

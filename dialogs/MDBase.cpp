@@ -55,6 +55,10 @@ TBaseForm::TBaseForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     BottomImg = FramePiece(this, "BottomImg", "image\\inMain_bord-08.bmp");
     RightBottomCorner = FramePiece(this, "RightBottomCorner", "image\\inMain_bord-09.bmp");
 
+    // The skinned windows' own font (Tahoma 8 pt), not the desktop's: their
+    // controls have fixed sizes, and button captions must fit them.
+    setFont(SkinFont(font(), 8));
+
     TitleMsg = new QLabel(this);
     TitleMsg->setObjectName("TitleMsg");
     TitleMsg->setFont(SkinFont(font(), 9, true));

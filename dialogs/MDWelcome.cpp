@@ -3,6 +3,7 @@
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
+#include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
 
 #include <QGuiApplication>
@@ -29,11 +30,15 @@ TWelcome::TWelcome(QWidget* parent, int tickMs) : QDialog(parent, Qt::Dialog | Q
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
         return l;
     };
-    InitLabel = label("InitLabel", TextOf(78));
+    InitLabel = label("InitLabel", QString());
+    // The timer adds a dot on each of its ticks.
+    ShowSlotText(InitLabel, 78, TextSizing::Fixed, {}, QString(kTicks, QLatin1Char('.')));
     InitLabel->setGeometry(24, 222, 240, 18);
-    VersionLabel = label("VersionLabel", TextOf(69) + ":");
+    VersionLabel = label("VersionLabel", QString());
+    ShowSlotText(VersionLabel, 69, TextSizing::FollowsText, ":");
     VersionLabel->adjustSize();
-    VerLabel = label("VerLabel", TextOf(79));
+    VerLabel = label("VerLabel", QString());
+    ShowSlotText(VerLabel, 79, TextSizing::FollowsText);
     VerLabel->adjustSize();
     VerLabel->move(475 - 24 - VerLabel->width(), 222);
     VersionLabel->move(VerLabel->x() - 4 - VersionLabel->width(), 222);

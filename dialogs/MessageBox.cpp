@@ -17,8 +17,6 @@ namespace {
 const char* const kButtonNames[kMsgButtonCount] = {"Yes",    "No",  "OK",      "Cancel",   "Abort", "Retry",
                                                    "Ignore", "All", "NoToAll", "YesToAll", "Help"};
 
-// Right margin kept between the wrapped text and the panel's edge.
-constexpr int kTextRightMargin = 14;
 constexpr int kTextVerticalMargin = 10;  // least room above and below the text
 
 }  // namespace
@@ -71,8 +69,9 @@ std::uint8_t TMessageBoxForm::ShowMessageBox(const QString& text, MsgKind kind, 
     }
     const int msgLeft = MsgImg->isHidden() ? g.msgLeft - MsgImg->width() : g.msgLeft;
 
-    // The text wraps at W - 66, but never past the panel's right edge.
-    const int msgWidth = std::min(g.msgWidth, g.panel.width() - msgLeft - kTextRightMargin);
+    // The text wraps at W - 66, but never past the panel's right edge (W - 88 from
+    // left 80), so a message that fits up to that edge stays on one line.
+    const int msgWidth = std::min(g.msgWidth, g.panel.width() - msgLeft);
     Msg->setText(text);
     Msg->setWordWrap(true);
     // A text of many lines would be cut by the box's usual height: the box grows

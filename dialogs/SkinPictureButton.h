@@ -16,6 +16,7 @@ public:
     // Looks by the usual naming: "name.bmp", "name-1.bmp", "name-2.bmp".
     void setLooksFrom(const QString& normalName);
     void setToolTipSlot(int slot) { toolTipSlot_ = slot; }
+    int toolTipSlot() const { return toolTipSlot_; }
 
     const QString& normalLook() const { return normal_; }
     const QString& hoveredLook() const { return hovered_; }

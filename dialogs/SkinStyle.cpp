@@ -13,10 +13,19 @@ QString SkinButtonStyle()
         "QPushButton:disabled { color: rgb(160, 166, 172); border-color: rgb(200, 206, 212); }");
 }
 
+QStringList SkinFontFamilies()
+{
+    // Tahoma where a user has it; Liberation Sans (Latin, Greek, Cyrillic) with
+    // Tahoma's metrics otherwise; DejaVu Sans for the rest of those scripts and
+    // the Roman numerals of the lead names; WenQuanYi Micro Hei for Chinese.
+    // All but Tahoma are installed with the program's fonts.
+    return {"Tahoma", "Liberation Sans", "DejaVu Sans", "WenQuanYi Micro Hei"};
+}
+
 QFont SkinFont(const QFont& base, int pointSize, bool bold)
 {
     QFont f = base;
-    f.setFamilies({"Tahoma", "Liberation Sans", "DejaVu Sans", "Noto Sans CJK TC"});
+    f.setFamilies(SkinFontFamilies());
     f.setPointSize(pointSize);
     f.setBold(bold);
     return f;

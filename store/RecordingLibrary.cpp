@@ -100,7 +100,7 @@ void RecordingLibrary::DataListClick()
         }
     }
     if (hooks_.refreshFindings) hooks_.refreshFindings();
-    memo_ = refused ? NoteView{} : LoadNote(path);
+    memo_ = refused ? NoteView{} : LoadNote(path, languageId_);
 }
 
 void RecordingLibrary::gather(bool recordingsOnly)

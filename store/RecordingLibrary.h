@@ -46,6 +46,8 @@ public:
     Hooks& hooks() { return hooks_; }
     const QString& dataFolder() const { return dataFolder_; }
     void setDataFolder(const QString& folder) { dataFolder_ = folder; }
+    // The user's language: notes of the earlier program are in its code page.
+    void setLanguageId(int languageId) { languageId_ = languageId; }
 
     // Clears and refills the list from the data folder.
     void RebuildDataList();
@@ -113,6 +115,7 @@ private:
     bool menuDelete_ = false;
     bool reload_ = false;
     bool keep256_ = true;
+    int languageId_ = 1033;
     std::vector<uint64_t> gathered_;
     std::optional<OpenedRecording> opened_;
 };

@@ -1,9 +1,11 @@
 #include "store/SideFiles.h"
 
 #include "store/EdfWriter.h"
+#include "store/LegacyCodePage.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QStringDecoder>
 
 namespace {
 
@@ -18,12 +20,14 @@ bool containsEdf(const QString& path)
     return path.contains(QLatin1String(".edf"));
 }
 
-// The note file as the system's text code page holds it; Latin-1 keeps every
-// byte of older notes, UTF-8 is what new notes are written in.
-QString decodeNote(const QByteArray& bytes)
+// UTF-8 is what notes are written in. A note of the earlier program is in the
+// code page of the user's language; reading it as anything else would show
+// wrong letters, and the memo's first change would store them for good.
+QString decodeNote(const QByteArray& bytes, int languageId)
 {
-    QString text = QString::fromUtf8(bytes);
-    if (text.contains(QChar::ReplacementCharacter)) text = QString::fromLatin1(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) text = LegacyCodePage::decode(bytes, languageId);
     return text;
 }
 
@@ -40,7 +44,7 @@ QString ParPath(const QString& recordingPath)
     return recordingPath.left(std::max<qsizetype>(0, recordingPath.size() - 4)) + QStringLiteral(".par");
 }
 
-NoteView LoadNote(const QString& recordingPath)
+NoteView LoadNote(const QString& recordingPath, int languageId)
 {
     NoteView view;
     if (!containsEdf(recordingPath)) return view;
@@ -52,7 +56,7 @@ NoteView LoadNote(const QString& recordingPath)
         return view;
     }
     if (!file.open(QIODevice::ReadOnly)) return view;
-    const QString whole = decodeNote(file.readAll());
+    const QString whole = decodeNote(file.readAll(), languageId);
     if (whole.isEmpty()) return view;
     // Every line followed by CR LF, as the note box shows it.
     QStringList lines = whole.split(QStringLiteral("\n"));

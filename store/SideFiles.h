@@ -22,7 +22,10 @@ struct NoteView {
 // Opens the note of a recording for the memo: creates an empty note file when
 // there is none; a path without ".edf" (a folder node) gives an empty,
 // disabled memo. A note that cannot be created or read shows empty.
-NoteView LoadNote(const QString& recordingPath);
+// Notes are UTF-8; a note that is not valid UTF-8 was written by the earlier
+// program in the code page of the user's language (`languageId`) and is read
+// in that code page.
+NoteView LoadNote(const QString& recordingPath, int languageId = 1033);
 
 // The memo's change: stores the memo text, trimmed of leading and trailing
 // white space, followed by CR LF, replacing the note file atomically. Does

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QAction>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -204,6 +205,19 @@ TEST_F(MainFormTest, LanguagePositionsAndCaptions)
         if (c.dataListCaption) {
             EXPECT_EQ(w->DataListLabel->text(), QString::fromUtf8(c.dataListCaption)) << c.setinfo;
         }
+        stop(w);
+    }
+}
+
+TEST_F(MainFormTest, MenuDeleteKeepsItsCaptionAndHeartRateIsLayoutGrey)
+{
+    for (const char* setinfo : {"1031", "1028", "1033"}) {
+        writeFile("setinfo.ini", setinfo);
+        auto w = start();
+        EXPECT_EQ(w->MenuDelete->text(), "Delete") << setinfo;
+        w->HeartRate->setText("72");
+        w->HeartRate->ensurePolished();
+        EXPECT_EQ(w->HeartRate->palette().color(w->HeartRate->foregroundRole()), QColor(107, 107, 107)) << setinfo;
         stop(w);
     }
 }

@@ -1,6 +1,7 @@
 // Renders the main window and a message box to PNG files for the documentation:
 //   TALMON_SCREENSHOT_DIR=docs build/bin/test_app --gtest_filter='Screenshot*'
 // Without TALMON_SCREENSHOT_DIR the test is skipped.
+#include "SimulatedRecording.h"
 #include "TestApp.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
@@ -15,6 +16,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -41,8 +44,11 @@ TEST(Screenshot, MainWindowAndMessageBox)
         GTEST_SKIP() << "set TALMON_SCREENSHOT_DIR to write the screenshots";
     TestApp();
     QTemporaryDir home;
-    // TALMON_SCREENSHOT_LANGUAGE=1028 renders the windows in another language.
+    // TALMON_SCREENSHOT_LANGUAGE=1028 renders the windows in another language,
+    // into files named after it (main-window-1028.png ...).
     const QString language = qEnvironmentVariable("TALMON_SCREENSHOT_LANGUAGE");
+    const QString suffix = language.isEmpty() ? QString() : "-" + language;
+    const auto file = [&](const char* name) { return QDir(out).filePath(name + suffix + ".png"); };
     if (!language.isEmpty()) {
         QDir().mkpath(home.filePath("Documents/talmon"));
         QFile setinfo(home.filePath("Documents/talmon/setinfo.ini"));
@@ -52,16 +58,20 @@ TEST(Screenshot, MainWindowAndMessageBox)
     InstanceGuard guard;
     const StartupResult r = RunStartup(home.filePath("Documents"), TextTable::current(), guard);
     ASSERT_EQ(r.outcome, StartupOutcome::Ready);
+    // One recording, opened, so that its captions show in the language.
+    StoreSimulatedRecording(r.state.paths.dataFolder);
     MainWindowOptions options;
     options.showWelcome = false;
     TECGMain w(r.state, options);
     w.FormCreate();
     w.show();
-    ASSERT_TRUE(Grab(w).save(QDir(out).filePath("main-window.png")));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(ClickFirstRecording(*w.DataList));
+    ASSERT_TRUE(Grab(w).save(file("main-window")));
 
     TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
         box.show();
-        EXPECT_TRUE(Grab(box).save(QDir(out).filePath("message-box.png")));
+        EXPECT_TRUE(Grab(box).save(file("message-box")));
         box.clickButton(MsgButton::Cancel);
     });
     w.messageBox()->ShowMessageBox(TextOf(164),
@@ -70,10 +80,10 @@ TEST(Screenshot, MainWindowAndMessageBox)
 
     TWelcome welcome;
     welcome.show();
-    ASSERT_TRUE(Grab(welcome).save(QDir(out).filePath("welcome.png")));
+    ASSERT_TRUE(Grab(welcome).save(file("welcome")));
     TAbout about;
     about.show();
-    ASSERT_TRUE(Grab(about).save(QDir(out).filePath("about.png")));
+    ASSERT_TRUE(Grab(about).save(file("about")));
     w.close();
 }
 

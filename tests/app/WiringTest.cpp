@@ -1,5 +1,6 @@
 // The main window wired to its real parts: the recording library behind the
 // data list, and the device worker with the simulated recorder of demo mode.
+#include "SimulatedRecording.h"
 #include "TestApp.h"
 #include "app/DeviceServices.h"
 #include "app/InstanceGuard.h"
@@ -29,26 +30,6 @@
 #include <memory>
 
 namespace {
-
-// A recording as the recorder would deliver it, stored where a download puts it.
-QString StoreSimulatedRecording(const QString& dataFolder)
-{
-    const device::protocol::DEVICE_INFO_BLOCK recorder = sim::DefaultRecorderInfo();  // ID 0012AB34
-    sim::RecordingPlan plan;
-    plan.heartRateBpm = 75;
-    const sim::SimRecording rec = sim::MakeRecording(plan, recorder);
-    const auto stored = device::protocol::ConvertRecordHeader(rec.wireHeader);
-    DEVICE_RECORD_HEADER header;
-    std::copy(stored.begin(), stored.end(), header.Bytes.begin());
-    const QByteArray samples = LittleEndianSamples(rec.samples);
-    const auto series = device::protocol::SeriesAreaFromAnnotation(rec.annotation);
-    const QString path = dataFolder + "0012AB34/201305/21/101530.edf";
-    QDir().mkpath(QFileInfo(path).path());
-    const EdfProblem problem = WriteDownloadedEdf(
-        path, header, samples, QByteArray(reinterpret_cast<const char*>(series.data()), int(series.size())));
-    EXPECT_TRUE(problem.ok()) << problem.message().toStdString();
-    return path;
-}
 
 bool WaitUntil(const std::function<bool()>& done, int ms)
 {
@@ -152,6 +133,35 @@ TEST_F(WiringTest, DemoRecorderConnectsAndAnswersTheDownloadButton)
     EXPECT_TRUE(shown.last().contains("0012AB34")) << shown.last().toStdString();
     w->close();
     EXPECT_FALSE(device.worker()->isRunning());
+}
+
+
+TEST_F(WiringTest, RefusedRecordingIsReportedAsInformationLikeEveryMessage)
+{
+    // A recording file cut short: opening it is refused with a message.
+    const QString path = state.paths.dataFolder + "0012AB34/201305/21/101530.edf";
+    QDir().mkpath(QFileInfo(path).path());
+    QFile cut(path);
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(QByteArray(300, '0'));
+    cut.close();
+    auto w = open();
+
+    QStringList titles, pictures;
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
+        titles.append(box.title());
+        pictures.append(box.MsgImg->pictureName());
+        box.clickButton(MsgButton::OK);
+    });
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    ASSERT_TRUE(ClickFirstRecording(*w->DataList));
+    w->DeleteClick();  // a later message of the same box
+
+    ASSERT_EQ(titles.size(), 2);
+    EXPECT_EQ(titles, QStringList({"Information", "Information"}));
+    EXPECT_EQ(pictures, QStringList({"image\\inMain_ic-info.bmp", "image\\inMain_ic-info.bmp"}));
+    EXPECT_TRUE(QFile::exists(path));
+    w->close();
 }
 
 }  // namespace

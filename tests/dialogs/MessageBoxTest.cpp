@@ -5,7 +5,9 @@
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
+#include "lang/TextTable.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -202,6 +204,54 @@ TEST_F(MessageBoxFormTest, LongTextWrapsInsideThePanel)
     EXPECT_LE(msg.right(), panel.right());
     EXPECT_GT(msg.height(), 0);
     EXPECT_LE(msg.bottom(), panel.bottom());
+}
+
+TEST_F(MessageBoxFormTest, TextWrapsAtThePanelsRightEdge)
+{
+    TMessageBoxForm box;
+    QRect msg, panel;
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& b) {
+        msg = b.Msg->geometry();
+        panel = b.Panel1->rect();
+        b.clickButton(MsgButton::OK);
+    });
+    box.ShowMessageBox("Upload completed!", MsgKind::Information, 1033, {MsgButton::OK});
+    EXPECT_EQ(msg.left(), 80);
+    EXPECT_EQ(msg.width(), 340 - 88);
+    EXPECT_EQ(msg.left() + msg.width(), panel.width());
+    // Without the picture the text starts further left and wraps at W - 66.
+    box.ShowMessageBox("Upload completed!", MsgKind::Plain, 1033, {MsgButton::OK});
+    EXPECT_EQ(msg.left(), 48);
+    EXPECT_EQ(msg.width(), 340 - 66);
+}
+
+// Messages of the program that fit on one line up to the panel's edge must not
+// break for want of the last few pixels.
+TEST_F(MessageBoxFormTest, OneLineMessagesStayOnOneLine)
+{
+    struct Case {
+        int languageId;
+        int slot;
+    };
+    const Case cases[] = {
+        {1033, 145}, {1033, 151}, {1033, 164}, {1033, 166}, {1031, 145}, {1031, 151}, {1028, 151},
+    };
+    TMessageBoxForm box;
+    for (const Case& c : cases) {
+        TextTable table;
+        table.SelectLanguage(c.languageId);
+        const QString text = table.text(c.slot);
+        int lines = 0, textWidth = 0;
+        TMessageBoxForm::setModalRunner([&](TMessageBoxForm& b) {
+            const QFontMetrics fm(b.Msg->font());
+            lines = (b.Msg->height() + fm.leading()) / fm.lineSpacing();
+            textWidth = fm.horizontalAdvance(text);
+            EXPECT_LE(textWidth, b.Msg->width()) << c.slot;  // the case is one that fits
+            b.clickButton(MsgButton::OK);
+        });
+        box.ShowMessageBox(text, MsgKind::Information, c.languageId, {MsgButton::OK});
+        EXPECT_EQ(lines, 1) << c.languageId << " slot " << c.slot << " (" << textWidth << " pixels)";
+    }
 }
 
 TEST_F(MessageBoxFormTest, ManyLinesGrowTheBoxInsteadOfBeingCut)

@@ -73,4 +73,34 @@ TEST_F(Notes, ParFileIsReadWhenPresentAndDeletionKeepsIt)
     EXPECT_TRUE(QFile::exists(tmp.filePath("142530.atr")));
 }
 
+TEST(NotesOfTheEarlierProgram, AreReadInTheCodePageOfTheLanguage)
+{
+    struct Case {
+        int languageId;
+        QByteArray bytes;  // as the earlier program stored them
+        const char* text;  // UTF-8
+    };
+    const Case cases[] = {
+        {1031, "Gr\xfc\xdf" "e", "Grüße"},                           // 1252
+        {1036, "\xe9lev\xe9", "élevé"},                              // 1252
+        {1045, "B\xf3l w klatce \xb9", "Ból w klatce ą"},            // 1250
+        {1049, "\xc1\xee\xeb\xfc", "Боль"},                          // 1251
+        {1032, "\xd0\xfc\xed\xef\xf2", "Πόνος"},                     // 1253
+        {1055, "A\xf0r\xfd", "Ağrı"},                                // 1254
+        {1028, "\xa4\xdf\xc5\xa6", "心臟"},                           // Big5
+        {1049, "\xd0\x91\xd0\xbe\xd0\xbb\xd1\x8c", "Боль"},         // UTF-8 stays UTF-8
+    };
+    QTemporaryDir tmp;
+    const QString edf = tmp.filePath("142530.edf");
+    fixtures::writeDownloaded(edf, 256);
+    for (const Case& c : cases) {
+        fixtures::writeBytes(tmp.filePath("142530.cmm"), c.bytes + "\r\n");
+        const NoteView v = LoadNote(edf, c.languageId);
+        EXPECT_EQ(v.text, QString::fromUtf8(c.text) + "\r\n") << c.languageId << " " << c.text;
+        // The memo's first change stores the note in UTF-8 with the right letters.
+        EXPECT_TRUE(Memo1Change(edf, v.text));
+        EXPECT_EQ(fixtures::readBytes(tmp.filePath("142530.cmm")), QByteArray(c.text) + "\r\n") << c.languageId;
+    }
+}
+
 }  // namespace

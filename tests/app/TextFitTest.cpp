@@ -1,0 +1,95 @@
+// Every text of every language measured in the font and the place of the
+// control that shows it: the main window's captions and tool tips, the about
+// and welcome windows and the message box's buttons. A text that does not fit
+// is printed as one line, "TEXT-FIT <language> slot <n> <control> "<text>"
+// width <w> room <r>", so that its translation can be shortened:
+//   QT_QPA_PLATFORM=offscreen build/bin/test_app --gtest_filter='TextFit*'
+// TALMON_FIT_ALL=1 prints the texts that fit too, each line starting "fits".
+#include "TestApp.h"
+#include "app/InstanceGuard.h"
+#include "app/MainForm.h"
+#include "app/Startup.h"
+#include "dialogs/MDAbout.h"
+#include "dialogs/MDWelcome.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/SlotText.h"
+#include "lang/TextTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+struct Measured {
+    QString window;
+    TextFit fit;
+};
+
+// The texts of the windows that exist, as they are laid out in one language.
+QList<Measured> MeasureLanguage(int languageId)
+{
+    QTemporaryDir home;
+    const QString settings = home.filePath("Documents/talmon/");
+    QDir().mkpath(settings);
+    QFile setinfo(settings + "setinfo.ini");
+    setinfo.open(QIODevice::WriteOnly);
+    setinfo.write(QByteArray::number(languageId));
+    setinfo.close();
+
+    InstanceGuard guard;
+    const StartupResult r = RunStartup(home.filePath("Documents"), TextTable::current(), guard);
+    EXPECT_EQ(r.outcome, StartupOutcome::Ready);
+    MainWindowOptions options;
+    options.showWelcome = false;
+    TECGMain window(r.state, options);
+    window.FormCreate();
+
+    QList<Measured> all;
+    const auto add = [&all](const QString& name, const QList<TextFit>& fits) {
+        for (const TextFit& f : fits)
+            all.append({name, f});
+    };
+    add("ECGMain", MeasureSlotTexts(window));
+    TAbout about(&window);
+    add("About", MeasureSlotTexts(about));
+    TWelcome welcome(nullptr, 500);
+    add("Welcome", MeasureSlotTexts(welcome));
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
+        add("MessageBox", MeasureSlotTexts(box));
+        box.clickButton(MsgButton::OK);
+    });
+    window.messageBox()->ShowMessageBox(TextOf(164), MsgKind::Information, languageId,
+                                        {MsgButton::OK, MsgButton::Cancel});
+    TMessageBoxForm::setModalRunner({});
+    window.close();
+    return all;
+}
+
+TEST(TextFit, EveryTextOfEveryLanguageFitsItsControl)
+{
+    TestApp();
+    QTextStream out(stdout);
+    int misfits = 0;
+    const bool printAll = qEnvironmentVariableIsSet("TALMON_FIT_ALL");  // every measure, not only misfits
+    for (int id : TextTable::kLanguages) {
+        const QList<Measured> measured = MeasureLanguage(id);
+        // Every window contributes, so a control that stops noting its slot is noticed.
+        EXPECT_GE(measured.size(), 20) << id;
+        for (const Measured& m : measured) {
+            if (m.fit.fits() && !printAll)
+                continue;
+            misfits += !m.fit.fits();
+            out << (m.fit.fits() ? "fits " : "TEXT-FIT ") << id << " slot " << m.fit.slot << ' ' << m.window << '.' << m.fit.control << " \""
+                << m.fit.text << "\" width " << m.fit.width << " room " << m.fit.room << '\n';
+        }
+    }
+    out.flush();
+    EXPECT_EQ(misfits, 0) << "the lines starting TEXT-FIT above name each text";
+}
+
+}  // namespace
