@@ -90,7 +90,9 @@ TEST(ChartGeometry, AnnotationsSitOverTheirBeatsInsideTheirRows)
     for (const auto& c : cases) {
         QPoint at;
         EXPECT_EQ(AnnotationPosition(c.t, WindowStart(10, 128), 128, kChartSize, at), c.shown) << c.t;
-        if (c.shown) EXPECT_EQ(at, c.at) << c.t;
+        if (c.shown) {
+            EXPECT_EQ(at, c.at) << c.t;
+        }
     }
     QPoint at;
     ASSERT_TRUE(AnnotationPosition(2 * 1408, WindowStart(10, 256), 256, kChartSize, at));

@@ -6,6 +6,7 @@
 #include "signal/MitAnnotations.h"
 
 #include <QFile>
+#include <cmath>
 #include <algorithm>
 #include <QImage>
 #include <QProcess>
@@ -113,7 +114,8 @@ TEST_F(ChartRender, CommandLinePictureShowsGridPulseAndSpikesWhereTheyBelong)
                 if (x > 10 && x < 722) inside.push_back(x);
             ASSERT_EQ(inside.size(), 9u) << "row " << row;
             for (int k = 1; k <= 9; ++k) EXPECT_NEAR(inside[size_t(k - 1)], int(k * 73.2), 2) << "row " << row;
-            EXPECT_TRUE(SpikeColumns(chart, row, true).empty()) << "a second outside the chart was drawn";
+            // (the filters' small undershoot after each spike grows with the gain)
+            EXPECT_TRUE(SpikeColumns(chart, row, true, 4 * c.gain).empty()) << "a second outside the chart was drawn";
         }
     }
 }
@@ -142,6 +144,40 @@ TEST_F(ChartRender, RefusesWhatItCannotDraw)
     const CliRun rate = RunCli({"chart", dir.filePath("250.edf"), "--png", dir.filePath("r.png")});
     EXPECT_EQ(rate.exitCode, 1);
     EXPECT_TRUE(rate.err.contains("rate", Qt::CaseInsensitive)) << rate.err.toStdString();
+}
+
+TEST_F(ChartRender, FilterCommandWritesTheDisplaySamples)
+{
+    // 32 s at 128/s carrying 50 Hz mains hum.
+    EDF_RECORD r = chartfix::SpikeRecording(32, 128, 0);
+    for (size_t i = 0; i < r.Channels[0].Samples.size(); ++i)
+        r.Channels[0].Samples[i] = static_cast<int16_t>(500 * std::sin(2 * M_PI * 50 * double(i) / 128));
+    const QString edf = dir.filePath("mains.edf");
+    ASSERT_TRUE(chartfix::WriteRecording(edf, r));
+    const auto run = [&](const QStringList& extra) {
+        const QString csv = dir.filePath("out.csv");
+        const CliRun c = RunCli(QStringList{"filter", edf, "--csv", csv} + extra);
+        EXPECT_EQ(c.exitCode, 0) << c.err.toStdString();
+        QFile f(csv);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        QList<QByteArray> lines = f.readAll().trimmed().split('\n');
+        EXPECT_EQ(lines.size(), 1 + 32 * 128);
+        EXPECT_EQ(lines.value(0), "sample,seconds,stored,filtered");
+        lines.removeFirst();
+        return lines;
+    };
+    // The start values take the hum out.
+    int peak = 0;
+    const QList<QByteArray> filtered = run({});
+    for (qsizetype i = filtered.size() / 2; i < filtered.size(); ++i)
+        peak = std::max(peak, std::abs(filtered[i].split(',').value(3).toInt()));
+    EXPECT_LT(peak, 30);
+    // No low-cut and the FIR mode at 128/s: nothing filters, the samples pass as stored.
+    for (const QByteArray& line : run({"--lowcut", "off", "--highcut", "1"})) {
+        const QList<QByteArray> f = line.split(',');
+        ASSERT_EQ(f.value(2), f.value(3)) << line.toStdString();
+    }
+    EXPECT_EQ(RunCli({"filter", edf, "--csv", dir.filePath("x.csv"), "--highcut", "5"}).exitCode, 2);
 }
 
 TEST_F(ChartRender, ShortRecordingIsDrawnFromItsFirstSample)

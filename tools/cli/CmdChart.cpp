@@ -1,6 +1,7 @@
 #include "tools/cli/Commands.h"
 
 #include "display/ChartRenderer.h"
+#include "lang/TextTable.h"
 #include "signal/DisplayFilters.h"
 #include "store/EdfRecord.h"
 
@@ -62,6 +63,8 @@ int RunChart(const QStringList& args, QTextStream& out, QTextStream& err)
         err << annotations << ": no annotations could be read; the chart is drawn without them.\n";
     if (!annotationsGiven) annotations = AnnotationFileBeside(input);
 
+    // The chart's own words ("Unit: Seconds") in English, as the window shows them in that language.
+    if (TextTable::current().text(82).isEmpty()) TextTable::current().SelectLanguage(TextTable::kEnglish);
     ecg::DisplayFilterChain filters;
     const ChartSurfaces surfaces = RedrawChart(PrepareChartRecording(record), state, filters, annotations);
     const QImage picture = ComposeChartArea(surfaces);
