@@ -56,7 +56,11 @@ void ChartController::prepare(const OpenedRecording& opened)
 
 void ChartController::RedrawChart()
 {
-    if (!recording_) return;
+    if (!recording_) {
+        // Only the state changed; the empty paper follows the colour.
+        show(::ClearChart(state_));
+        return;
+    }
     show(::RedrawChart(*recording_, state_, filters_, annotationFile()));
     for (QWidget* w : {window_.ZoomIn, window_.ZoomOut, window_.Recover, window_.ECGColor}) w->show();
 }

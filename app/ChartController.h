@@ -36,7 +36,7 @@ public:
     void UpdateFindings();
 
     // Redraws every surface for the open recording; without one only the
-    // state has changed and nothing is drawn.
+    // state has changed and the empty paper is shown in its colour.
     void RedrawChart();
 
     // Viewer controls.

@@ -7,6 +7,7 @@
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/Startup.h"
+#include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
 #include "lang/TextTable.h"
@@ -169,6 +170,30 @@ TEST_F(ChartWindow, ClickingTheOpenRecordingAgainKeepsThePanel)
     EXPECT_EQ(w.RecordDate->text(), date);
     EXPECT_EQ(w.ECGChart->pixmap().toImage(), drawn);
     EXPECT_FALSE(w.chart()->annotationFile().isEmpty());
+}
+
+TEST_F(ChartWindow, DamagedRecordingIsExplainedInPlainWordsFirst)
+{
+    TECGMain& w = *window_;
+    const QString path = startup_.state.paths.dataFolder + "/0000A1F3/201305/07/101010.edf";
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile damaged(path);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(300, 'x'));
+    damaged.close();
+
+    QString shown;
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
+        shown = box.Msg->text();
+        box.clickButton(MsgButton::OK);
+    });
+    open("10:10:10");
+    TMessageBoxForm::setModalRunner({});
+    EXPECT_TRUE(shown.startsWith("This recording cannot be shown: the file is damaged or is not a recording of the "
+                                 "Heart Let recorder."))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains("byte")) << shown.toStdString();  // the technical detail follows
+    EXPECT_FALSE(w.ZoomIn->isVisibleTo(&w));
 }
 
 TEST_F(ChartWindow, Screenshots)
