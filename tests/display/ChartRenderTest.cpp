@@ -260,8 +260,8 @@ TEST_F(ChartRender, AnnotationsAreWrittenOverTheirBeats)
             if (plain.pixel(x, y) != annotated.pixel(x, y)) changed.emplace_back(x, y);
     ASSERT_FALSE(changed.empty());
     for (const QPoint& p : changed) {
-        const bool nearFirst = std::abs(p.x() - (3 * 732 / 10 + 3)) < 10 && p.y() >= 10 && p.y() < 30;
-        const bool nearSecond = std::abs(p.x() - (6 * 732 / 10 + 3)) < 10 && p.y() >= 156 && p.y() < 176;
+        const bool nearFirst = std::abs(p.x() - 3 * 732 / 10) < 8 && p.y() >= 10 && p.y() < 30;
+        const bool nearSecond = std::abs(p.x() - 6 * 732 / 10) < 8 && p.y() >= 156 && p.y() < 176;
         EXPECT_TRUE(nearFirst || nearSecond) << p.x() << "," << p.y();
     }
 }
