@@ -14,6 +14,11 @@ ChartController::ChartController(TECGMain& window, RecordingLibrary& library)
     : QObject(&window), window_(window), library_(library)
 {
     state_.ChartColour = window.chartColour();
+    // Tool tips of the viewer controls: "Increase", "Decrease", "Reset", "Colour".
+    window.ZoomIn->setToolTipSlot(28);
+    window.ZoomOut->setToolTipSlot(29);
+    window.Recover->setToolTipSlot(31);
+    window.ECGColor->setToolTipSlot(30);
 }
 
 QString ChartController::annotationFile() const
