@@ -6,6 +6,7 @@
 #include "lang/TextTable.h"
 #include "store/RecordingLibrary.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -19,6 +20,17 @@ ChartController::ChartController(TECGMain& window, RecordingLibrary& library)
     window.ZoomOut->setToolTipSlot(29);
     window.Recover->setToolTipSlot(31);
     window.ECGColor->setToolTipSlot(30);
+    connect(&annotationWatch_, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (QFileInfo::exists(annotationFile())) RedrawChart();
+    });
+}
+
+void ChartController::watchForAnnotations()
+{
+    if (!annotationWatch_.directories().isEmpty()) annotationWatch_.removePaths(annotationWatch_.directories());
+    const QString file = annotationFile();
+    if (recording_ && !file.isEmpty() && !QFileInfo::exists(file))
+        annotationWatch_.addPath(QFileInfo(file).absolutePath());
 }
 
 QString ChartController::annotationFile() const
@@ -41,6 +53,7 @@ void ChartController::ClearChart()
 {
     recording_.reset();
     recordingPath_.clear();
+    watchForAnnotations();
     show(::ClearChart(state_));
     window_.HeartRate->clear();
     window_.UnstableImg->hide();
@@ -68,6 +81,7 @@ void ChartController::RedrawChart()
     }
     show(::RedrawChart(*recording_, state_, filters_, annotationFile()));
     for (QWidget* w : {window_.ZoomIn, window_.ZoomOut, window_.Recover, window_.ECGColor}) w->show();
+    watchForAnnotations();
 }
 
 void ChartController::UpdateFindings()

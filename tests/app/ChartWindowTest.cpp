@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -170,6 +171,21 @@ TEST_F(ChartWindow, ClickingTheOpenRecordingAgainKeepsThePanel)
     EXPECT_EQ(w.RecordDate->text(), date);
     EXPECT_EQ(w.ECGChart->pixmap().toImage(), drawn);
     EXPECT_FALSE(w.chart()->annotationFile().isEmpty());
+}
+
+TEST_F(ChartWindow, AnnotationsAppearWhenTheAnalyserHasWrittenThem)
+{
+    TECGMain& w = *window_;
+    const QString path = addRecording("142530", true);
+    const QString atr = path.left(path.size() - 4) + ".atr";
+    ASSERT_TRUE(QFile::rename(atr, atr + ".later"));  // the analyser has not finished yet
+    w.library()->hooks().startExternalAnalyser = [](const QString& p) { return p.left(p.size() - 4) + ".atr"; };
+    open("14:25:30");
+    const QImage before = w.ECGChart->pixmap().toImage();
+    ASSERT_EQ(QFileInfo(w.chart()->annotationFile()).fileName(), "142530.atr");
+
+    ASSERT_TRUE(QFile::rename(atr + ".later", atr));  // written under another name, then renamed
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.ECGChart->pixmap().toImage() != before; }, 5000));
 }
 
 TEST_F(ChartWindow, DamagedRecordingIsExplainedInPlainWordsFirst)
