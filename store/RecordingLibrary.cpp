@@ -61,11 +61,14 @@ bool RecordingLibrary::SelectNewRecording(const QString& deviceId, const QString
 
 void RecordingLibrary::DataListClick()
 {
+    DataNode* node = model_.selected();
+    // The open recording clicked again (or a key that selects nothing new):
+    // the panel stays as it is, its date and annotations included.
+    if (node && !node->path.isEmpty() && node->path == openPath_ && !reload_) return;
     recordDate_.clear();
     recordDataLabel_.clear();
     annotationPath_.clear();
 
-    DataNode* node = model_.selected();
     if (!node) return;
     if (node->caption == QLatin1String("Data")) {
         info_ = DataSetInfo{};
@@ -83,11 +86,12 @@ void RecordingLibrary::DataListClick()
 
     bool refused = false;
     if (path.contains(QLatin1String(".edf"))) {
-        if (hooks_.startExternalAnalyser) annotationPath_ = hooks_.startExternalAnalyser(path);
         OpenedRecording opened;
         const EdfProblem problem = OpenRecording(path, hooks_.analyse, keep256_, opened);
         if (problem.ok()) {
             opened_ = std::move(opened);
+            // Only a recording that opened is handed to the analyser.
+            if (hooks_.startExternalAnalyser) annotationPath_ = hooks_.startExternalAnalyser(path);
             recordDate_ = RecordDateText(opened_->record.StartDate, opened_->record.StartTime);
             recordDataLabel_ = kRecordedOn;
             FillDataSetInfo(opened_->block, info_);
