@@ -14,7 +14,7 @@
 
 namespace {
 // The libexec folder of an installed program, relative to its bin folder.
-constexpr const char* kInstalledLibexec = "../libexec/talmon-ecg-manager";
+constexpr const char* kInstalledLibexec = TALMON_LIBEXEC_FROM_BIN;
 }  // namespace
 
 bool IsSafeExecutable(const QString& path)
