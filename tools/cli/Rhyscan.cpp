@@ -3,6 +3,8 @@
 #include "store/AnnotationFile.h"
 #include "store/EdfRecord.h"
 
+#include <QFileInfo>
+
 namespace cli {
 
 int RunRhyscan(const QStringList& args, QTextStream& out, QTextStream& err)
@@ -21,6 +23,12 @@ int RunRhyscan(const QStringList& args, QTextStream& out, QTextStream& err)
         return 1;
     }
     const std::vector<ecg::TypedBeat> beats = EveryBeatOfRecording(input, record);
+    // The recording may have been deleted while it was analysed: then its
+    // annotations are not wanted either.
+    if (!QFileInfo::exists(input)) {
+        err << input << ": the recording is gone.\n";
+        return 1;
+    }
     const QString output = AnnotationPath(input);
     const EdfProblem written = WriteAnnotationFile(output, BeatAnnotations(beats));
     if (!written.ok()) {
