@@ -44,8 +44,15 @@ QStringList ExternalAnalyser::DefaultFolders()
 ExternalAnalyser::Starter ExternalAnalyser::DetachedStarter()
 {
     return [](const QString& program, const QStringList& arguments) -> qint64 {
+        // Nobody reads the analyser's report lines: they would only clutter
+        // the terminal the manager was started from.
+        QProcess process;
+        process.setProgram(program);
+        process.setArguments(arguments);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
         qint64 pid = 0;
-        if (!QProcess::startDetached(program, arguments, QString(), &pid)) return 0;
+        if (!process.startDetached(&pid)) return 0;
         return pid;
     };
 }
