@@ -20,15 +20,15 @@
 
 namespace {
 
-// A downloaded recording of these samples at 256 per second.
-QString WriteRecorderFile(const QString& path, const std::vector<int16_t>& samples)
+// A downloaded recording of these samples.
+QString WriteRecorderFile(const QString& path, const std::vector<int16_t>& samples, uint16_t rate = 256)
 {
     const QByteArray bytes = LittleEndianSamples(samples);
     DEVICE_RECORD_HEADER h;
     h.setU8(DEVICE_RECORD_HEADER::YearBcd, 0x24);
     h.setU8(DEVICE_RECORD_HEADER::MonthBcd, 0x05);
     h.setU8(DEVICE_RECORD_HEADER::DayBcd, 0x07);
-    h.setU16(DEVICE_RECORD_HEADER::SampleRate, 256);
+    h.setU16(DEVICE_RECORD_HEADER::SampleRate, rate);
     h.setU16(DEVICE_RECORD_HEADER::PhysMin, static_cast<uint16_t>(-11000));
     h.setU16(DEVICE_RECORD_HEADER::PhysMax, 11000);
     h.setU16(DEVICE_RECORD_HEADER::DigMin, 0);
@@ -58,24 +58,28 @@ std::vector<ecg::MitAnnotation> ReadBack(const QString& atrPath)
 
 TEST(Rhyscan, ThirtySecondsGiveTheBeatsAndTypesOfOneAnalysis)
 {
-    QTemporaryDir dir;
-    sim::SynthOptions o;
-    o.pattern = sim::EctopyPattern::VentricularTrigeminy;
-    o.pacProbability = 0.1;
-    const std::vector<int16_t> samples = sim::SynthesiseEcgSamples(o);
-    const QString path = WriteRecorderFile(dir.filePath("142530.edf"), samples);
-    ASSERT_EQ(Rhyscan(path), 0);
+    for (int rate : {256, 128}) {  // positions in samples of the recording
+        SCOPED_TRACE(rate);
+        QTemporaryDir dir;
+        sim::SynthOptions o;
+        o.sampleRate = rate;
+        o.pattern = sim::EctopyPattern::VentricularTrigeminy;
+        o.pacProbability = 0.1;
+        const std::vector<int16_t> samples = sim::SynthesiseEcgSamples(o);
+        const QString path = WriteRecorderFile(dir.filePath("142530.edf"), samples, static_cast<uint16_t>(rate));
+        ASSERT_EQ(Rhyscan(path), 0);
 
-    const std::vector<ecg::MitAnnotation> atr = ReadBack(dir.filePath("142530.atr"));
-    const ecg::AnalysisResult r = ecg::AnalyseRecording(samples, 256, 0, 4095, 2);
-    ASSERT_EQ(static_cast<int32_t>(atr.size()), r.beatCount);
-    int ventricular = 0;
-    for (size_t b = 0; b < atr.size(); ++b) {
-        EXPECT_EQ(atr[b].sample, int64_t{r.series.beatTime[b]} * 2) << b;
-        EXPECT_EQ(atr[b].code, ecg::MitCodeOfBeatType(r.series.beatType[b])) << b;
-        ventricular += atr[b].code == 5;
+        const std::vector<ecg::MitAnnotation> atr = ReadBack(dir.filePath("142530.atr"));
+        const ecg::AnalysisResult r = ecg::AnalyseRecording(samples, rate, 0, 4095, 2);
+        ASSERT_EQ(static_cast<int32_t>(atr.size()), r.beatCount);
+        int ventricular = 0;
+        for (size_t b = 0; b < atr.size(); ++b) {
+            EXPECT_EQ(atr[b].sample, int64_t{r.series.beatTime[b]} * rate / ecg::kAnalysisRate) << b;
+            EXPECT_EQ(atr[b].code, ecg::MitCodeOfBeatType(r.series.beatType[b])) << b;
+            ventricular += atr[b].code == 5;
+        }
+        EXPECT_GE(ventricular, 8);
     }
-    EXPECT_GE(ventricular, 8);
 }
 
 // Whole MIT-BIH records (30 minutes, far beyond one analysis of 200 beats).
