@@ -11,7 +11,7 @@ QString AnnotationPath(const QString& recordingPath)
     return recordingPath.left(std::max<qsizetype>(0, recordingPath.size() - 4)) + QStringLiteral(".atr");
 }
 
-std::optional<ecg::MitAnnotationRead> ReadAnnotationFile(const QString& path)
+std::optional<ecg::MitAnnotationRead> ReadMitAnnotationFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
@@ -20,7 +20,7 @@ std::optional<ecg::MitAnnotationRead> ReadAnnotationFile(const QString& path)
                                     static_cast<std::size_t>(bytes.size()));
 }
 
-EdfProblem WriteAnnotationFile(const QString& path, const std::vector<ecg::MitAnnotation>& annotations)
+EdfProblem WriteMitAnnotationFile(const QString& path, const std::vector<ecg::MitAnnotation>& annotations)
 {
     const std::vector<std::uint8_t> image = ecg::EncodeMitAnnotations(annotations);
     return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(image.data()),

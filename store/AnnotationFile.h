@@ -14,10 +14,10 @@ QString AnnotationPath(const QString& recordingPath);
 
 // Reads an annotation file; nothing when it cannot be opened (not written
 // yet, or the analyser failed). A file cut short gives what it holds.
-std::optional<ecg::MitAnnotationRead> ReadAnnotationFile(const QString& path);
+std::optional<ecg::MitAnnotationRead> ReadMitAnnotationFile(const QString& path);
 
 // Writes annotations so that the file appears complete or not at all.
-EdfProblem WriteAnnotationFile(const QString& path, const std::vector<ecg::MitAnnotation>& annotations);
+EdfProblem WriteMitAnnotationFile(const QString& path, const std::vector<ecg::MitAnnotation>& annotations);
 
 // One annotation per analysed beat, with its beat code, in sample order.
 std::vector<ecg::MitAnnotation> BeatAnnotations(const std::vector<ecg::TypedBeat>& beats);

@@ -62,13 +62,13 @@ bool RecordingLibrary::SelectNewRecording(const QString& deviceId, const QString
 void RecordingLibrary::DataListClick()
 {
     DataNode* node = model_.selected();
-    // The open recording clicked again (or a key that selects nothing new):
-    // the panel stays as it is, its date and annotations included.
+    // The open recording clicked again (or a key that selected nothing new)
+    // leaves the panel as it is: its date and annotations stay shown.
     if (node && !node->path.isEmpty() && node->path == openPath_ && !reload_) return;
+
     recordDate_.clear();
     recordDataLabel_.clear();
     annotationPath_.clear();
-
     if (!node) return;
     if (node->caption == QLatin1String("Data")) {
         info_ = DataSetInfo{};

@@ -51,7 +51,7 @@ int Rhyscan(const QString& path, QString* errText = nullptr)
 
 std::vector<ecg::MitAnnotation> ReadBack(const QString& atrPath)
 {
-    const std::optional<ecg::MitAnnotationRead> r = ReadAnnotationFile(atrPath);
+    const std::optional<ecg::MitAnnotationRead> r = ReadMitAnnotationFile(atrPath);
     EXPECT_TRUE(r && r->complete);
     return r ? r->annotations : std::vector<ecg::MitAnnotation>{};
 }

@@ -131,7 +131,7 @@ TEST_F(Analyser, TheRealProgramRunsDetached)
     const ExternalAnalyser::Result r = analyser.Start(recording);
     ASSERT_EQ(r.outcome, ExternalAnalyser::Outcome::Started);
     std::optional<ecg::MitAnnotationRead> read;
-    for (int i = 0; i < 500 && !((read = ReadAnnotationFile(r.annotationPath)) && read->complete); ++i)
+    for (int i = 0; i < 500 && !((read = ReadMitAnnotationFile(r.annotationPath)) && read->complete); ++i)
         QThread::msleep(10);
     ASSERT_TRUE(read);
     ASSERT_EQ(read->annotations.size(), 1u);

@@ -39,7 +39,7 @@ struct AnnotationsCommand : ::testing::Test {
         list[1].code = 1;
         list[2].sample = 1'000'000;
         list[2].code = 5;
-        ASSERT_TRUE(WriteAnnotationFile(atr, list).ok());
+        ASSERT_TRUE(WriteMitAnnotationFile(atr, list).ok());
     }
 };
 

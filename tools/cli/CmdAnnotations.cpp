@@ -82,7 +82,7 @@ int RunAnnotations(const QStringList& args, QTextStream& out, QTextStream& err)
         err << kAnnotationsUsage;
         return 2;
     }
-    const std::optional<ecg::MitAnnotationRead> read = ReadAnnotationFile(path);
+    const std::optional<ecg::MitAnnotationRead> read = ReadMitAnnotationFile(path);
     if (!read) {
         err << path << ": cannot be opened.\n";
         return 1;

@@ -30,7 +30,7 @@ int RunRhyscan(const QStringList& args, QTextStream& out, QTextStream& err)
         return 1;
     }
     const QString output = AnnotationPath(input);
-    const EdfProblem written = WriteAnnotationFile(output, BeatAnnotations(beats));
+    const EdfProblem written = WriteMitAnnotationFile(output, BeatAnnotations(beats));
     if (!written.ok()) {
         err << output << ": " << written.message() << "\n";
         return 1;
