@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/ChartController.h"
 #include "app/Configuration.h"
 #include "app/MainLayout.h"
 #include "app/PanelLayout.h"
@@ -125,7 +126,7 @@ void TECGMain::FormCreate()
     attachLibrary();
     startDevice();
     runLayoutToggle();
-    paintChartPaper();
+    chart_->ClearChart();
 
     if (options_.showWelcome) {
         TWelcome welcome(nullptr, options_.welcomeTickMs);
@@ -228,12 +229,28 @@ void TECGMain::InternetClick()
     options_.openUrl(QUrl(QString::fromLatin1(kHomePage)));
 }
 
-// Filled by the features that own them: printing, upload and account, the
-// viewer controls.
+// Filled by the features that own them: printing, upload and account.
 void TECGMain::Printer1Click() {}
 void TECGMain::UploadClick() {}
 void TECGMain::AccountClick() {}
-void TECGMain::ZoomInClick() {}
-void TECGMain::ZoomOutClick() {}
-void TECGMain::RecoverClick() {}
-void TECGMain::ECGColorClick() {}
+
+// The viewer controls belong to the chart.
+void TECGMain::ZoomInClick()
+{
+    chart_->ZoomInClick();
+}
+
+void TECGMain::ZoomOutClick()
+{
+    chart_->ZoomOutClick();
+}
+
+void TECGMain::RecoverClick()
+{
+    chart_->RecoverClick();
+}
+
+void TECGMain::ECGColorClick()
+{
+    chart_->ECGColorClick();
+}

@@ -24,6 +24,7 @@ class TMessageBoxForm;
 class DeviceServices;
 class RecordingLibrary;
 class DataListView;
+class ChartController;
 struct EdfProblem;
 
 // How the main window reaches the outside world; tests replace these.
@@ -53,6 +54,7 @@ public:
     void attachDevice(DeviceServices* services) { device_ = services; }
     RecordingLibrary* library() const { return library_.get(); }
     DataListView* dataListView() const { return dataListView_; }
+    ChartController* chart() const { return chart_; }
 
     // The rest of start-up on the window: language positions and captions, the
     // message box, the data-list layout toggle, the welcome window, the monitor timer.
@@ -78,7 +80,8 @@ public:
                       *Delete = nullptr, *Upload = nullptr, *Help = nullptr, *Account = nullptr;
     SkinPicture *LeadImage = nullptr, *ECGChart1 = nullptr, *ECGChart2 = nullptr, *ECGChart3 = nullptr,
                 *ECGChart4 = nullptr, *Connected = nullptr, *HRImage = nullptr, *UnstableImg = nullptr;
-    SkinPicture *OK = nullptr, *Slow = nullptr, *Fast = nullptr, *Pause = nullptr, *Rhythm = nullptr;
+    SkinPicture *OK = nullptr, *Slow = nullptr, *Fast = nullptr, *Pause = nullptr, *Rhythm = nullptr,
+                *Waveform = nullptr;  // Waveform is hidden in the layout
     SkinPicture *DataListImage = nullptr, *FileInfoImage = nullptr, *ChgImg = nullptr;
     QLabel *RecordDataLabel = nullptr, *RecordDate = nullptr, *ConnLabe = nullptr, *HRLabel = nullptr,
            *HeartRate = nullptr, *bpmLabel = nullptr, *DeviceIDLabel = nullptr, *DataListLabel = nullptr,
@@ -134,7 +137,6 @@ private:
     void applyLeftEdges(const QList<LeftEdge>& edges);
     void applyListHeight(int listHeight);
     void runLayoutToggle();
-    void paintChartPaper();
     void updateCtlLooks();
     void FormClose();
     void attachLibrary();
@@ -155,4 +157,5 @@ private:
     DeviceServices* device_ = nullptr;
     std::unique_ptr<RecordingLibrary> library_;
     DataListView* dataListView_ = nullptr;
+    ChartController* chart_ = nullptr;
 };

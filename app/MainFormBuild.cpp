@@ -31,26 +31,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QPoint pos, int pointSize, 
     return label;
 }
 
-// Millimetre paper for the empty chart until a recording is drawn on it.
-QPixmap EmptyPaper(QSize size, bool pink)
-{
-    QPixmap paper(size);
-    paper.fill(Qt::white);
-    QPainter p(&paper);
-    const QColor fine = pink ? QColor(250, 218, 224) : QColor(208, 236, 214);
-    const QColor coarse = pink ? QColor(238, 164, 178) : QColor(150, 206, 162);
-    constexpr int mm = 5;  // pixels per millimetre on screen
-    for (int x = 0; x < size.width(); x += mm) {
-        p.setPen(x % (5 * mm) == 0 ? coarse : fine);
-        p.drawLine(x, 0, x, size.height());
-    }
-    for (int y = 0; y < size.height(); y += mm) {
-        p.setPen(y % (5 * mm) == 0 ? coarse : fine);
-        p.drawLine(0, y, size.width(), y);
-    }
-    return paper;
-}
-
 }  // namespace
 
 void TECGMain::buildWindowControls()
@@ -103,6 +83,7 @@ void TECGMain::buildWindowControls()
     Fast = picture("Fast");
     Pause = picture("Pause");
     Rhythm = picture("Rhythm");
+    Waveform = picture("Waveform");
     CloseBtn = button("CloseBtn");
     MinBtn = button("MinBtn");
     Internet = button("Internet");
@@ -171,6 +152,7 @@ void TECGMain::buildScrollBox()
     ECGChart = new QLabel(content);
     ECGChart->setObjectName("ECGChart");
     ECGChart->setGeometry(kECGChart);
+    EnableWindowDrag(ECGChart, this);  // a press on the chart moves the window, as on the background
     ScrollBox1->setWidget(content);
 }
 
@@ -238,9 +220,4 @@ void TECGMain::applyListHeight(int listHeight)
     // The caption and the toggle lie on the title picture, above it in z-order.
     RecordInfoLabel->raise();
     CtlImg->raise();
-}
-
-void TECGMain::paintChartPaper()
-{
-    ECGChart->setPixmap(EmptyPaper(ECGChart->size(), ChartColour == QLatin1String("1")));
 }

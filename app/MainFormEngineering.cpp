@@ -1,6 +1,7 @@
 // The engineering controls: part of the window but hidden; nothing in the
 // program shows them. Their actions arrive with the features they belong to.
 #include "app/MainForm.h"
+#include "app/ChartController.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -59,6 +60,8 @@ void TECGMain::buildEngineeringControls()
 void TECGMain::EngineeringClick(const QString& name)
 {
     // Functions whose features are not part of the program yet do nothing.
+    if (chart_->engineeringClick(name))
+        return;
     if (name == QLatin1String("UKnow"))
         chooseOtherFolder();
     else if (name == QLatin1String("SamplingBtn"))

@@ -2,6 +2,7 @@
 // its questions in the window's message box, and the hidden engineering
 // functions that work on the library (other folder, 256/s conversion, batch).
 #include "app/MainForm.h"
+#include "app/ChartController.h"
 #include "dialogs/DataListView.h"
 #include "dialogs/MDSelectPath.h"
 #include "dialogs/MessageBox.h"
@@ -26,10 +27,26 @@ int TECGMain::askInMessageBox(const QString& english, bool withCancel)
     return MsgBox->ShowMessageBox(TextForEnglish(english), MsgKind::Information, state_.languageId, buttons);
 }
 
+// Plain words first (what the user can do about it), the technical detail
+// (field and byte) after, for a bug report or the maker's support.
 void TECGMain::showRefusal(const EdfProblem& problem, const QString& path)
 {
-    MsgBox->ShowMessageBox(QStringLiteral("%1\n%2").arg(problem.message(), path), MsgKind::Warning,
-                           state_.languageId, {MsgButton::OK});
+    QString plain;
+    switch (problem.code) {
+    case EdfError::CannotOpen:
+        plain = QStringLiteral("This recording cannot be opened: the file is missing or cannot be read.");
+        break;
+    case EdfError::UnsupportedRate:
+        plain = QStringLiteral("This file is not a recording of the Heart Let recorder: its sample rate is not one "
+                               "the recorder uses, so it cannot be shown.");
+        break;
+    default:
+        plain = QStringLiteral("This recording cannot be shown: the file is damaged or is not a recording of the "
+                               "Heart Let recorder.");
+        break;
+    }
+    MsgBox->ShowMessageBox(QStringLiteral("%1\n\nDetail: %2\n%3").arg(plain, problem.message(), path),
+                           MsgKind::Warning, state_.languageId, {MsgButton::OK});
 }
 
 void TECGMain::attachLibrary()
@@ -40,14 +57,17 @@ void TECGMain::attachLibrary()
     hooks.startExternalAnalyser = [analyser = std::make_shared<ExternalAnalyser>()](const QString& path) {
         return analyser->Start(path).annotationPath;
     };
-    hooks.clearCharts = [this] {
-        HeartRate->clear();
-        UnstableImg->hide();
+    hooks.clearCharts = [this] { chart_->ClearChart(); };
+    hooks.hideChartControls = [this] { chart_->hideControls(); };
+    hooks.prepareChart = [this](const OpenedRecording& opened) { chart_->prepare(opened); };
+    hooks.refreshFindings = [this] {
+        showLibraryState();
+        chart_->UpdateFindings();
     };
-    hooks.refreshFindings = [this] { showLibraryState(); };
     hooks.refuse = [this](const EdfProblem& problem, const QString& path) { showRefusal(problem, path); };
     hooks.choosePath = [this] { return options_.chooseFolder ? options_.chooseFolder() : TSelectPath::Choose(this); };
     library_ = std::make_unique<RecordingLibrary>(state_.paths.dataFolder, std::move(hooks));
+    chart_ = new ChartController(*this, *library_);
 
     dataListView_ = new DataListView(DataList, *library_, this);
     dataListView_->setIcons(QIcon(LoadPicture("image\\Tree-ic01.bmp")), QIcon(LoadPicture("image\\Tree-ic02.bmp")));
@@ -66,8 +86,6 @@ void TECGMain::showLibraryState()
     RecordDate->adjustSize();
     RecordDataLabel->setText(library_->recordDataLabel());
     RecordDataLabel->adjustSize();
-    HeartRate->setText(library_->dataSetInfo().heartRate);
-    HeartRate->adjustSize();
 }
 
 void TECGMain::DeleteClick()

@@ -6,7 +6,7 @@ namespace MainLayout {
 
 std::span<const Picture> WindowPictures()
 {
-    static const std::array<Picture, 13> pictures = {{
+    static const std::array<Picture, 14> pictures = {{
         {"LeadImage", {17, 35, 66, 15}, "", true},
         {"ECGChart1", {28, 50, 742, 15}, "", true},
         {"ECGChart2", {769, 50, 17, 455}, "", true},
@@ -20,6 +20,7 @@ std::span<const Picture> WindowPictures()
         {"Fast", {438, 604, 45, 27}, "image\\Wave-ic03.bmp", true},
         {"Pause", {493, 604, 45, 27}, "image\\Wave-ic04.bmp", true},
         {"Rhythm", {544, 604, 45, 27}, "image\\Wave-ic05.bmp", true},
+        {"Waveform", {595, 604, 45, 27}, "image\\Wave-ic06.bmp", false},
     }};
     return pictures;
 }

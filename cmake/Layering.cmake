@@ -10,21 +10,29 @@ set(TALMON_LAYERS
   "net:signal,store,lang"
   "sim:signal,store,device,net,lang"
   "art:"
-  "display:signal,store,device,net,lang,art"
+  "display:signal,store,lang,art"
   "dialogs:display,signal,store,device,net,lang,art"
   "app:dialogs,display,signal,store,device,net,sim,lang,art"
-  "tools:signal,store,device,net,sim,lang")
-# Folders that must not use Qt's widget, GUI or printing modules.
-set(TALMON_NO_WIDGETS signal store device net sim tools)
+  "tools:signal,store,device,net,sim,lang,display,art"
+  # The recorder's packet bytes: the standard library and nothing else.
+  "device/protocol:")
+# Folders that must not use Qt's GUI, widget or printing modules.
+set(TALMON_NO_GUI signal store device net sim)
+# Folders that may paint (Qt Gui) but must not use widgets or printing.
+set(TALMON_NO_WIDGETS display tools)
 # Folders that must not use Qt at all.
-set(TALMON_NO_QT signal)
+set(TALMON_NO_QT signal device/protocol)
+# Folders limited to the C++ standard library's own headers.
+set(TALMON_STD_ONLY device/protocol)
 
 function(talmon_add_layering_check)
   add_custom_target(layering_check ALL
     COMMAND ${CMAKE_COMMAND}
       -DROOT=${CMAKE_SOURCE_DIR}
       "-DLAYERS=${TALMON_LAYERS}"
+      "-DNO_GUI=${TALMON_NO_GUI}"
       "-DNO_WIDGETS=${TALMON_NO_WIDGETS}"
+      "-DSTD_ONLY=${TALMON_STD_ONLY}"
       "-DNO_QT=${TALMON_NO_QT}"
       -P ${CMAKE_SOURCE_DIR}/cmake/CheckLayers.cmake
     COMMENT "Checking subsystem dependencies"

@@ -12,6 +12,15 @@ void SkinPicture::setPicture(const QString& name)
         return;
     name_ = name;
     pixmap_ = name.isEmpty() ? QPixmap() : LoadPicture(name);
+    surface_ = QPixmap();
+    update();
+}
+
+void SkinPicture::setSurface(const QPixmap& surface)
+{
+    name_.clear();
+    pixmap_ = QPixmap();
+    surface_ = surface;
     update();
 }
 
@@ -24,7 +33,9 @@ void SkinPicture::setFallbackColour(QColor colour)
 void SkinPicture::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    if (!pixmap_.isNull()) {
+    if (!surface_.isNull()) {
+        painter.drawPixmap(0, 0, surface_);
+    } else if (!pixmap_.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawPixmap(rect(), pixmap_);
     } else if (fallback_.isValid() && fallback_.alpha() > 0) {

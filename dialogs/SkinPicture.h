@@ -13,6 +13,9 @@ public:
     explicit SkinPicture(QWidget* parent = nullptr, QColor fallback = QColor(240, 240, 240));
 
     void setPicture(const QString& name);
+    // A drawing surface instead of a named picture: shown at its own size from
+    // the top-left corner (a chart bitmap may be smaller than its control).
+    void setSurface(const QPixmap& surface);
     const QString& pictureName() const { return name_; }
     bool hasPixmap() const { return !pixmap_.isNull(); }
     void setFallbackColour(QColor colour);
@@ -23,5 +26,6 @@ protected:
 private:
     QString name_;
     QPixmap pixmap_;
+    QPixmap surface_;
     QColor fallback_;
 };

@@ -252,9 +252,13 @@ TEST_F(Library, OpeningAClickedRecordingAndItsFolder)
     ASSERT_TRUE(lib.openRecording());
     EXPECT_EQ(rateOf(lib), 256);
 
-    // The same recording again: not reread; after a display switch it is.
+    // The same recording again: not reread, and its date stays shown; after a
+    // display switch it is reread.
     lib.DataListClick();
     EXPECT_EQ(analysed, 1);
+    EXPECT_EQ(charts, 1);
+    EXPECT_EQ(lib.recordDate(), "05/07/2013  14:25:30");
+    EXPECT_EQ(lib.recordDataLabel(), "Recorded on");
     lib.setKeep256(false);
     lib.setReloadFlag();
     lib.DataListClick();

@@ -12,4 +12,6 @@ int RunAnalyse(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunBatch(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunAnnotations(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunChart(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunFilter(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli

@@ -1,6 +1,9 @@
 #include "tools/cli/Commands.h"
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -20,6 +23,10 @@ const char* const kUsage =
     "                                     list sample, time, code and mnemonic of every annotation\n"
     "  device info [--link demo|serial:PATH|hid] [--json]\n"
     "                                     read the recorder's information block\n"
+    "  chart FILE.edf --png OUT.png [--gain 1-6] [--colour pink|green] [--annotations FILE.atr]\n"
+    "                                     draw the recording's chart as the window shows it\n"
+    "  filter FILE.edf --csv OUT.csv [--lowcut on|off] [--highcut 1-4] [--notch on|off]\n"
+    "                                     write the display-filtered samples\n"
     "\n"
     "Options:\n"
     "  --help       show this text\n"
@@ -29,7 +36,10 @@ const char* const kUsage =
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Drawing needs fonts, hence the GUI application, on the offscreen platform (no display needed).
+    const bool paints = argc > 1 && std::strcmp(argv[1], "chart") == 0;
+    if (paints) qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app(paints ? new QGuiApplication(argc, argv) : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName("ecg-cli");
     QCoreApplication::setApplicationVersion(TALMON_VERSION);
     QTextStream out(stdout);
@@ -55,6 +65,8 @@ int main(int argc, char** argv)
     if (command == "batch") return cli::RunBatch(args, out, err);
     if (command == "device") return cli::RunDevice(args, out, err);
     if (command == "annotations") return cli::RunAnnotations(args, out, err);
+    if (command == "chart") return cli::RunChart(args, out, err);
+    if (command == "filter") return cli::RunFilter(args, out, err);
     err << "Unknown command \"" << command << "\".\n\n" << kUsage;
     return 2;
 }

@@ -1,0 +1,216 @@
+#include "app/ChartController.h"
+
+#include "app/MainForm.h"
+#include "dialogs/SkinPicture.h"
+#include "dialogs/SkinPictureButton.h"
+#include "lang/TextTable.h"
+#include "store/RecordingLibrary.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+ChartController::ChartController(TECGMain& window, RecordingLibrary& library)
+    : QObject(&window), window_(window), library_(library)
+{
+    state_.ChartColour = window.chartColour();
+    // Tool tips of the viewer controls: "Increase", "Decrease", "Reset", "Colour".
+    window.ZoomIn->setToolTipSlot(28);
+    window.ZoomOut->setToolTipSlot(29);
+    window.Recover->setToolTipSlot(31);
+    window.ECGColor->setToolTipSlot(30);
+    connect(&annotationWatch_, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (QFileInfo::exists(annotationFile())) RedrawChart();
+    });
+}
+
+void ChartController::watchForAnnotations()
+{
+    if (!annotationWatch_.directories().isEmpty()) annotationWatch_.removePaths(annotationWatch_.directories());
+    const QString file = annotationFile();
+    if (recording_ && !file.isEmpty() && !QFileInfo::exists(file))
+        annotationWatch_.addPath(QFileInfo(file).absolutePath());
+}
+
+QString ChartController::annotationFile() const
+{
+    if (!library_.annotationPath().isEmpty()) return library_.annotationPath();
+    return AnnotationFileBeside(recordingPath_);
+}
+
+void ChartController::show(const ChartSurfaces& s)
+{
+    window_.ECGChart->setPixmap(QPixmap::fromImage(s.chart));
+    window_.mVImage->setPixmap(QPixmap::fromImage(s.pulse));
+    window_.ECGChart1->setSurface(QPixmap::fromImage(s.timeRuler));
+    window_.ECGChart2->setSurface(QPixmap::fromImage(s.rowRuler));
+    window_.ECGChart3->setSurface(QPixmap::fromImage(s.unitLabel));
+    window_.ECGChart4->setSurface(QPixmap::fromImage(s.gainIndicator));
+}
+
+void ChartController::ClearChart()
+{
+    recording_.reset();
+    recordingPath_.clear();
+    watchForAnnotations();
+    show(::ClearChart(state_));
+    window_.HeartRate->clear();
+    window_.UnstableImg->hide();
+}
+
+void ChartController::hideControls()
+{
+    for (QWidget* w : {window_.ZoomIn, window_.ZoomOut, window_.Recover, window_.ECGColor}) w->hide();
+}
+
+void ChartController::prepare(const OpenedRecording& opened)
+{
+    // The baseline shift is applied here, once per reading of the recording.
+    recording_ = PrepareChartRecording(opened.record);
+    recordingPath_ = opened.path;
+    RedrawChart();
+}
+
+void ChartController::RedrawChart()
+{
+    if (!recording_) {
+        // Only the state changed; the empty paper follows the colour.
+        show(::ClearChart(state_));
+        return;
+    }
+    show(::RedrawChart(*recording_, state_, filters_, annotationFile()));
+    for (QWidget* w : {window_.ZoomIn, window_.ZoomOut, window_.Recover, window_.ECGColor}) w->show();
+    watchForAnnotations();
+}
+
+void ChartController::UpdateFindings()
+{
+    const OpenedRecording* open = library_.openRecording();
+    const FHR_BLOCK block = open && !library_.openRecordingPath().isEmpty() ? open->block : FHR_BLOCK{};
+    findings_ = EvaluateFindings(library_.dataSetInfo(), block);
+
+    SkinPicture* pictures[] = {window_.OK, window_.Slow, window_.Fast, window_.Pause, window_.Rhythm, window_.Waveform};
+    for (Finding f : kAllFindings)
+        if (SkinPicture* p = pictures[static_cast<int>(f)]) p->setPicture(FindingPictureName(f, findings_.isLit(f)));
+    window_.HeartRate->setText(findings_.heartRate);
+    window_.HeartRate->adjustSize();
+
+    SkinPicture* label = window_.UnstableImg;
+    if (findings_.quality == QualityLabel::Hidden) {
+        label->hide();
+    } else if (findings_.quality != QualityLabel::Unchanged) {
+        const qreal ratio = label->devicePixelRatioF();
+        QPixmap picture(label->size() * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter p(&picture);
+        PaintQualityLabel(p, QRect(QPoint(0, 0), label->size()), findings_.quality, window_.languageId());
+        p.end();
+        label->setSurface(picture);
+        label->show();
+    }
+    setFindingToolTips();
+}
+
+void ChartController::setFindingToolTips()
+{
+    const DataSetInfo& info = library_.dataSetInfo();
+    const auto tip = [](SkinPicture* picture, const QString& text) {
+        if (picture) picture->setToolTip(text);
+    };
+    tip(window_.Slow, info.bradyThreshold.isEmpty() ? QString()
+                                                    : TextOf(5) + " : < " + info.bradyThreshold + " (bpm)");
+    tip(window_.Fast, info.tachyThreshold.isEmpty() ? QString()
+                                                    : TextOf(6) + " : > " + info.tachyThreshold + " (bpm)");
+    tip(window_.Pause, info.pause.isEmpty() ? QString()
+                                            : TextOf(7) + " : > " + info.pauseThreshold + " (" + TextOf(12) + ")");
+    const auto detected = [](const QString& finding) { return finding == QLatin1String("1") ? TextOf(10) : TextOf(11); };
+    tip(window_.Rhythm, info.rhythm.isEmpty() ? QString() : TextOf(8) + " : " + detected(info.rhythm));
+    tip(window_.Waveform, info.waveform.isEmpty() ? QString() : TextOf(9) + " : " + detected(info.waveform));
+}
+
+void ChartController::ZoomInClick()
+{
+    if (viewer::ZoomIn(state_)) RedrawChart();
+}
+
+void ChartController::ZoomOutClick()
+{
+    if (viewer::ZoomOut(state_)) RedrawChart();
+}
+
+void ChartController::RecoverClick()
+{
+    if (viewer::Recover(state_)) RedrawChart();
+}
+
+void ChartController::ECGColorClick()
+{
+    viewer::ToggleColour(state_);
+    window_.setChartColour(state_.ChartColour);
+    setColourLooks();
+    RedrawChart();
+}
+
+// The colour button shows the paper a click switches to.
+void ChartController::setColourLooks()
+{
+    const bool green = state_.ChartColour == QLatin1String("0");
+    const QString stem = green ? QStringLiteral("image\\change-ecg color-p") : QStringLiteral("image\\change-ecg color-g");
+    window_.ECGColor->setLooks(stem + ".bmp", stem + "1.bmp", stem + "2.bmp");
+}
+
+void ChartController::setCaption(const char* button, const QString& caption)
+{
+    if (auto* b = window_.control<QPushButton>(button)) b->setText(caption);
+}
+
+bool ChartController::engineeringClick(const QString& name)
+{
+    ecg::FilterSwitches& f = filters_.switches();
+    const auto reopen = [this] {
+        library_.setReloadFlag();
+        window_.DataListClick();
+    };
+    if (name == QLatin1String("DisplayBtn")) {
+        setCaption("DisplayBtn", QString::number(viewer::NextDisplayMode(state_)));
+    } else if (name == QLatin1String("DisplayTrace")) {
+        state_.ChartMode = 6;
+    } else if (name == QLatin1String("Dis1")) {
+        state_.ChartMode = 4;
+    } else if (name == QLatin1String("PenWidth")) {
+        setCaption("PenWidth", QString::number(double(viewer::NextPenWidth(state_)), 'f', 2));
+    } else if (name == QLatin1String("Plus")) {
+        plusCounter_ = viewer::NextPlusCounter(plusCounter_);
+        setCaption("Plus", QString::number(plusCounter_));
+    } else if (name == QLatin1String("ShowAnno")) {
+        showAnno_ = !showAnno_;  // nothing reads it; the button reopens and redraws
+        window_.DataListClick();
+    } else if (name == QLatin1String("LowCut")) {
+        f.lowCut = !f.lowCut;
+    } else if (name == QLatin1String("HighCut")) {
+        f.highCut = !f.highCut;
+    } else if (name == QLatin1String("Filter")) {
+        f.mode = ecg::NextFilterMode(f.mode);
+        setCaption("Filter", QString::number(static_cast<int>(f.mode)));
+    } else if (name == QLatin1String("iir")) {
+        f.lowCutFrequency = ecg::NextLowCutFrequency(f.lowCutFrequency);
+        setCaption("iir", QString::number(f.lowCutFrequency));
+    } else if (name == QLatin1String("filterSwBtn")) {
+        f.notchesDisabled = !f.notchesDisabled;
+        setCaption("filterSwBtn", f.notchesDisabled ? QStringLiteral("filer Dis") : QStringLiteral("filter En"));
+        reopen();
+        return true;
+    } else if (name == QLatin1String("sampSwitchBtn")) {
+        f.display256 = !f.display256;
+        library_.setKeep256(f.display256);
+        setCaption("sampSwitchBtn", f.display256 ? QStringLiteral("256 Hz") : QStringLiteral("128 Hz"));
+        reopen();
+        return true;
+    } else {
+        return false;
+    }
+    RedrawChart();
+    return true;
+}

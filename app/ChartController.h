@@ -1,0 +1,71 @@
+#pragma once
+#include "display/ChartRenderer.h"
+#include "display/ChartState.h"
+#include "display/Findings.h"
+#include "signal/DisplayFilters.h"
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+class TECGMain;
+class RecordingLibrary;
+struct OpenedRecording;
+
+// The chart of the main window: draws the open recording into the window's
+// chart surfaces, keeps the display state and the display filters, and
+// serves the viewer controls, the finding pictures and the engineering
+// display buttons. The window only wires its controls to it.
+class ChartController : public QObject {
+    Q_OBJECT
+public:
+    ChartController(TECGMain& window, RecordingLibrary& library);
+
+    ChartDisplayState& state() { return state_; }
+    ecg::DisplayFilterChain& filters() { return filters_; }
+    bool hasRecording() const { return recording_.has_value(); }
+    // The annotation file drawn for the open recording: the analyser's path
+    // when it was started, else the ".atr" beside the recording when it exists.
+    QString annotationFile() const;
+    const FindingsView& findings() const { return findings_; }
+
+    // The library's hooks.
+    void ClearChart();
+    void hideControls();
+    void prepare(const OpenedRecording& opened);
+    void UpdateFindings();
+
+    // Redraws every surface for the open recording; without one only the
+    // state has changed and the empty paper is shown in its colour.
+    void RedrawChart();
+
+    // Viewer controls.
+    void ZoomInClick();
+    void ZoomOutClick();
+    void RecoverClick();
+    void ECGColorClick();
+    // An engineering display or filter button by its layout name; false when
+    // the name is not one of them.
+    bool engineeringClick(const QString& name);
+
+private:
+    void show(const ChartSurfaces& surfaces);
+    void setColourLooks();
+    void setCaption(const char* button, const QString& caption);
+    void setFindingToolTips();
+    void watchForAnnotations();
+
+    TECGMain& window_;
+    RecordingLibrary& library_;
+    ChartDisplayState state_;
+    ecg::DisplayFilterChain filters_;
+    std::optional<ChartRecording> recording_;
+    QString recordingPath_;
+    FindingsView findings_;
+    int plusCounter_ = 0;
+    bool showAnno_ = false;
+    // The analyser writes its file after the first drawing; the folder is
+    // watched until the file appears, then the chart is drawn again.
+    QFileSystemWatcher annotationWatch_;
+};

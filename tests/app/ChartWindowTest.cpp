@@ -1,0 +1,233 @@
+// The chart in the main window: a recording opened from the data list is
+// drawn with its findings; the viewer controls redraw it. With
+// TALMON_SCREENSHOT_DIR set, the window is also saved on pink and green
+// paper at gains 2 and 6 with annotations (run under xvfb-run for the docs).
+#include "TestApp.h"
+#include "app/ChartController.h"
+#include "app/InstanceGuard.h"
+#include "app/MainForm.h"
+#include "app/Startup.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/SkinPicture.h"
+#include "dialogs/SkinPictureButton.h"
+#include "lang/TextTable.h"
+#include "signal/MitAnnotations.h"
+#include "sim/ecg/EcgSynth.h"
+#include "store/DataListModel.h"
+#include "store/RecordingLibrary.h"
+#include "tests/store/StoreFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Pixels of the chart darker than every grid line: the trace and annotations.
+int InkPixels(const QLabel* chart)
+{
+    const QImage image = chart->pixmap().toImage();
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ink += qGray(image.pixel(x, y)) < 140;
+    return ink;
+}
+
+class ChartWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        startup_ = RunStartup(home_.filePath("Documents"), TextTable::current(), guard_);
+        ASSERT_EQ(startup_.outcome, StartupOutcome::Ready);
+        MainWindowOptions options;
+        options.showWelcome = false;
+        window_ = std::make_unique<TECGMain>(startup_.state, options);
+        window_->FormCreate();
+    }
+    void TearDown() override
+    {
+        if (window_) window_->close();
+    }
+
+    // A 40-s recording from the recorder with its findings (rhythm, weak signal)
+    // and, when asked, the analyser's annotations beside it.
+    QString addRecording(const QString& time, bool withAnnotations, double pvc = 0.0)
+    {
+        sim::SynthOptions o;
+        o.seconds = 40;
+        o.sampleRate = 256;
+        o.heartRate = 75;
+        o.pvcProbability = pvc;
+        o.seed = 7;
+        const sim::SynthResult ecg = sim::SynthesiseEcg(o);
+        const QString path = startup_.state.paths.dataFolder + "/0000A1F3/201305/07/" + time + ".edf";
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        DEVICE_RECORD_HEADER header = fixtures::recorderHeader(uint32_t(ecg.samples.size()));
+        header.setU8(DEVICE_RECORD_HEADER::NoiseFinding, 0);
+        header.setU8(DEVICE_RECORD_HEADER::TachyFinding, 0);
+        header.setU8(DEVICE_RECORD_HEADER::BradyFinding, 0);
+        EXPECT_TRUE(WriteDownloadedEdf(path, header,
+                                       LittleEndianSamples(ecg.samples), fixtures::series())
+                        .ok());
+        if (withAnnotations) {
+            std::vector<ecg::MitAnnotation> list;
+            for (const sim::SynthBeat& b : ecg.beats) {
+                ecg::MitAnnotation a;
+                a.sample = b.sample;
+                a.code = b.kind == sim::BeatKind::PrematureVentricular ? 5 : 1;
+                list.push_back(a);
+            }
+            const auto bytes = ecg::EncodeMitAnnotations(list);
+            QFile atr(path.left(path.size() - 4) + ".atr");
+            EXPECT_TRUE(atr.open(QIODevice::WriteOnly));
+            atr.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        }
+        return path;
+    }
+
+    void open(const QString& caption)
+    {
+        RecordingLibrary& lib = *window_->library();
+        lib.RebuildDataList();
+        for (DataNode* n : lib.model().nodesInOrder())
+            if (n->caption == caption) lib.model().select(n);
+        window_->DataListClick();
+    }
+
+    QTemporaryDir home_;
+    InstanceGuard guard_;
+    StartupResult startup_;
+    std::unique_ptr<TECGMain> window_;
+};
+
+TEST_F(ChartWindow, OpenedRecordingIsDrawnWithItsFindings)
+{
+    TECGMain& w = *window_;
+    const int emptyInk = InkPixels(w.ECGChart);
+    EXPECT_FALSE(w.ZoomIn->isVisibleTo(&w));
+    addRecording("142530", false);
+    open("14:25:30");
+
+    EXPECT_GT(InkPixels(w.ECGChart), emptyInk + 500);
+    for (QWidget* c : {w.ZoomIn, w.ZoomOut, w.Recover, w.ECGColor}) EXPECT_TRUE(c->isVisibleTo(&w));
+    // The recorder's findings: heart rate 72, rhythm found, weak signal.
+    EXPECT_EQ(w.HeartRate->text(), "72");
+    EXPECT_EQ(w.Rhythm->pictureName(), "image\\Wave-ic05-1.bmp");
+    EXPECT_EQ(w.OK->pictureName(), "image\\Wave-ic01.bmp");
+    EXPECT_EQ(w.Fast->pictureName(), "image\\Wave-ic03.bmp");
+    EXPECT_TRUE(w.UnstableImg->isVisibleTo(&w));
+    EXPECT_EQ(w.Slow->toolTip(), TextOf(5) + " : < 50 (bpm)");
+    EXPECT_EQ(w.Rhythm->toolTip(), TextOf(8) + " : " + TextOf(10));
+}
+
+TEST_F(ChartWindow, ViewerControlsRedrawAndStopAtTheirLimits)
+{
+    TECGMain& w = *window_;
+    addRecording("142530", false);
+    open("14:25:30");
+    ChartController& chart = *w.chart();
+    const QImage standard = w.ECGChart->pixmap().toImage();
+
+    for (int i = 0; i < 3; ++i) w.ZoomInClick();
+    EXPECT_EQ(chart.state().ChartGain, 5.0f);
+    w.ZoomInClick();
+    const QImage atSix = w.ECGChart->pixmap().toImage();
+    EXPECT_NE(atSix, standard);
+    w.ZoomInClick();  // at the limit: nothing changes
+    EXPECT_EQ(chart.state().ChartGain, 6.0f);
+    w.RecoverClick();
+    EXPECT_EQ(chart.state().ChartGain, 2.0f);
+    EXPECT_EQ(w.ECGChart->pixmap().toImage(), standard);
+
+    const QString before = w.chartColour();
+    w.ECGColorClick();
+    EXPECT_NE(w.chartColour(), before);
+    EXPECT_NE(w.ECGChart->pixmap().toImage(), standard);
+    EXPECT_EQ(w.ECGColor->normalLook(), w.chartColour() == "0" ? "image\\change-ecg color-p.bmp"
+                                                                : "image\\change-ecg color-g.bmp");
+
+    // An engineering view and back to the normal trace.
+    w.EngineeringClick("Dis1");
+    EXPECT_EQ(chart.state().ChartMode, 4);
+    w.EngineeringClick("DisplayBtn");
+    EXPECT_EQ(chart.state().ChartMode, 5);
+    EXPECT_EQ(w.control<QPushButton>("DisplayBtn")->text(), "5");
+}
+
+TEST_F(ChartWindow, ClickingTheOpenRecordingAgainKeepsThePanel)
+{
+    TECGMain& w = *window_;
+    addRecording("142530", true);
+    open("14:25:30");
+    const QImage drawn = w.ECGChart->pixmap().toImage();
+    const QString date = w.RecordDate->text();
+    ASSERT_FALSE(date.isEmpty());
+    w.DataListClick();
+    EXPECT_EQ(w.RecordDate->text(), date);
+    EXPECT_EQ(w.ECGChart->pixmap().toImage(), drawn);
+    EXPECT_FALSE(w.chart()->annotationFile().isEmpty());
+}
+
+TEST_F(ChartWindow, AnnotationsAppearWhenTheAnalyserHasWrittenThem)
+{
+    TECGMain& w = *window_;
+    const QString path = addRecording("142530", true);
+    const QString atr = path.left(path.size() - 4) + ".atr";
+    ASSERT_TRUE(QFile::rename(atr, atr + ".later"));  // the analyser has not finished yet
+    w.library()->hooks().startExternalAnalyser = [](const QString& p) { return p.left(p.size() - 4) + ".atr"; };
+    open("14:25:30");
+    const QImage before = w.ECGChart->pixmap().toImage();
+    ASSERT_EQ(QFileInfo(w.chart()->annotationFile()).fileName(), "142530.atr");
+
+    ASSERT_TRUE(QFile::rename(atr + ".later", atr));  // written under another name, then renamed
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.ECGChart->pixmap().toImage() != before; }, 5000));
+}
+
+TEST_F(ChartWindow, DamagedRecordingIsExplainedInPlainWordsFirst)
+{
+    TECGMain& w = *window_;
+    const QString path = startup_.state.paths.dataFolder + "/0000A1F3/201305/07/101010.edf";
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile damaged(path);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(300, 'x'));
+    damaged.close();
+
+    QString shown;
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
+        shown = box.Msg->text();
+        box.clickButton(MsgButton::OK);
+    });
+    open("10:10:10");
+    TMessageBoxForm::setModalRunner({});
+    EXPECT_TRUE(shown.startsWith("This recording cannot be shown: the file is damaged or is not a recording of the "
+                                 "Heart Let recorder."))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains("byte")) << shown.toStdString();  // the technical detail follows
+    EXPECT_FALSE(w.ZoomIn->isVisibleTo(&w));
+}
+
+TEST_F(ChartWindow, Screenshots)
+{
+    const QString out = qEnvironmentVariable("TALMON_SCREENSHOT_DIR");
+    if (out.isEmpty()) GTEST_SKIP() << "set TALMON_SCREENSHOT_DIR to write the screenshots";
+    TECGMain& w = *window_;
+    addRecording("142530", true, 0.12);
+    w.show();
+    open("14:25:30");
+    if (w.chartColour() != "1") w.ECGColorClick();
+    ASSERT_TRUE(w.grab().save(QDir(out).filePath("chart-pink-gain2.png")));
+    for (int i = 0; i < 4; ++i) w.ZoomInClick();
+    ASSERT_TRUE(w.grab().save(QDir(out).filePath("chart-pink-gain6.png")));
+    w.ECGColorClick();
+    ASSERT_TRUE(w.grab().save(QDir(out).filePath("chart-green-gain6.png")));
+    w.RecoverClick();
+    ASSERT_TRUE(w.grab().save(QDir(out).filePath("chart-green-gain2.png")));
+}
+
+}  // namespace
