@@ -9,6 +9,7 @@
 #include "dialogs/SkinPicture.h"
 #include "art/Pictures.h"
 #include "lang/TextTable.h"
+#include "store/ExternalAnalyser.h"
 #include "store/RecordingAnalysis.h"
 #include "store/RecordingLibrary.h"
 #include "store/SamplingConversion.h"
@@ -53,6 +54,9 @@ void TECGMain::attachLibrary()
     RecordingLibrary::Hooks hooks;
     hooks.ask = [this](const QString& text, bool withCancel) { return askInMessageBox(text, withCancel); };
     hooks.analyse = RecordingAnalysisHook();
+    hooks.startExternalAnalyser = [analyser = std::make_shared<ExternalAnalyser>()](const QString& path) {
+        return analyser->Start(path).annotationPath;
+    };
     hooks.clearCharts = [this] { chart_->ClearChart(); };
     hooks.hideChartControls = [this] { chart_->hideControls(); };
     hooks.prepareChart = [this](const OpenedRecording& opened) { chart_->prepare(opened); };

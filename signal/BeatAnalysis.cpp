@@ -143,10 +143,12 @@ void ProcessBeat(AnalysisState& st, int d)
             cleanForWaveform = false;
         }
         SetMark(st, counted, 0);
-        const bool amplitudeJump = previousExists && std::abs(st.previousAmplitude - amplitude) > amplitude / 2;
+        // The previous amplitude is kept for every detected beat, so the first
+        // counted beat is compared with the uncounted beat before it too.
+        const bool amplitudeJump = st.beatCount > 0 && std::abs(st.previousAmplitude - amplitude) > amplitude / 2;
         if (amplitudeJump) {
             SetMark(st, counted, 254);
-            SetMark(st, counted - 1, 254);
+            if (previousExists) SetMark(st, counted - 1, 254);
         }
         if (m.noiseCount > 8 && m.noiseRatio > 45) {
             SetMark(st, counted, 255);

@@ -187,12 +187,12 @@ private:
             previousShare = share;
         }
         refAmp_ = static_cast<int16_t>((sumPve - sumNve) / 3);
-        refPos_ = sumPve - sumNve == 0 ? 0 : static_cast<uint8_t>(sumPve * 100 / (sumPve - sumNve));
+        refPos_ = sumPve - sumNve == 0 ? 0 : static_cast<int8_t>(sumPve * 100 / (sumPve - sumNve));
         if (shareChanges > 50 && st_.stableMorphCount > cb_ / 2 && st_.longestRunLength > 0) {
             const int avgPeak = st_.longestRunPeakSum / st_.longestRunLength;
             const int avgAmp = st_.longestRunAmpSum / st_.longestRunLength;
             if (std::abs(avgPeak - refPos_) > 40) {
-                refPos_ = static_cast<uint8_t>(avgPeak);
+                refPos_ = static_cast<int8_t>(avgPeak);
                 refAmp_ = static_cast<int16_t>(avgAmp);
             }
         }
@@ -346,6 +346,10 @@ private:
                     }
                 }
                 processedBefore = true;
+            } else {
+                // A beat left out of the classification is not a morphology beat:
+                // the run of wide matching beats restarts after it.
+                lastWasMorphologyBeat_ = false;
             }
 
             // Store.
@@ -517,7 +521,7 @@ private:
     std::array<int, kSeriesSize> area_{};
     std::array<uint8_t, kSeriesSize> originalMark_{};
     int16_t refRR_ = 0, refAmp_ = 0, refArea_ = 0, refWidth_ = 0;
-    uint8_t refPos_ = 0;
+    int8_t refPos_ = 0;  // signed like every reference value: a mostly negative QRS gives a negative share
     int areaThreshold_ = 0;
     bool localUnstable_ = false, slowVariation_ = false, hasWidthRef_ = false, shortPremature_ = false;
     int steadyRr_ = 0, previousNormalRr_ = 0, longestSteadyRun_ = 0;

@@ -1,6 +1,8 @@
 #include "signal/MitAnnotations.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 
 namespace ecg {
 
@@ -27,11 +29,21 @@ public:
         return true;
     }
     const std::uint8_t* here() const { return data_ + pos_; }
+    bool nextIsAux() const
+    {
+        return size_ - pos_ >= 2 && (unsigned(data_[pos_ + 1]) >> 2) == unsigned(MitCode::Aux);
+    }
 
 private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t pos_ = 0;
+};
+
+// Names of codes 0..41; the codes above are free for local use.
+constexpr const char* kMnemonics[] = {
+    "",  "N", "L", "R", "a", "V", "F", "J", "A", "S", "E", "j", "/", "Q", "~", "", "|", "", "s", "T", "*",
+    "D", "\"", "=", "p", "B", "^", "t", "+", "u", "?", "!", "[", "]", "e", "n", "@", "x", "f", "(", ")", "r",
 };
 
 void putWord(std::vector<std::uint8_t>& out, unsigned code, unsigned number)
@@ -51,7 +63,7 @@ MitAnnotationRead ParseMitAnnotations(const std::uint8_t* data, std::size_t size
     std::uint8_t chan = 0, num = 0;
     unsigned w = 0;
     while (in.word(w)) {
-        if (w == 0) {
+        if (w == 0 && !in.nextIsAux()) {
             result.complete = true;
             break;
         }
@@ -80,7 +92,10 @@ MitAnnotationRead ParseMitAnnotations(const std::uint8_t* data, std::size_t size
             const std::size_t length = number + (number & 1u);
             const std::uint8_t* text = in.here();
             if (!in.skip(length)) return result;
-            if (last) last->aux.assign(reinterpret_cast<const char*>(text), number);
+            // The text is a C string: writers may count its closing NUL.
+            std::size_t textLength = 0;
+            while (textLength < number && text[textLength] != 0) ++textLength;
+            if (last) last->aux.assign(reinterpret_cast<const char*>(text), textLength);
             break;
         }
         default: {
@@ -108,14 +123,16 @@ std::vector<std::uint8_t> EncodeMitAnnotations(const std::vector<MitAnnotation>&
         std::int64_t interval = a.sample - time;
         unsigned code = a.code;
         if (code == 0 || code > kLastAnnotationCode) code = unsigned(MitCode::Unclassifiable);
-        if (interval < 0 || interval > std::int64_t(kNumberMask)) {
-            const auto skip = std::uint32_t(std::int32_t(interval));
+        // A SKIP carries 32 bits; longer gaps take several.
+        while (interval < 0 || interval > std::int64_t(kNumberMask)) {
+            const std::int64_t step = std::clamp<std::int64_t>(interval, INT32_MIN, INT32_MAX);
+            const auto skip = std::uint32_t(std::int32_t(step));
             putWord(out, unsigned(MitCode::Skip), 0);
             out.push_back(std::uint8_t((skip >> 16) & 0xFF));
             out.push_back(std::uint8_t(skip >> 24));
             out.push_back(std::uint8_t(skip & 0xFF));
             out.push_back(std::uint8_t((skip >> 8) & 0xFF));
-            interval = 0;
+            interval -= step;
         }
         putWord(out, code, unsigned(interval));
         time = a.sample;
@@ -133,6 +150,23 @@ std::vector<std::uint8_t> EncodeMitAnnotations(const std::vector<MitAnnotation>&
     }
     putWord(out, 0, 0);
     return out;
+}
+
+std::string MitMnemonic(unsigned code)
+{
+    if (code < std::size(kMnemonics) && (code == 0 || kMnemonics[code][0] != '\0')) return kMnemonics[code];
+    return "[" + std::to_string(code) + "]";
+}
+
+bool IsMitBeat(unsigned code)
+{
+    switch (code) {
+    case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9: case 10: case 11: case 12: case 13:
+    case 25: case 30: case 34: case 35: case 38: case 41:
+        return true;
+    default:
+        return false;
+    }
 }
 
 }  // namespace ecg

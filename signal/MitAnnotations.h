@@ -9,7 +9,8 @@
 // annotation; SKIP (59) carries a 32-bit interval in the next four bytes (high
 // word first), NUM (60), SUB (61) and CHN (62) set fields without taking time,
 // AUX (63) is followed by its text padded to an even length, and a zero word ends
-// the file.
+// the file (unless an AUX text follows it: then it is a code-0 note at its
+// time, which some writers put first to say how the file is to be read).
 namespace ecg {
 
 enum class MitCode : std::uint8_t {
@@ -41,6 +42,15 @@ struct MitAnnotationRead {
 };
 
 MitAnnotationRead ParseMitAnnotations(const std::uint8_t* data, std::size_t size);
+
+// The one-letter name of an annotation code as annotation listings show it
+// ("N" normal, "V" ventricular, "A" atrial premature, "Q" unclassifiable, "+"
+// rhythm change, ...); "" for code 0 and "[code]" for codes without a name.
+std::string MitMnemonic(unsigned code);
+
+// True for the codes that mark a beat (a QRS complex), as opposed to rhythm,
+// signal-quality, wave and comment annotations.
+bool IsMitBeat(unsigned code);
 
 // The file image of annotations in sample order: SKIP for gaps over 1,023
 // samples, NUM/SUB/CHN only where they change, AUX where present, the closing

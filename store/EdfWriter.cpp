@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -90,12 +91,44 @@ EdfProblem WriteDownloadedEdf(const QString& path, const DEVICE_RECORD_HEADER& h
     return WriteFileAtomically(path, image);
 }
 
+namespace {
+
+// Where each field of a signal header starts, for `signalCount` signals.
+struct SignalFields {
+    int signalCount;
+    int at(int fieldOffset, int width, int index) const { return 256 + fieldOffset * signalCount + width * index; }
+};
+
+// One time-stamped annotation list of an EDF+ annotation signal: "+onset",
+// 0x14, the texts each followed by 0x14, a closing 0.
+QByteArray Tal(double onsetSeconds, const QStringList& texts)
+{
+    QByteArray onset = QByteArray::number(onsetSeconds, 'f', 8);
+    while (onset.endsWith('0')) onset.chop(1);
+    if (onset.endsWith('.')) onset.chop(1);
+    QByteArray tal = (onsetSeconds < 0 ? "" : "+") + onset + '\x14';
+    if (texts.isEmpty()) tal += '\x14';
+    for (const QString& t : texts) tal += t.toUtf8() + '\x14';
+    return tal + '\0';
+}
+
+const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+
+}  // namespace
+
 EdfProblem WritePlainEdf(const QString& path, const EDF_RECORD& record, uint32_t deviceNumber, bool hasDeviceNumber)
+{
+    return WriteExportEdf(path, record, deviceNumber, hasDeviceNumber, nullptr);
+}
+
+EdfProblem WriteExportEdf(const QString& path, const EDF_RECORD& record, uint32_t deviceNumber, bool hasDeviceNumber,
+                          const std::vector<EdfAnnotation>* annotations)
 {
     if (record.Channels.empty() || record.Channels[0].Samples.empty())
         return EdfProblem::make(EdfError::BadInput, QStringLiteral("signal 1"), -1, QStringLiteral("no samples"));
     const EDF_CHANNEL& ch = record.Channels[0];
     const qint64 count = static_cast<qint64>(ch.Samples.size());
+    const bool plus = annotations != nullptr;
 
     // One record per second when the samples fill whole seconds, else one record for all.
     qint64 records = 1, perRecord = count, seconds = record.TotalSeconds;
@@ -128,42 +161,91 @@ EdfProblem WritePlainEdf(const QString& path, const EDF_RECORD& record, uint32_t
     };
 
     // The record keeps year.month.day; EDF wants dd.mm.yy and hh.mm.ss.
-    auto twoDigits = [](const QString& text, int part) {
+    auto part = [](const QString& text, int index) {
         const QStringList parts = text.split('.');
-        const int v = parts.size() == 3 ? parts[part].toInt() % 100 : 0;
-        return QByteArray::number(v).rightJustified(2, '0');
+        return parts.size() == 3 ? parts[index].toInt() % 100 : 0;
     };
-    const QByteArray date = twoDigits(record.StartDate, 2) + '.' + twoDigits(record.StartDate, 1) + '.' +
-                            twoDigits(record.StartDate, 0);
-    const QByteArray time = twoDigits(record.StartTime, 0) + '.' + twoDigits(record.StartTime, 1) + '.' +
-                            twoDigits(record.StartTime, 2);
+    auto twoDigits = [](int v) { return QByteArray::number(v).rightJustified(2, '0'); };
+    const int year = part(record.StartDate, 0), month = part(record.StartDate, 1), day = part(record.StartDate, 2);
+    const QByteArray date = twoDigits(day) + '.' + twoDigits(month) + '.' + twoDigits(year);
+    const QByteArray time = twoDigits(part(record.StartTime, 0)) + '.' + twoDigits(part(record.StartTime, 1)) + '.' +
+                            twoDigits(part(record.StartTime, 2));
 
-    QByteArray header(512, ' ');
+    // EDF+ keeps the beats in a second signal: per data record a list that
+    // starts with the record's own time, then the beats that fall in it.
+    std::vector<QByteArray> tals;
+    qint64 annotationSamples = 0;
+    if (plus) {
+        tals.resize(static_cast<size_t>(records));
+        for (qint64 r = 0; r < records; ++r) tals[static_cast<size_t>(r)] = Tal(double(r * seconds), {});
+        for (const EdfAnnotation& a : *annotations) {
+            const qint64 r = std::clamp<qint64>(static_cast<qint64>(std::floor(a.onsetSeconds / double(seconds))), 0,
+                                                records - 1);
+            tals[static_cast<size_t>(r)] += Tal(a.onsetSeconds, {a.text});
+        }
+        for (const QByteArray& t : tals) annotationSamples = std::max<qint64>(annotationSamples, (t.size() + 1) / 2);
+    }
+
+    const int signalCount = plus ? 2 : 1;
+    const SignalFields f{signalCount};
+    QByteArray header(256 * (1 + signalCount), ' ');
     PutEdfField(header, 0, 8, "0");
-    PutEdfField(header, 8, 80, record.PatientId.toLatin1());
-    QByteArray recordingId = "Talmon Heart Let KX 20";
-    if (hasDeviceNumber) recordingId += " device " + QByteArray::number(deviceNumber, 16).toUpper().rightJustified(8, '0');
-    PutEdfField(header, 88, 80, recordingId);
+    QByteArray equipment = "Talmon Heart Let KX 20";
+    if (hasDeviceNumber) equipment += " device " + QByteArray::number(deviceNumber, 16).toUpper().rightJustified(8, '0');
+    if (plus) {
+        // EDF+ identifications are blank-separated subfields, X where unknown.
+        QByteArray patient = record.PatientId.trimmed().toLatin1();
+        patient.replace(' ', '_');
+        PutEdfField(header, 8, 80, (patient.isEmpty() ? QByteArray("X") : patient) + " X X X");
+        const bool dated = month >= 1 && month <= 12 && day >= 1;
+        const QByteArray startdate = dated ? twoDigits(day) + '-' + kMonths[month - 1] + '-' +
+                                                 QByteArray::number(year >= 85 ? 1900 + year : 2000 + year)
+                                           : QByteArray("X");
+        PutEdfField(header, 88, 80, "Startdate " + startdate + " X X " + equipment.replace(' ', '_'));
+        PutEdfField(header, 192, 44, "EDF+C");
+    } else {
+        PutEdfField(header, 8, 80, record.PatientId.toLatin1());
+        PutEdfField(header, 88, 80, equipment);
+    }
     PutEdfField(header, 168, 8, date);
     PutEdfField(header, 176, 8, time);
-    PutEdfField(header, 184, 8, number(512));
+    PutEdfField(header, 184, 8, number(header.size()));
     PutEdfField(header, 236, 8, number(records));
     PutEdfField(header, 244, 8, number(seconds));
-    PutEdfField(header, 252, 4, number(1));
-    PutEdfField(header, 256, 16, "ECG");
-    PutEdfField(header, 272, 80, "transducer type not recorded");
-    PutEdfField(header, 352, 8, ch.PhysDimension.isEmpty() ? QByteArray("uV") : ch.PhysDimension.toLatin1());
-    PutEdfField(header, 360, 8, real(physMin));
-    PutEdfField(header, 368, 8, real(physMax));
-    PutEdfField(header, 376, 8, number(digMin));
-    PutEdfField(header, 384, 8, number(digMax));
-    PutEdfField(header, 392, 80, "prefiltering not recorded");
-    PutEdfField(header, 472, 8, number(perRecord));
+    PutEdfField(header, 252, 4, number(signalCount));
+    PutEdfField(header, f.at(0, 16, 0), 16, "ECG");
+    PutEdfField(header, f.at(16, 80, 0), 80, "transducer type not recorded");
+    PutEdfField(header, f.at(96, 8, 0), 8, ch.PhysDimension.isEmpty() ? QByteArray("uV") : ch.PhysDimension.toLatin1());
+    PutEdfField(header, f.at(104, 8, 0), 8, real(physMin));
+    PutEdfField(header, f.at(112, 8, 0), 8, real(physMax));
+    PutEdfField(header, f.at(120, 8, 0), 8, number(digMin));
+    PutEdfField(header, f.at(128, 8, 0), 8, number(digMax));
+    PutEdfField(header, f.at(136, 80, 0), 80, "prefiltering not recorded");
+    PutEdfField(header, f.at(216, 8, 0), 8, number(perRecord));
+    if (plus) {
+        PutEdfField(header, f.at(0, 16, 1), 16, "EDF Annotations");
+        PutEdfField(header, f.at(104, 8, 1), 8, "-1");
+        PutEdfField(header, f.at(112, 8, 1), 8, "1");
+        PutEdfField(header, f.at(120, 8, 1), 8, "-32768");
+        PutEdfField(header, f.at(128, 8, 1), 8, "32767");
+        PutEdfField(header, f.at(216, 8, 1), 8, number(annotationSamples));
+    }
     // Other readers accept printable ASCII only.
     for (char& c : header)
         if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = ' ';
 
-    return WriteFileAtomically(path, header + LittleEndianSamples(ch.Samples, static_cast<size_t>(records * perRecord)));
+    const QByteArray samples = LittleEndianSamples(ch.Samples, static_cast<size_t>(records * perRecord));
+    if (!plus) return WriteFileAtomically(path, header + samples);
+    QByteArray image = header;
+    const qsizetype recordBytes = static_cast<qsizetype>(2 * perRecord);
+    image.reserve(header.size() + records * (recordBytes + 2 * annotationSamples));
+    for (qint64 r = 0; r < records; ++r) {
+        image += samples.mid(static_cast<qsizetype>(r) * recordBytes, recordBytes);
+        QByteArray tal = tals[static_cast<size_t>(r)];
+        tal.append(QByteArray(static_cast<qsizetype>(2 * annotationSamples) - tal.size(), '\0'));
+        image += tal;
+    }
+    return WriteFileAtomically(path, image);
 }
 
 void PutEdfField(QByteArray& header, int offset, int width, const QByteArray& text)

@@ -27,6 +27,18 @@ QByteArray BuildDownloadedEdfHeader(const DEVICE_RECORD_HEADER& header);
 EdfProblem WritePlainEdf(const QString& path, const EDF_RECORD& record, uint32_t deviceNumber,
                          bool hasDeviceNumber);
 
+// One annotation of an exported EDF+ file: its time from the start and its text.
+struct EdfAnnotation {
+    double onsetSeconds = 0.0;
+    QString text;
+};
+
+// Writes channel 1 like WritePlainEdf; with `annotations` (even an empty
+// list) the file is EDF+ (continuous) with a second signal, "EDF
+// Annotations", holding each annotation in the data record of its time.
+EdfProblem WriteExportEdf(const QString& path, const EDF_RECORD& record, uint32_t deviceNumber, bool hasDeviceNumber,
+                          const std::vector<EdfAnnotation>* annotations);
+
 // Writes `text` into a blank-filled EDF header at `offset`, cut to `width` bytes.
 void PutEdfField(QByteArray& header, int offset, int width, const QByteArray& text);
 

@@ -86,11 +86,12 @@ void RecordingLibrary::DataListClick()
 
     bool refused = false;
     if (path.contains(QLatin1String(".edf"))) {
-        if (hooks_.startExternalAnalyser) annotationPath_ = hooks_.startExternalAnalyser(path);
         OpenedRecording opened;
         const EdfProblem problem = OpenRecording(path, hooks_.analyse, keep256_, opened);
         if (problem.ok()) {
             opened_ = std::move(opened);
+            // Only a recording that opened is handed to the analyser.
+            if (hooks_.startExternalAnalyser) annotationPath_ = hooks_.startExternalAnalyser(path);
             recordDate_ = RecordDateText(opened_->record.StartDate, opened_->record.StartTime);
             recordDataLabel_ = kRecordedOn;
             FillDataSetInfo(opened_->block, info_);

@@ -23,8 +23,8 @@ public:
         std::function<int(const QString& text, bool withCancel)> ask;
         // The beat analysis (see OpenRecording). Without it files are not rewritten.
         AnalyseHook analyse;
-        // Starts the external rhythm analyser on a recording when it is
-        // present; returns the annotation file path, or empty.
+        // Starts the external rhythm analyser on a recording that opened,
+        // when it is present; returns the annotation file path, or empty.
         std::function<QString(const QString& recordingPath)> startExternalAnalyser;
         // Clears the charts (the data-set information is cleared here).
         std::function<void()> clearCharts;

@@ -1,5 +1,7 @@
 #include "store/SideFiles.h"
 
+#include "store/AnnotationFile.h"
+
 #include "store/EdfWriter.h"
 #include "store/LegacyCodePage.h"
 
@@ -93,5 +95,8 @@ bool DeleteRecordingFiles(const QString& recordingPath)
     const bool removed = edf.remove();
     const QString note = NotePath(recordingPath);
     if (QFile::exists(note)) QFile::remove(note);
+    // The analyser's annotations are made from the recording and go with it;
+    // left behind they would keep the emptied folders in the data list.
+    if (removed) QFile::remove(AnnotationPath(recordingPath));
     return removed;
 }

@@ -37,6 +37,6 @@ bool Memo1Change(const QString& openRecordingPath, const QString& memoText);
 // not used. Returns true when the file was there.
 bool ReadParFile(const QString& recordingPath);
 
-// Deletes a recording: its ".edf" and ".cmm" files (".par" and ".atr" stay).
+// Deletes a recording: its ".edf", ".cmm" and ".atr" files (the legacy ".par" stays).
 // Returns false when the recording file could not be removed.
 bool DeleteRecordingFiles(const QString& recordingPath);

@@ -48,6 +48,11 @@ protected:
         options.showWelcome = false;
         window_ = std::make_unique<TECGMain>(startup_.state, options);
         window_->FormCreate();
+        // The test writes the analyser's file itself: the real analyser beside
+        // the program would rewrite it at its own time and redraw the chart.
+        window_->library()->hooks().startExternalAnalyser = [](const QString& p) {
+            return p.left(p.size() - 4) + ".atr";
+        };
     }
     void TearDown() override
     {

@@ -97,6 +97,10 @@ TEST_F(WiringTest, DataListOpensAnalysesAndDeletesRecordings)
     EXPECT_EQ(QFileInfo(path).size(), downloadedSize);  // the block is refreshed in place
     ASSERT_NE(w->library()->openRecording(), nullptr);
     EXPECT_TRUE(w->library()->openRecording()->analysed);
+    // The rhythm analyser beside the program was started: its file appears.
+    const QString annotations = QString(path).replace(".edf", ".atr");
+    EXPECT_EQ(w->library()->annotationPath(), annotations);
+    EXPECT_TRUE(WaitUntil([&] { return QFile::exists(annotations); }, 10000));
 
     // The note is kept beside the recording.
     w->Memo1->setPlainText("after the stairs");
@@ -110,6 +114,7 @@ TEST_F(WiringTest, DataListOpensAnalysesAndDeletesRecordings)
     w->DeleteClick();
     EXPECT_EQ(shown.last(), "Are you sure you want to delete the selected files?");
     EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(QFile::exists(annotations));
     EXPECT_FALSE(QDir(state.paths.dataFolder + "0012AB34").exists());
     w->close();
 }

@@ -1,4 +1,5 @@
 #include "MitBih.h"
+#include "signal/MitAnnotations.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,33 +38,12 @@ std::vector<Annotation> ReadAnnotations(const std::string& atrPath)
 {
     const std::vector<unsigned char> bytes = ReadAll(atrPath);
     std::vector<Annotation> out;
-    int64_t time = 0;
-    size_t i = 0;
-    auto word = [&]() { const int w = bytes[i] | (bytes[i + 1] << 8); i += 2; return w; };
-    while (i + 1 < bytes.size()) {
-        const int w = word();
-        if (w == 0) break;
-        const int code = w >> 10, interval = w & 1023;
-        if (code == 59) {
-            if (i + 3 >= bytes.size()) break;
-            const int high = word(), low = word();
-            time += (static_cast<int64_t>(high) << 16) | low;
-        } else if (code >= 60 && code <= 62) {
-        } else if (code == 63) {
-            i += static_cast<size_t>((interval + 1) & ~1);
-        } else {
-            time += interval;
-            out.push_back({time, code});
-        }
-    }
+    for (const ecg::MitAnnotation& a : ecg::ParseMitAnnotations(bytes.data(), bytes.size()).annotations)
+        out.push_back({a.sample, a.code});
     return out;
 }
 
-bool IsBeat(int code)
-{
-    return (code >= 1 && code <= 13) || code == 25 || code == 30 || code == 34 || code == 35 || code == 38 ||
-           code == 41;
-}
+bool IsBeat(int code) { return code >= 0 && ecg::IsMitBeat(static_cast<unsigned>(code)); }
 
 std::vector<int16_t> ToRecorderUnits(const std::vector<int>& raw360, int rate)
 {

@@ -207,7 +207,7 @@ TEST_F(Library, DeleteRemovesRecordingAndNoteKeepsOtherSideFilesAndPrunes)
     EXPECT_FALSE(QFile::exists(rec("0000A1F3/201306/01/101010.edf")));
     EXPECT_FALSE(QFile::exists(rec("0000A1F3/201306/01/101010.cmm")));
     EXPECT_TRUE(QFile::exists(rec("0000A1F3/201306/01/101010.par")));
-    EXPECT_TRUE(QFile::exists(rec("0000A1F3/201306/01/101010.atr")));
+    EXPECT_FALSE(QFile::exists(rec("0000A1F3/201306/01/101010.atr")));
     // The emptied branch is gone from disk; the one with side files stays on
     // disk, and both leave the list.
     EXPECT_FALSE(QDir(rec("0000A1F3/201305")).exists());

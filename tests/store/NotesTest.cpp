@@ -59,7 +59,7 @@ TEST_F(Notes, LinesAreStoredWithCrLfAndReadBackTheSame)
     EXPECT_EQ(LoadNote(edf).text, QString("Grüße\r\nzweite\r\n"));
 }
 
-TEST_F(Notes, ParFileIsReadWhenPresentAndDeletionKeepsIt)
+TEST_F(Notes, ParFileIsReadWhenPresentAndDeletionKeepsItButNotTheAnnotations)
 {
     EXPECT_FALSE(ReadParFile(edf));
     fixtures::writeBytes(tmp.filePath("142530.par"), QByteArray(3000, 'p'));
@@ -70,7 +70,7 @@ TEST_F(Notes, ParFileIsReadWhenPresentAndDeletionKeepsIt)
     EXPECT_FALSE(QFile::exists(edf));
     EXPECT_FALSE(QFile::exists(tmp.filePath("142530.cmm")));
     EXPECT_TRUE(QFile::exists(tmp.filePath("142530.par")));
-    EXPECT_TRUE(QFile::exists(tmp.filePath("142530.atr")));
+    EXPECT_FALSE(QFile::exists(tmp.filePath("142530.atr")));  // the analyser's, made from the recording
 }
 
 TEST(NotesOfTheEarlierProgram, AreReadInTheCodePageOfTheLanguage)

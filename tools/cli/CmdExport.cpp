@@ -3,8 +3,12 @@
 #include "store/EdfRecord.h"
 #include "store/EdfWriter.h"
 #include "store/FhrBlock.h"
+#include "store/AnnotationFile.h"
+#include "signal/MitAnnotations.h"
 
 #include <QFile>
+
+#include <sys/stat.h>
 
 namespace cli {
 namespace {
@@ -26,14 +30,29 @@ bool deviceNumberOf(const QString& path, uint32_t& number)
     return ok && field.size() == 8;
 }
 
+// Whether two names reach the same file (another spelling, a symbolic or a
+// hard link). A name that does not exist yet is a new file.
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat sa {}, sb {};
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 }  // namespace
 
 int RunExport(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    const char* usage = "Usage: ecg-cli export FILE.edf --edf OUT.edf\n";
+    const char* usage =
+        "Usage: ecg-cli export FILE.edf --edf OUT.edf [--beats]\n"
+        "  --beats   write EDF+ with one annotation per detected beat (N normal, V ventricular,\n"
+        "            A atrial premature, Q unclassifiable)\n";
     QString input, output;
+    bool beats = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == "--edf" && i + 1 < args.size()) output = args[++i];
+        else if (args[i] == "--beats") beats = true;
         else if (!args[i].startsWith("--") && input.isEmpty()) input = args[i];
         else {
             err << "Unexpected argument \"" << args[i] << "\".\n" << usage;
@@ -44,6 +63,12 @@ int RunExport(const QStringList& args, QTextStream& out, QTextStream& err)
         err << usage;
         return 2;
     }
+    // Writing over the recording itself would replace it, analysis block and
+    // all, by the copy: refused however the same file is named.
+    if (SameFile(input, output)) {
+        err << output << ": is the recording itself; choose another output file.\n";
+        return 1;
+    }
     EDF_RECORD record;
     EdfProblem problem = ReadRecording(input, record);
     if (!problem.ok()) {
@@ -52,13 +77,22 @@ int RunExport(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     uint32_t deviceNumber = 0;
     const bool hasDevice = deviceNumberOf(input, deviceNumber);
-    problem = WritePlainEdf(output, record, deviceNumber, hasDevice);
+    std::vector<EdfAnnotation> annotations;
+    if (beats) {
+        const EDF_CHANNEL& ch = record.Channels[0];
+        for (const ecg::TypedBeat& b : EveryBeatOfRecording(input, record))
+            annotations.push_back({static_cast<double>(b.sample) / ch.SampleRate,
+                                   QString::fromStdString(ecg::MitMnemonic(ecg::MitCodeOfBeatType(b.type)))});
+    }
+    problem = WriteExportEdf(output, record, deviceNumber, hasDevice, beats ? &annotations : nullptr);
     if (!problem.ok()) {
         err << output << ": " << problem.message() << "\n";
         return 1;
     }
     out << "Wrote " << output << " (" << record.Channels[0].SampleCount << " samples at "
-        << record.Channels[0].SampleRate << " per second)\n";
+        << record.Channels[0].SampleRate << " per second";
+    if (beats) out << ", " << annotations.size() << " beat annotations";
+    out << ")\n";
     return 0;
 }
 }  // namespace cli

@@ -11,6 +11,7 @@ int RunExport(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunAnalyse(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunBatch(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunAnnotations(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunChart(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunFilter(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli

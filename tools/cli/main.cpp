@@ -14,10 +14,13 @@ const char* const kUsage =
     "\n"
     "Commands:\n"
     "  info [--json] FILE...              print the header, channels and analysis block of recordings\n"
-    "  export FILE.edf --edf OUT.edf      write a plain EDF copy that other EDF readers accept\n"
+    "  export FILE.edf --edf OUT.edf [--beats]\n"
+    "                                     write a plain EDF copy (EDF+ with the beats) for other readers\n"
     "  analyse [--json] [--beats] [--update] FILE...\n"
     "                                     run the beat analysis and print heart rate and findings\n"
     "  batch DATA_FOLDER                  compare the recorder's and the manager's findings\n"
+    "  annotations FILE.atr [--json] [--rate N]\n"
+    "                                     list sample, time, code and mnemonic of every annotation\n"
     "  device info [--link demo|serial:PATH|hid] [--json]\n"
     "                                     read the recorder's information block\n"
     "  chart FILE.edf --png OUT.png [--gain 1-6] [--colour pink|green] [--annotations FILE.atr]\n"
@@ -61,6 +64,7 @@ int main(int argc, char** argv)
     if (command == "analyse" || command == "analyze") return cli::RunAnalyse(args, out, err);
     if (command == "batch") return cli::RunBatch(args, out, err);
     if (command == "device") return cli::RunDevice(args, out, err);
+    if (command == "annotations") return cli::RunAnnotations(args, out, err);
     if (command == "chart") return cli::RunChart(args, out, err);
     if (command == "filter") return cli::RunFilter(args, out, err);
     err << "Unknown command \"" << command << "\".\n\n" << kUsage;

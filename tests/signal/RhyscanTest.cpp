@@ -1,0 +1,167 @@
+// The rhythm analyser program: MIT-BIH records as recorder files give an
+// annotation file with the beats the analysis found, which match the
+// reference beats; files that are not recordings are refused.
+#include "MitBih.h"
+#include "signal/BeatAnalysis.h"
+#include "signal/EveryBeat.h"
+#include "sim/ecg/EcgSynth.h"
+#include "store/AnnotationFile.h"
+#include "store/DeviceRecordHeader.h"
+#include "store/EdfWriter.h"
+#include "tools/cli/Rhyscan.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+// A downloaded recording of these samples.
+QString WriteRecorderFile(const QString& path, const std::vector<int16_t>& samples, uint16_t rate = 256)
+{
+    const QByteArray bytes = LittleEndianSamples(samples);
+    DEVICE_RECORD_HEADER h;
+    h.setU8(DEVICE_RECORD_HEADER::YearBcd, 0x24);
+    h.setU8(DEVICE_RECORD_HEADER::MonthBcd, 0x05);
+    h.setU8(DEVICE_RECORD_HEADER::DayBcd, 0x07);
+    h.setU16(DEVICE_RECORD_HEADER::SampleRate, rate);
+    h.setU16(DEVICE_RECORD_HEADER::PhysMin, static_cast<uint16_t>(-11000));
+    h.setU16(DEVICE_RECORD_HEADER::PhysMax, 11000);
+    h.setU16(DEVICE_RECORD_HEADER::DigMin, 0);
+    h.setU16(DEVICE_RECORD_HEADER::DigMax, 4095);
+    h.setU16(DEVICE_RECORD_HEADER::PauseThreshold, 2);
+    h.setU32(DEVICE_RECORD_HEADER::DataByteCount, static_cast<uint32_t>(bytes.size()));
+    const EdfProblem p = WriteDownloadedEdf(path, h, bytes, QByteArray(1600, '\0'));
+    EXPECT_TRUE(p.ok()) << p.message().toStdString();
+    return path;
+}
+
+int Rhyscan(const QString& path, QString* errText = nullptr)
+{
+    QString outText, e;
+    QTextStream out(&outText), err(&e);
+    const int status = cli::RunRhyscan({path}, out, err);
+    if (errText) *errText = e;
+    return status;
+}
+
+std::vector<ecg::MitAnnotation> ReadBack(const QString& atrPath)
+{
+    const std::optional<ecg::MitAnnotationRead> r = ReadMitAnnotationFile(atrPath);
+    EXPECT_TRUE(r && r->complete);
+    return r ? r->annotations : std::vector<ecg::MitAnnotation>{};
+}
+
+TEST(Rhyscan, ThirtySecondsGiveTheBeatsAndTypesOfOneAnalysis)
+{
+    for (int rate : {256, 128}) {  // positions in samples of the recording
+        SCOPED_TRACE(rate);
+        QTemporaryDir dir;
+        sim::SynthOptions o;
+        o.sampleRate = rate;
+        o.pattern = sim::EctopyPattern::VentricularTrigeminy;
+        o.pacProbability = 0.1;
+        const std::vector<int16_t> samples = sim::SynthesiseEcgSamples(o);
+        const QString path = WriteRecorderFile(dir.filePath("142530.edf"), samples, static_cast<uint16_t>(rate));
+        ASSERT_EQ(Rhyscan(path), 0);
+
+        const std::vector<ecg::MitAnnotation> atr = ReadBack(dir.filePath("142530.atr"));
+        const ecg::AnalysisResult r = ecg::AnalyseRecording(samples, rate, 0, 4095, 2);
+        ASSERT_EQ(static_cast<int32_t>(atr.size()), r.beatCount);
+        int ventricular = 0;
+        for (size_t b = 0; b < atr.size(); ++b) {
+            EXPECT_EQ(atr[b].sample, int64_t{r.series.beatTime[b]} * rate / ecg::kAnalysisRate) << b;
+            EXPECT_EQ(atr[b].code, ecg::MitCodeOfBeatType(r.series.beatType[b])) << b;
+            ventricular += atr[b].code == 5;
+        }
+        EXPECT_GE(ventricular, 8);
+    }
+}
+
+// Whole MIT-BIH records (30 minutes, far beyond one analysis of 200 beats).
+TEST(Rhyscan, MitBihRecordsGiveTheReferenceBeats)
+{
+    const std::string folder = mitbih::RecordFolder();
+    if (folder.empty()) GTEST_SKIP() << "MIT-BIH records not present in " TALMON_SHARED_DATA_DIR;
+    constexpr int kRate = 256;
+    for (const char* name : {"100", "119", "201"}) {
+        SCOPED_TRACE(name);
+        QTemporaryDir dir;
+        const std::vector<int16_t> samples =
+            mitbih::ToRecorderUnits(mitbih::ReadChannel0(folder + "/" + name + ".dat"), kRate);
+        const QString path = WriteRecorderFile(dir.filePath("100000.edf"), samples);
+        ASSERT_EQ(Rhyscan(path), 0);
+        const std::vector<ecg::MitAnnotation> atr = ReadBack(dir.filePath("100000.atr"));
+
+        // The file holds what the analysis found ...
+        const std::vector<ecg::TypedBeat> found = ecg::AnalyseEveryBeat(samples, kRate, 0, 4095, 2);
+        ASSERT_EQ(atr.size(), found.size());
+        for (size_t b = 0; b < atr.size(); ++b) {
+            ASSERT_EQ(atr[b].sample, found[b].sample) << b;
+            ASSERT_EQ(atr[b].code, ecg::MitCodeOfBeatType(found[b].type)) << b;
+        }
+
+        // ... and that is the annotated beats, window borders included.
+        std::vector<int64_t> reference, detected;
+        std::vector<int> referenceCodes;
+        for (const mitbih::Annotation& a : mitbih::ReadAnnotations(folder + "/" + name + ".atr"))
+            if (mitbih::IsBeat(a.code)) {
+                reference.push_back(a.sample * kRate / 360);
+                referenceCodes.push_back(a.code);
+            }
+        for (const ecg::MitAnnotation& a : atr) detected.push_back(a.sample);
+        const int64_t end = static_cast<int64_t>(samples.size());
+        const mitbih::Score s = mitbih::ScoreBeats(reference, detected, kRate * 150 / 1000, 6 * kRate, end - kRate);
+        int ventricular = 0, ventricularAsV = 0;
+        size_t j = 0;
+        for (size_t i = 0; i < reference.size(); ++i) {
+            if (referenceCodes[i] != 5) continue;
+            ++ventricular;
+            while (j < atr.size() && atr[j].sample < reference[i] - kRate * 150 / 1000) ++j;
+            if (j < atr.size() && std::llabs(atr[j].sample - reference[i]) <= kRate * 150 / 1000 && atr[j].code == 5)
+                ++ventricularAsV;
+        }
+        std::printf("rhyscan %s: %zu beats written; sensitivity %.2f %%, positive predictivity %.2f %%; "
+                    "%d of %d V beats written as V\n",
+                    name, atr.size(), 100.0 * s.Sensitivity(), 100.0 * s.PositivePredictivity(), ventricularAsV,
+                    ventricular);
+        EXPECT_GE(s.Sensitivity(), 0.98);
+        EXPECT_GE(s.PositivePredictivity(), 0.99);
+    }
+}
+
+TEST(Rhyscan, TheProgramRefusesWhatIsNotARecordingAndWritesNothing)
+{
+    const QString program = QStringLiteral(TALMON_BIN_DIR "/rhyscan");
+    if (!QFileInfo(program).isExecutable()) GTEST_SKIP() << "rhyscan not built";
+    QTemporaryDir dir;
+    const QString notEdf = dir.filePath("120000.edf");
+    {
+        QFile f(notEdf);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("this is not a recording");
+    }
+    for (const QString& path : {notEdf, dir.filePath("missing.edf")}) {
+        QProcess p;
+        p.start(program, {path});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+        EXPECT_FALSE(p.readAllStandardError().isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(AnnotationPath(path)));
+    }
+
+    // The real program on a real recording.
+    const QString path = WriteRecorderFile(dir.filePath("130000.edf"), sim::SynthesiseEcgSamples({}));
+    QProcess p;
+    p.start(program, {path});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_GE(ReadBack(dir.filePath("130000.atr")).size(), 30u);
+}
+
+}  // namespace
