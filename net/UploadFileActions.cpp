@@ -9,11 +9,11 @@ namespace upload {
 Applied ApplyDelivery(const FileReport& report, bool deleteAfter)
 {
     Applied applied;
-    const bool delivered = report.delivery == Delivery::Delivered;
-    const bool sent = delivered || report.delivery == Delivery::SentUnproved;
-    if (!sent) return applied;
-    if (delivered && deleteAfter) {
-        // A file that cannot be deleted stays where it is.
+    // Without the service's proof nothing changes: the file stays, unmarked,
+    // and the next upload offers it again.
+    if (report.delivery != Delivery::Delivered) return applied;
+    if (deleteAfter) {
+        // A file that cannot be deleted stays where it is, marked.
         QFile::remove(report.path);
         applied.deleted = !QFile::exists(report.path);
         if (applied.deleted || report.isNote) return applied;

@@ -9,11 +9,10 @@ struct Applied {
     bool deleted = false;  // the file is gone from disk
 };
 
-// Handles a settled file: a delivered recording is deleted with
-// `deleteAfter`, otherwise marked uploaded (when it carries a signed analysis
-// block); a recording that was sent but never confirmed is marked, never
-// deleted; a delivered note is deleted with `deleteAfter`. Only the file
-// itself goes: a recording's note stays until the note itself is delivered.
+// Handles a settled file. Only a delivered one is touched: a recording is
+// deleted with `deleteAfter`, otherwise marked uploaded (when it carries a
+// signed analysis block); a note is deleted with `deleteAfter`. Only the
+// file itself goes: a recording's note stays until the note is delivered.
 Applied ApplyDelivery(const FileReport& report, bool deleteAfter);
 
 }  // namespace upload

@@ -17,6 +17,8 @@ const char* const kUsage =
     "  batch DATA_FOLDER                  compare the recorder's and the manager's findings\n"
     "  device info [--link demo|serial:PATH|hid] [--json]\n"
     "                                     read the recorder's information block\n"
+    "  upload [--server HOST[:PORT]] [--settings DIR] [--account NAME] [--password-file FILE|-]\n"
+    "         [--delete-after] [--overwrite yes|no] [--json] FILE.edf...  send recordings to the web service\n"
     "\n"
     "Options:\n"
     "  --help       show this text\n"
@@ -51,6 +53,7 @@ int main(int argc, char** argv)
     if (command == "analyse" || command == "analyze") return cli::RunAnalyse(args, out, err);
     if (command == "batch") return cli::RunBatch(args, out, err);
     if (command == "device") return cli::RunDevice(args, out, err);
+    if (command == "upload") return cli::RunUpload(args, out, err);
     err << "Unknown command \"" << command << "\".\n\n" << kUsage;
     return 2;
 }
