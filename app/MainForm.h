@@ -24,6 +24,7 @@ class TMessageBoxForm;
 class DeviceServices;
 class RecordingLibrary;
 class DataListView;
+class UploadController;
 struct EdfProblem;
 
 // How the main window reaches the outside world; tests replace these.
@@ -53,6 +54,8 @@ public:
     void attachDevice(DeviceServices* services) { device_ = services; }
     RecordingLibrary* library() const { return library_.get(); }
     DataListView* dataListView() const { return dataListView_; }
+    // The Upload and Account commands.
+    UploadController* uploadController() const { return upload_; }
 
     // The rest of start-up on the window: language positions and captions, the
     // message box, the data-list layout toggle, the welcome window, the monitor timer.
@@ -155,4 +158,5 @@ private:
     DeviceServices* device_ = nullptr;
     std::unique_ptr<RecordingLibrary> library_;
     DataListView* dataListView_ = nullptr;
+    UploadController* upload_ = nullptr;
 };
