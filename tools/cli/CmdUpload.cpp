@@ -81,6 +81,10 @@ int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
             return true;
         };
         bool ok = true;
+        if (a == "--help") {
+            out << kUsage;
+            return 0;
+        }
         if (a == "--server") ok = value(server);
         else if (a == "--settings") ok = value(settings);
         else if (a == "--account") ok = value(account);
