@@ -1,6 +1,7 @@
 #include "app/AppPaths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
@@ -42,8 +43,12 @@ bool EnsureSettingsFolder(const AppPaths& paths, QString* error)
     errno = 0;
     if (!QFileInfo(paths.settingsFolder).isDir())
         dir.mkdir(paths.settingsFolder);
-    if (QFileInfo(paths.settingsFolder).isDir())
+    if (QFileInfo(paths.settingsFolder).isDir()) {
+        // It holds Heartlet.ini with the stored password: owner only.
+        QFile::setPermissions(paths.settingsFolder,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         return true;
+    }
     const int cause = errno;
     if (error) {
         *error = QString("The settings folder %1 cannot be created%2. Check that the documents folder exists "

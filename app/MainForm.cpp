@@ -4,6 +4,7 @@
 #include "app/Configuration.h"
 #include "app/MainLayout.h"
 #include "app/PanelLayout.h"
+#include "app/UploadController.h"
 #include "dialogs/MDAbout.h"
 #include "dialogs/MDWelcome.h"
 #include "dialogs/MessageBox.h"
@@ -74,6 +75,7 @@ TECGMain::TECGMain(const StartupState& state, MainWindowOptions options, QWidget
         options_.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
     buildWindowControls();
+    upload_ = new UploadController(*this, options_.openUrl);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
@@ -229,10 +231,18 @@ void TECGMain::InternetClick()
     options_.openUrl(QUrl(QString::fromLatin1(kHomePage)));
 }
 
-// Filled by the features that own them: printing, upload and account.
+// Filled by the features that own them: printing.
 void TECGMain::Printer1Click() {}
-void TECGMain::UploadClick() {}
-void TECGMain::AccountClick() {}
+
+void TECGMain::UploadClick()
+{
+    upload_->UploadClick();
+}
+
+void TECGMain::AccountClick()
+{
+    upload_->AccountClick();
+}
 
 // The viewer controls belong to the chart.
 void TECGMain::ZoomInClick()

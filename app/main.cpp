@@ -4,6 +4,7 @@
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/StartupReport.h"
+#include "app/UploadController.h"
 #include "art/Pictures.h"
 #include "lang/TextTable.h"
 
@@ -44,6 +45,8 @@ int Run(QApplication& app, bool demo)
     TECGMain window(start.state);
     window.attachDevice(&device);
     window.FormCreate();
+    if (demo)
+        window.uploadController()->startDemoService();  // Upload and Account without a network
     if (QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();

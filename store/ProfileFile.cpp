@@ -165,8 +165,9 @@ bool ProfileFile::writeString(const QString& section, const QString& key, const 
     QSaveFile out(path_);
     if (!out.open(QIODevice::WriteOnly))
         return false;
-    if (!existed)
-        out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Every write, not only the first: a file made readable by others
+    // (an editor, a copy) must not keep showing the stored password.
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QByteArray data = lines.join('\n');
     if (out.write(data) != data.size())
         return false;

@@ -7,7 +7,7 @@
 // order of lines stay as they are, a missing file, section or key reads as the
 // default, and the first write creates the file. Each call opens, uses and
 // closes the file; writes replace it atomically (old or new file, never half).
-// A file created by a write is readable and writable by its owner only,
+// After every write the file is readable and writable by its owner only,
 // because it may hold an account password.
 class ProfileFile {
 public:

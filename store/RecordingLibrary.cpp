@@ -1,5 +1,6 @@
 #include "store/RecordingLibrary.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QStringList>
 
@@ -166,6 +167,9 @@ void RecordingLibrary::RemoveCheckedNodes(bool deleteAfterUpload)
         DataNode* node = byId.value(*it);
         if (!node || !node->checked || !node->caption.contains(QLatin1Char(':')) ||
             !node->path.contains(QLatin1String(".edf")))
+            continue;
+        // A recording the upload kept (not delivered, or not deletable) stays listed.
+        if (QFileInfo::exists(node->path))
             continue;
         forgetSubtree(node, byId);
         model_.remove(node);

@@ -306,18 +306,23 @@ TEST_F(Library, NewRecordingIsSelectedAndExpanded)
     EXPECT_EQ(lib.model().selected(), sel);
 }
 
-TEST_F(Library, UploadRemovesOnlyTheNodes)
+TEST_F(Library, UploadRemovesOnlyTheNodesOfRecordingsThatAreGone)
 {
     fixtures::writeDownloaded(rec("0000A1F3/201305/07/142530.edf"), 256);
+    fixtures::writeDownloaded(rec("0000A1F3/201305/07/150000.edf"), 256);
     lib.RebuildDataList();
     lib.DataListCheckChanged(&lib.model().root(), true);
     lib.GatherCheckedRecordings();
-    ASSERT_EQ(lib.gatheredPaths(), std::vector<QString>{rec("0000A1F3/201305/07/142530.edf")});
+    ASSERT_EQ(lib.gatheredPaths(), (std::vector<QString>{rec("0000A1F3/201305/07/142530.edf"),
+                                                          rec("0000A1F3/201305/07/150000.edf")}));
     lib.RemoveCheckedNodes(false);
     EXPECT_NE(nodeByCaption(lib.model(), "14:25:30"), nullptr);
+    // The upload deleted the first; the second was kept (not delivered) and stays listed.
+    ASSERT_TRUE(QFile::remove(rec("0000A1F3/201305/07/142530.edf")));
     lib.RemoveCheckedNodes(true);
-    EXPECT_EQ(captions(lib.model()), QStringList{"Data"});
-    EXPECT_TRUE(QFile::exists(rec("0000A1F3/201305/07/142530.edf")));
+    EXPECT_EQ(nodeByCaption(lib.model(), "14:25:30"), nullptr);
+    EXPECT_NE(nodeByCaption(lib.model(), "15:00:00"), nullptr);
+    EXPECT_TRUE(QFile::exists(rec("0000A1F3/201305/07/150000.edf")));
 }
 
 TEST_F(Library, LongPathsAndTheFlatListing)

@@ -42,12 +42,17 @@ TEST_F(ProfileFileTest, MissingFileReadsDefaultAndFirstWriteCreatesOwnerOnlyFile
     EXPECT_EQ(ini.readString("info", "ctl"), "1");
 }
 
-TEST_F(ProfileFileTest, ExistingFileKeepsItsPermissions)
+TEST_F(ProfileFileTest, EveryWriteLeavesAnExistingFileOwnerOnly)
 {
+    // The file may hold the account password: one that an editor or a copy
+    // left readable by others is closed again by the next write.
     WriteAll(path, "[INFO]\nCTL=1\n");
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
-    ASSERT_TRUE(ProfileFile(path).writeString("INFO", "CTL", "2"));
-    EXPECT_TRUE(QFile::permissions(path) & QFileDevice::ReadGroup);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                    QFileDevice::ReadOther);
+    ASSERT_TRUE(ProfileFile(path).writeString("INFO", "PASSWORD", "secret"));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST_F(ProfileFileTest, NamesIgnoreCaseAndOtherLinesStayInPlace)

@@ -14,4 +14,5 @@ int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunAnnotations(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunChart(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunFilter(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli

@@ -27,6 +27,8 @@ const char* const kUsage =
     "                                     draw the recording's chart as the window shows it\n"
     "  filter FILE.edf --csv OUT.csv [--lowcut on|off] [--highcut 1-4] [--notch on|off]\n"
     "                                     write the display-filtered samples\n"
+    "  upload [--server HOST[:PORT]] [--settings DIR] [--account NAME] [--password-file FILE|-]\n"
+    "         [--delete-after] [--overwrite yes|no] [--json] FILE.edf...  send recordings to the web service\n"
     "\n"
     "Options:\n"
     "  --help       show this text\n"
@@ -67,6 +69,7 @@ int main(int argc, char** argv)
     if (command == "annotations") return cli::RunAnnotations(args, out, err);
     if (command == "chart") return cli::RunChart(args, out, err);
     if (command == "filter") return cli::RunFilter(args, out, err);
+    if (command == "upload") return cli::RunUpload(args, out, err);
     err << "Unknown command \"" << command << "\".\n\n" << kUsage;
     return 2;
 }

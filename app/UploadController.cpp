@@ -1,0 +1,86 @@
+#include "app/UploadController.h"
+
+#include "app/MainForm.h"
+#include "dialogs/DataListView.h"
+#include "dialogs/MDIdpwd.h"
+#include "dialogs/MDUpload.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/SkinPictureButton.h"
+#include "lang/TextTable.h"
+#include "net/UploadMessages.h"
+#include "sim/web/WebService.h"
+#include "store/ProfileFile.h"
+#include "store/RecordingLibrary.h"
+
+UploadController::UploadController(TECGMain& window, std::function<bool(const QUrl&)> openUrl)
+    : QObject(&window), window_(window), openUrl_(std::move(openUrl))
+{
+}
+
+UploadController::~UploadController() = default;
+
+void UploadController::useService(const QString& directoryHost, quint16 port)
+{
+    directoryHost_ = directoryHost;
+    port_ = port;
+}
+
+bool UploadController::startDemoService()
+{
+    demoService_ = std::make_unique<sim::WebService>();
+    if (!demoService_->listen(0, nullptr)) {
+        demoService_.reset();
+        return false;
+    }
+    useService(sim::WebService::directoryAddress().toString(), demoService_->port());
+    ProfileFile ini(window_.paths().heartletIni);
+    if (ini.readString("INFO", "ACCOUNT").isEmpty() && ini.readString("INFO", "PASSWORD").isEmpty()) {
+        ini.writeString("INFO", "ACCOUNT", "demo");
+        ini.writeString("INFO", "PASSWORD", "demo");
+    }
+    window_.Upload->show();
+    window_.Account->show();
+    return true;
+}
+
+void UploadController::UploadClick()
+{
+    RecordingLibrary* library = window_.library();
+    if (!library) return;
+    library->GatherCheckedRecordings();
+    QStringList paths;
+    for (const QString& p : library->gatheredPaths()) paths << p;
+    if (paths.isEmpty()) {
+        window_.messageBox()->ShowMessageBox(TextOf(upload::kSlotSelectFiles), MsgKind::Information,
+                                             window_.languageId(), {MsgButton::OK});
+        return;
+    }
+    UploadDialogSetup setup;
+    setup.recordings = paths;
+    setup.heartletIni = window_.paths().heartletIni;
+    setup.languageId = window_.languageId();
+    setup.directoryHost = directoryHost_;
+    setup.port = port_;
+    setup.openUrl = openUrl_;
+    if (adjustSetup) adjustSetup(setup);
+    bool attempted = false, removeEntries = false;
+    {
+        TUpload dialog(std::move(setup), &window_);
+        dialog.exec();
+        attempted = dialog.uploadAttempted();
+        removeEntries = dialog.removeEntries();
+    }
+    if (attempted) {
+        library->RemoveCheckedNodes(removeEntries);
+        if (window_.dataListView()) window_.dataListView()->Sync();
+    }
+    for (SkinPictureButton* b : {window_.ZoomIn, window_.ZoomOut, window_.Recover, window_.ECGColor})
+        if (b) b->hide();
+    if (library->hooks().clearCharts) library->hooks().clearCharts();
+}
+
+void UploadController::AccountClick()
+{
+    TIdPwd dialog(window_.paths().heartletIni, openUrl_, &window_);
+    dialog.exec();
+}

@@ -1,0 +1,159 @@
+#include "dialogs/MDIdpwd.h"
+
+#include "dialogs/SkinPicture.h"
+#include "dialogs/SkinPictureButton.h"
+#include "dialogs/SkinStyle.h"
+#include "dialogs/SkinWindowDrag.h"
+#include "lang/TextTable.h"
+#include "store/ProfileFile.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace {
+
+constexpr char kSection[] = "INFO";
+constexpr char kRemember[] = "2";
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QString& style, QPoint at)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setStyleSheet(style);
+    label->move(at);
+    label->adjustSize();
+    return label;
+}
+
+}  // namespace
+
+TIdPwd::TIdPwd(QString heartletIni, std::function<bool(const QUrl&)> openUrl, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), heartletIni_(std::move(heartletIni)),
+      openUrl_(std::move(openUrl))
+{
+    setObjectName("IdPwd");
+    setFixedSize(320, 260);
+    setFont(SkinFont(font(), 8));
+    BGImage = new SkinPicture(this, QColor(236, 241, 245));
+    BGImage->setObjectName("BGImage");
+    BGImage->setGeometry(0, 0, 320, 260);
+    BGImage->setPicture("image\\dlg-account.bmp");
+    EnableWindowDrag(BGImage, this);
+
+    const QString grey = QStringLiteral("color: rgb(107, 107, 107);");
+    TitleLabel = MakeLabel(this, "TitleLabel", QString(), "color: white; font-weight: bold;", {18, 8});
+    CloseBtn = new SkinPictureButton(this);
+    CloseBtn->setObjectName("CloseBtn");
+    CloseBtn->setGeometry(297, 5, 19, 17);
+    CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    connect(CloseBtn, &SkinPictureButton::clicked, this, &TIdPwd::CancelClick);
+
+    AccountLabel = MakeLabel(this, "AccountLabel", QString(), grey, {43, 83});
+    PasswordLabel = MakeLabel(this, "PasswordLabel", QString(), grey, {43, 116});
+    ID = new QLineEdit(this);
+    ID->setObjectName("ID");
+    ID->setGeometry(101, 80, 168, 21);
+    Password = new QLineEdit(this);
+    Password->setObjectName("Password");
+    Password->setGeometry(101, 113, 168, 21);
+    Password->setEchoMode(QLineEdit::Password);
+    // The sample texts are hints in the empty edits, never values: OK on an
+    // untouched dialog hands over empty texts, not "ID" and "Password".
+    ID->setPlaceholderText(QStringLiteral("ID"));
+    Password->setPlaceholderText(QStringLiteral("Password"));
+
+    RegisterLinkLabel = MakeLabel(this, "RegisterLinkLabel", QString(), "color: rgb(19, 117, 127); text-decoration: underline;",
+                                  {223, 138});
+    RegisterLinkLabel->setCursor(Qt::PointingHandCursor);
+    const QString light = QStringLiteral("color: rgb(150, 150, 150);");
+    RegisterLabel = MakeLabel(this, "RegisterLabel", QString(), light, {43, 160});
+    RegisterLabel1 = MakeLabel(this, "RegisterLabel1", QString(), light, {43, 175});
+    RegisterLabel2 = MakeLabel(this, "RegisterLabel2", QString(), light, {43, 190});
+    for (QLabel* l : {RegisterLinkLabel, RegisterLabel, RegisterLabel1, RegisterLabel2}) l->installEventFilter(this);
+
+    Remember = new QCheckBox(this);
+    Remember->setObjectName("Remember");
+    Remember->move(23, 232);
+    Remember->hide();
+
+    OK = new QPushButton(this);
+    OK->setObjectName("OK");
+    OK->setGeometry(159, 230, 66, 22);
+    Cancel = new QPushButton(this);
+    Cancel->setObjectName("Cancel");
+    Cancel->setGeometry(231, 230, 66, 22);
+    for (QPushButton* b : {OK, Cancel}) b->setStyleSheet(SkinButtonStyle());
+    connect(OK, &QPushButton::clicked, this, &TIdPwd::Button1Click);
+    connect(Cancel, &QPushButton::clicked, this, &TIdPwd::CancelClick);
+    OK->setDefault(true);
+    // Escape closes like Cancel.
+    connect(this, &QDialog::rejected, this, [this] {
+        if (result_ == 0) result_ = 2;
+    });
+
+    FormCreate();
+}
+
+void TIdPwd::FormCreate()
+{
+    const ProfileFile ini(heartletIni_);
+    const QString account = ini.readString(kSection, "ACCOUNT");
+    const QString password = ini.readString(kSection, "PASSWORD");
+    if (ini.readString(kSection, "REM") == QLatin1String(kRemember)) {
+        ID->setText(account);
+        Password->setText(password);
+        Remember->setChecked(true);
+    }
+    TitleLabel->setText(TextOf(22));
+    AccountLabel->setText(TextOf(23));
+    PasswordLabel->setText(TextOf(24));
+    RegisterLinkLabel->setText(TextTable::current().extraText(3));
+    RegisterLabel->setText(TextTable::current().extraText(0));
+    RegisterLabel1->setText(TextTable::current().extraText(1));
+    RegisterLabel2->setText(TextTable::current().extraText(2));
+    Remember->setText(TextOf(46));
+    OK->setText(TextOf(45));
+    Cancel->setText(TextOf(43));
+    for (QLabel* l : findChildren<QLabel*>()) l->adjustSize();
+}
+
+void TIdPwd::Button1Click()
+{
+    account_ = ID->text();
+    password_ = Password->text();
+    ProfileFile ini(heartletIni_);
+    const bool remember = Remember->isChecked();
+    // A file that cannot be written keeps the credentials it had.
+    ini.writeString(kSection, "ACCOUNT", remember ? account_ : QString());
+    ini.writeString(kSection, "PASSWORD", remember ? password_ : QString());
+    ini.writeString(kSection, "REM", remember ? QStringLiteral("2") : QStringLiteral("1"));
+    result_ = 1;
+    accept();
+}
+
+void TIdPwd::CancelClick()
+{
+    result_ = 2;
+    reject();
+}
+
+void TIdPwd::openRegistration()
+{
+    const QUrl page(QString::fromLatin1(kRegisterPage));
+    if (openUrl_) openUrl_(page);
+    else QDesktopServices::openUrl(page);
+}
+
+bool TIdPwd::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        openRegistration();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

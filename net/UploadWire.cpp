@@ -1,0 +1,110 @@
+#include "net/UploadWire.h"
+
+#include <QList>
+
+namespace upload {
+namespace {
+
+bool Put(QByteArray& block, int offset, int size, const QByteArray& text)
+{
+    if (text.size() > size) return false;
+    std::copy(text.begin(), text.end(), block.begin() + offset);
+    return true;
+}
+
+QByteArray TextAt(const QByteArray& block, int offset, int size)
+{
+    const QByteArray field = block.mid(offset, size);
+    const qsizetype zero = field.indexOf('\0');
+    return zero < 0 ? field : field.left(zero);
+}
+
+}  // namespace
+
+std::optional<QByteArray> BuildRequest(RequestType type, const QByteArray& field1, const QByteArray& field2,
+                                       const QByteArray& field3)
+{
+    QByteArray block(kBlockSize, '\0');
+    block[0] = static_cast<char>(type);
+    if (!Put(block, kField1, kField1Size, field1) || !Put(block, kField2, kField2Size, field2) ||
+        !Put(block, kField3, kField3Size, field3))
+        return std::nullopt;
+    return block;
+}
+
+std::optional<QByteArray> BuildFileHeader(const QByteArray& wireName, std::uint32_t size, const QByteArray& deviceId)
+{
+    QByteArray number(4, '\0');
+    for (int i = 0; i < 4; ++i) number[i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+    return BuildRequest(RequestType::FileHeader, wireName, number, deviceId);
+}
+
+std::optional<RequestBlock> ParseRequest(const QByteArray& block)
+{
+    if (block.size() != kBlockSize) return std::nullopt;
+    RequestBlock r;
+    r.type = static_cast<std::uint8_t>(block[0]);
+    r.reservedZero = block[1] == 0 && block[2] == 0 && block[3] == 0 && block[4] == 0;
+    r.field1 = TextAt(block, kField1, kField1Size);
+    r.field2 = TextAt(block, kField2, kField2Size);
+    for (int i = 3; i >= 0; --i)
+        r.field2Number = (r.field2Number << 8) | static_cast<std::uint8_t>(block[kField2 + i]);
+    r.field3 = TextAt(block, kField3, kField3Size);
+    return r;
+}
+
+std::optional<std::uint8_t> ReplyCodeOf(const QByteArray& reply)
+{
+    if (reply.size() != kBlockSize) return std::nullopt;
+    return static_cast<std::uint8_t>(reply[0]);
+}
+
+std::optional<QHostAddress> ParseDottedIPv4(const QByteArray& text)
+{
+    const QList<QByteArray> parts = text.split('.');
+    if (parts.size() != 4) return std::nullopt;
+    quint32 value = 0;
+    for (const QByteArray& part : parts) {
+        if (part.isEmpty() || part.size() > 3) return std::nullopt;
+        int n = 0;
+        for (char c : part) {
+            if (c < '0' || c > '9') return std::nullopt;
+            n = n * 10 + (c - '0');
+        }
+        if (n > 255) return std::nullopt;
+        value = (value << 8) | static_cast<quint32>(n);
+    }
+    return QHostAddress(value);
+}
+
+DirectoryAnswer ParseDirectoryAnswer(const QByteArray& reply)
+{
+    DirectoryAnswer answer;
+    const qsizetype zero = reply.size() == kBlockSize ? reply.indexOf('\0') : -1;
+    if (zero < 0) {
+        answer.text = reply.left(64);
+        return answer;  // the text never ends inside the block
+    }
+    answer.text = reply.left(zero);
+    if (answer.text.isEmpty()) {
+        answer.kind = DirectoryAnswer::Kind::UnknownAccount;
+        return answer;
+    }
+    const auto address = ParseDottedIPv4(answer.text);
+    if (!address) return answer;
+    const quint32 v = address->toIPv4Address();
+    const bool unusable = v == 0 || v == 0xFFFFFFFFu || (v >> 28) == 0xE;  // any, broadcast, multicast
+    if (unusable) return answer;
+    answer.kind = DirectoryAnswer::Kind::Address;
+    answer.address = *address;
+    return answer;
+}
+
+QString WireName(const QString& path)
+{
+    QString name = path;
+    name.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return name.size() <= kWireNameLength ? name : name.right(kWireNameLength);
+}
+
+}  // namespace upload

@@ -1,0 +1,255 @@
+// The upload and account dialogs, with uploads against the in-process
+// stand-in service on loopback.
+#include "TestApp.h"
+#include "dialogs/MDIdpwd.h"
+#include "dialogs/MDUpload.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/SkinPictureButton.h"
+#include "lang/TextTable.h"
+#include "sim/web/WebService.h"
+#include "store/FhrBlock.h"
+#include "store/ProfileFile.h"
+#include "tests/store/StoreFixtures.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+class UploadDialogs : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        TextTable::current().SelectLanguage(1033);
+        ini = dir.filePath("Heartlet.ini");
+        service.addAccount("demo", "pw");
+        ASSERT_TRUE(service.listen(0, nullptr));
+        TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
+            messages << box.Msg->text();
+            box.clickButton(answerCancel ? MsgButton::Cancel : MsgButton::OK);
+        });
+    }
+    void TearDown() override { TMessageBoxForm::setModalRunner({}); }
+
+    // A recording that was opened once (signed analysis block): `seconds` of samples.
+    QString recording(const QString& time, int seconds = 31)
+    {
+        const QString path = dir.filePath("DATA/0000A1F3/201305/07/" + time + ".edf");
+        fixtures::writeDownloaded(path, 256 * seconds);
+        FHR_BLOCK block;
+        ReadTrailingBlock(path, block);
+        if (!UpdateFhrBlock(path, block, true, ManagerResults{}).ok()) ADD_FAILURE() << "cannot sign";
+        return path;
+    }
+
+    UploadDialogSetup setup(const QStringList& files)
+    {
+        ProfileFile(ini).writeString("INFO", "ACCOUNT", "demo");
+        ProfileFile(ini).writeString("INFO", "PASSWORD", "pw");
+        UploadDialogSetup s;
+        s.recordings = files;
+        s.heartletIni = ini;
+        s.directoryHost = "127.0.0.1";
+        s.port = service.port();
+        s.timings = upload::Timings::Fast();
+        s.askAccount = [this]() -> std::optional<std::pair<QString, QString>> {
+            ++accountAsked;
+            return std::nullopt;
+        };
+        return s;
+    }
+
+    // Presses Upload and waits until the dialog closes or the buttons come back.
+    int press(TUpload& dialog)
+    {
+        dialog.show();
+        dialog.OK->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible() || dialog.Cancel->isEnabled(); }, 20000));
+        return dialog.result();
+    }
+
+    QTemporaryDir dir;
+    QString ini;
+    sim::WebService service;
+    QStringList messages;
+    bool answerCancel = false;
+    int accountAsked = 0;
+};
+
+TEST_F(UploadDialogs, ListsTheRecordingsWithTheirNumberAndTotalSize)
+{
+    QStringList files;
+    for (const char* name : {"a.edf", "b.edf", "c.edf"}) {
+        files << dir.filePath(QStringLiteral("0000A1F3/201305/07/1425") + name);
+        fixtures::writeBytes(files.last(), QByteArray(30000, 'x'));
+    }
+    TUpload dialog(setup(files));
+    EXPECT_EQ(dialog.size(), QSize(416, 330));
+    EXPECT_EQ(dialog.TotalFileLabel->text(), "Number of files : 3");
+    EXPECT_EQ(dialog.TotalSizeLabel->text(), "Total size : 90000 Byte(s)");
+    ASSERT_EQ(dialog.DataList->topLevelItemCount(), 4);
+    EXPECT_EQ(dialog.DataList->topLevelItem(0)->text(0), "");
+    EXPECT_EQ(dialog.DataList->topLevelItem(2)->text(0), "FileName: " + files[1].right(20));
+    EXPECT_TRUE(dialog.AutoDel->isChecked());
+    EXPECT_TRUE(dialog.OK->isEnabled());
+    EXPECT_FALSE(TUpload(setup({})).OK->isEnabled());
+}
+
+TEST_F(UploadDialogs, UploadShowsProgressMarksAndAsksBeforeTheNextOverwrite)
+{
+    const QStringList files{recording("142500"), recording("142600"), recording("142700")};
+    QList<QPair<int, QString>> progress;
+    {
+        TUpload dialog(setup(files));
+        dialog.AutoDel->setChecked(false);
+        QObject::connect(dialog.CGauge1, &QProgressBar::valueChanged, [&](int v) {
+            progress << qMakePair(v, dialog.FileLabel->text());
+        });
+        EXPECT_EQ(press(dialog), QDialog::Accepted);
+        EXPECT_TRUE(dialog.uploadAttempted());
+        EXPECT_FALSE(dialog.removeEntries());
+    }
+    EXPECT_EQ(messages, QStringList{"Upload completed!"});
+    // During the second recording the bar shows the first one done.
+    bool sawSecond = false;
+    for (const auto& [value, label] : progress)
+        if (value == 33) sawSecond = sawSecond || label.startsWith("File2 / 3     Size: ");
+    EXPECT_TRUE(sawSecond);
+    for (const QString& f : files) {
+        FHR_BLOCK block;
+        ASSERT_TRUE(ReadFhrBlock(f, block));
+        EXPECT_EQ(block.uploadedMarker(), 1);
+    }
+    EXPECT_EQ(ProfileFile(ini).readString("INFO", "HOST_IP"), "127.0.0.2");
+
+    // The next upload of them asks first; Cancel keeps the dialog open and sends nothing.
+    messages.clear();
+    answerCancel = true;
+    const int connections = static_cast<int>(service.log().size());
+    TUpload again(setup(files));
+    EXPECT_NE(press(again), QDialog::Accepted);
+    EXPECT_TRUE(again.isVisible());
+    EXPECT_EQ(messages, QStringList{"This file has been uploaded before. Do you want to overwrite?"});
+    QTest::qWait(100);
+    for (qsizetype i = connections; i < service.log().size(); ++i)
+        for (const QJsonValue& r : service.log()[i]["requests"].toArray())
+            EXPECT_NE(r.toObject()["type"].toString(), "UploadLogin");
+}
+
+TEST_F(UploadDialogs, DeleteAfterUploadRemovesOnlyDeliveredRecordings)
+{
+    const QStringList files{recording("142500"), recording("142600")};
+    service.faults().headerCode = 2;  // the second recording is refused
+    service.faults().headerCodeAt = 2;
+    TUpload dialog(setup(files));
+    EXPECT_EQ(press(dialog), QDialog::Accepted);
+    EXPECT_TRUE(dialog.removeEntries());
+    EXPECT_FALSE(QFile::exists(files[0]));
+    EXPECT_TRUE(QFile::exists(files[1]));
+    // Not everything arrived: no deletion message.
+    EXPECT_EQ(messages, QStringList{"Upload failed!"});
+}
+
+TEST_F(UploadDialogs, RefusedAccountShowsTheMessageThenTheAccountDialogAndStaysOpen)
+{
+    service.faults().checkCode = 2;
+    TUpload dialog(setup({recording("142500")}));
+    press(dialog);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(messages, QStringList{"Invalid ID or password!"});
+    EXPECT_EQ(accountAsked, 1);
+    EXPECT_TRUE(dialog.OK->isEnabled());
+    EXPECT_TRUE(dialog.AutoDel->isEnabled());
+    dialog.Cancel->click();
+    EXPECT_FALSE(dialog.uploadAttempted());
+}
+
+TEST_F(UploadDialogs, ClosingDuringTheTransferStopsItAndCloses)
+{
+    service.faults().silence.kind = sim::WebStage::Login;
+    auto* dialog = new TUpload(setup({recording("142500")}));
+    dialog->show();
+    dialog->OK->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !service.log().isEmpty(); }, 5000));  // past the directory
+    QTest::qWait(200);
+    emit dialog->CloseBtn->clicked();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 5000));
+    EXPECT_TRUE(messages.isEmpty());
+    delete dialog;
+    QTest::qWait(50);  // nothing of the session calls into the destroyed dialog
+}
+
+TEST_F(UploadDialogs, AccountDialogKeepsCredentialsOnlyWhenRemembering)
+{
+    ProfileFile(ini).writeString("INFO", "REM", "2");
+    ProfileFile(ini).writeString("INFO", "ACCOUNT", "stored@example.org");
+    ProfileFile(ini).writeString("INFO", "PASSWORD", "old");
+    QList<QUrl> opened;
+    {
+        TIdPwd remember(ini, [&](const QUrl& u) { opened << u; return true; });
+        EXPECT_EQ(remember.size(), QSize(320, 260));
+        EXPECT_EQ(remember.ID->text(), "stored@example.org");
+        EXPECT_EQ(remember.Password->echoMode(), QLineEdit::Password);
+        EXPECT_FALSE(remember.Remember->isVisible());
+        QTest::mouseClick(remember.RegisterLabel1, Qt::LeftButton);
+        EXPECT_EQ(opened.size(), 1);
+        remember.Password->setText("new");
+        remember.OK->click();
+        EXPECT_EQ(remember.accountDialogResult(), 1);
+    }
+    EXPECT_EQ(ProfileFile(ini).readString("INFO", "PASSWORD"), "new");
+
+    ProfileFile(ini).writeString("INFO", "REM", "1");
+    TIdPwd once(ini);
+    // The sample texts are hints, not values.
+    EXPECT_EQ(once.ID->text(), "");
+    EXPECT_EQ(once.ID->placeholderText(), "ID");
+    once.ID->setText("typed@example.org");
+    once.Password->setText("typed");
+    once.OK->click();
+    EXPECT_EQ(once.enteredAccount(), "typed@example.org");
+    EXPECT_EQ(ProfileFile(ini).readString("INFO", "ACCOUNT"), "");
+    EXPECT_EQ(ProfileFile(ini).readString("INFO", "PASSWORD"), "");
+
+    TIdPwd cancelled(ini);
+    cancelled.ID->setText("x");
+    cancelled.Cancel->click();
+    EXPECT_EQ(cancelled.accountDialogResult(), 2);
+    EXPECT_EQ(ProfileFile(ini).readString("INFO", "REM"), "1");
+}
+
+// Renders both dialogs for the documentation:
+//   TALMON_SCREENSHOT_DIR=docs build/bin/test_dialogs --gtest_filter='UploadDialogs.Screenshot*'
+TEST_F(UploadDialogs, Screenshots)
+{
+    const QString out = qEnvironmentVariable("TALMON_SCREENSHOT_DIR");
+    if (out.isEmpty()) GTEST_SKIP() << "set TALMON_SCREENSHOT_DIR to write the screenshots";
+    service.faults().trickleMs = 60;  // slow enough to catch the second recording under way
+    TUpload dialog(setup({recording("142500", 60), recording("142600", 60), recording("142700", 60)}));
+    dialog.AutoDel->setChecked(false);
+    bool saved = false;
+    QObject::connect(dialog.CGauge1, &QProgressBar::valueChanged, [&](int v) {
+        if (v == 33 && !saved) saved = dialog.grab().save(QDir(out).filePath("upload-dialog.png"));
+    });
+    press(dialog);
+    EXPECT_TRUE(saved);
+
+    ProfileFile(ini).writeString("INFO", "REM", "2");
+    ProfileFile(ini).writeString("INFO", "ACCOUNT", "anna.berg@example.org");
+    TIdPwd account(ini);
+    account.show();
+    EXPECT_TRUE(account.grab().save(QDir(out).filePath("account-dialog.png")));
+}
+
+}  // namespace

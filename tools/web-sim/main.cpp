@@ -1,0 +1,128 @@
+// web-sim: a stand-in for the web service on loopback. Prints
+// "127.0.0.1:PORT" (the directory host to use) as its first line and serves
+// until it is ended.
+#include "sim/web/WebService.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace {
+
+const char* const kUsage =
+    "Usage: web-sim [OPTIONS]\n"
+    "\n"
+    "Stand-in for the web service: the directory on 127.0.0.1 answers with the account\n"
+    "server 127.0.0.2, both on the same port. The first line of output is the directory\n"
+    "host to use (for example: ecg-cli upload --server 127.0.0.1:PORT ...).\n"
+    "\n"
+    "Options:\n"
+    "  --port N                  port for both (default: any free one)\n"
+    "  --account NAME:PASSWORD   an account (repeatable; default demo:demo)\n"
+    "  --store DIR               store received files in DIR/<account>/\n"
+    "  --log FILE                append one JSON line per connection (passwords redacted)\n"
+    "Faults:\n"
+    "  --refuse-account          nothing listens at the account server\n"
+    "  --directory-answer TEXT   answer TEXT to every server query; empty, garbage and\n"
+    "                            unterminated are special\n"
+    "  --check-code N            reply code to the credential check\n"
+    "  --login-code N            reply code to the upload login\n"
+    "  --header-code N[@K]       reply code to every file header, or only to the K-th\n"
+    "  --close-at STAGE          close instead of replying\n"
+    "  --short-reply-at STAGE    send 100 bytes of the reply, then close\n"
+    "  --silent-at STAGE         never reply (and stop reading)\n"
+    "  --reset-after BYTES       reset the transfer after this many content bytes\n"
+    "  --stop-reading-after BYTES  stop reading the transfer after this many content bytes\n"
+    "  --trickle MS              send replies in four pieces MS apart\n"
+    "STAGE is directory, check, login, header or header@K (the K-th file header).\n";
+
+bool ParseCode(const QString& text, int& code, int* at = nullptr)
+{
+    const QStringList parts = text.split(QLatin1Char('@'));
+    bool ok = false;
+    code = parts[0].toInt(&ok);
+    if (!ok || code < 0 || code > 255 || parts.size() > 2) return false;
+    if (parts.size() == 2) {
+        if (!at) return false;
+        *at = parts[1].toInt(&ok);
+        return ok && *at >= 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    sim::WebService service;
+    sim::WebFaults& f = service.faults();
+    quint16 port = 0;
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        const QString value = hasValue ? args[i + 1] : QString();
+        bool ok = true;
+        bool takesValue = true;
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--port") {
+            const uint p = value.toUInt(&ok);
+            ok = ok && p <= 65535;
+            port = static_cast<quint16>(p);
+        } else if (a == "--account") {
+            const qsizetype colon = value.indexOf(QLatin1Char(':'));
+            ok = colon > 0;
+            if (ok) service.addAccount(value.left(colon).toUtf8(), value.mid(colon + 1).toUtf8());
+        } else if (a == "--store") {
+            service.setStoreFolder(value);
+        } else if (a == "--log") {
+            service.setLogFile(value);
+        } else if (a == "--refuse-account") {
+            takesValue = false;
+            f.refuseAccount = true;
+        } else if (a == "--directory-answer") {
+            using M = sim::WebFaults::DirectoryMode;
+            f.directory = value == "empty" ? M::Empty
+                          : value == "garbage" ? M::Garbage
+                          : value == "unterminated" ? M::Unterminated
+                                                    : M::Literal;
+            f.directoryLiteral = value.toLatin1();
+        } else if (a == "--check-code") {
+            ok = ParseCode(value, f.checkCode);
+        } else if (a == "--login-code") {
+            ok = ParseCode(value, f.loginCode);
+        } else if (a == "--header-code") {
+            ok = ParseCode(value, f.headerCode, &f.headerCodeAt);
+        } else if (a == "--close-at") {
+            ok = sim::WebStage::parse(value, f.closeWithoutReply);
+        } else if (a == "--short-reply-at") {
+            ok = sim::WebStage::parse(value, f.shortReply);
+        } else if (a == "--silent-at") {
+            ok = sim::WebStage::parse(value, f.silence);
+        } else if (a == "--reset-after") {
+            f.resetAfterBytes = value.toLongLong(&ok);
+        } else if (a == "--stop-reading-after") {
+            f.stopReadingAfterBytes = value.toLongLong(&ok);
+        } else if (a == "--trickle") {
+            f.trickleMs = value.toInt(&ok);
+        } else {
+            ok = false;
+        }
+        ok = ok && (!takesValue || hasValue);
+        if (!ok) {
+            std::fprintf(stderr, "web-sim: bad option \"%s\"\n\n%s", qPrintable(a), kUsage);
+            return 2;
+        }
+        if (takesValue) ++i;
+    }
+    QString error;
+    if (!service.listen(port, &error)) {
+        std::fprintf(stderr, "web-sim: cannot listen: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s:%u\n", qPrintable(sim::WebService::directoryAddress().toString()), service.port());
+    std::fflush(stdout);
+    return app.exec();
+}
