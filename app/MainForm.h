@@ -25,6 +25,7 @@ class DeviceServices;
 class RecordingLibrary;
 class DataListView;
 class ChartController;
+class ReportController;
 struct EdfProblem;
 
 // How the main window reaches the outside world; tests replace these.
@@ -55,6 +56,7 @@ public:
     RecordingLibrary* library() const { return library_.get(); }
     DataListView* dataListView() const { return dataListView_; }
     ChartController* chart() const { return chart_; }
+    ReportController* report() const { return report_; }
 
     // The rest of start-up on the window: language positions and captions, the
     // message box, the data-list layout toggle, the welcome window, the monitor timer.
@@ -158,4 +160,5 @@ private:
     std::unique_ptr<RecordingLibrary> library_;
     DataListView* dataListView_ = nullptr;
     ChartController* chart_ = nullptr;
+    ReportController* report_ = nullptr;
 };

@@ -13,4 +13,5 @@ int RunBatch(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunChart(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunFilter(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunReport(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli

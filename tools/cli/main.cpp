@@ -24,6 +24,8 @@ const char* const kUsage =
     "                                     draw the recording's chart as the window shows it\n"
     "  filter FILE.edf --csv OUT.csv [--lowcut on|off] [--highcut 1-4] [--notch on|off]\n"
     "                                     write the display-filtered samples\n"
+    "  report FILE.edf... --pdf OUT.pdf [--gain 1-6] [--language ID]\n"
+    "                                     print one A4 report page per recording into a PDF\n"
     "\n"
     "Options:\n"
     "  --help       show this text\n"
@@ -34,7 +36,7 @@ const char* const kUsage =
 int main(int argc, char** argv)
 {
     // Drawing needs fonts, hence the GUI application, on the offscreen platform (no display needed).
-    const bool paints = argc > 1 && std::strcmp(argv[1], "chart") == 0;
+    const bool paints = argc > 1 && (std::strcmp(argv[1], "chart") == 0 || std::strcmp(argv[1], "report") == 0);
     if (paints) qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app(paints ? new QGuiApplication(argc, argv) : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName("ecg-cli");
@@ -63,6 +65,7 @@ int main(int argc, char** argv)
     if (command == "device") return cli::RunDevice(args, out, err);
     if (command == "chart") return cli::RunChart(args, out, err);
     if (command == "filter") return cli::RunFilter(args, out, err);
+    if (command == "report") return cli::RunReport(args, out, err);
     err << "Unknown command \"" << command << "\".\n\n" << kUsage;
     return 2;
 }
