@@ -43,6 +43,9 @@ inline constexpr int kRowSeconds = 7;
 inline constexpr int kRowCount = 5;
 inline constexpr double kRowSpacing = 30.0;
 inline constexpr int kPageSeconds = 30;
+// The trace is kept between the information box and the result line.
+inline constexpr double kTraceTop = 96.0;
+inline constexpr double kTraceBottom = 275.0;
 
 // The samples a page shows: the 30 seconds that end one second before the
 // last whole second (seconds S - 31 .. S - 1), or from the first sample when

@@ -157,7 +157,9 @@ void PaintEcgBlock(QPainter& p, const Paper& paper, const ReportPage& page)
     Text(p, paper.text(18, T + 7 * u + 2), QStringLiteral("1 mV"), 7, false);
     Text(p, paper.text(8, T + 15 * u + 2), QStringLiteral("200 ms"), 7, false);
 
+    // A very large signal at a high gain stays between the information box and the result line.
     p.save();
+    p.setClipRect(QRectF(paper.at(kMarginLeft, kTraceTop), paper.at(kMarginLeft + side, kTraceBottom)));
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(paper.pen(Qt::black, 5));
     for (const QPolygonF& row : ReportTraceRows(page.filtered, page.rate, page.wholeSeconds, page.gain)) {

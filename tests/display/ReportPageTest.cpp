@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -233,6 +234,51 @@ TEST_F(ReportPdfTest, RefusedFilesAndUnwritableOutputAreNamed)
     r = RunProgram(TALMON_BIN_DIR "/ecg-cli", {"report", good, "--pdf", unwritable});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(unwritable)) << r.err.toStdString();
+}
+
+// What a page covers on paper, in millimetres, when painted at `dpi`.
+QRectF InkBoxMm(const report::ReportPage& page, int dpi)
+{
+    const double perMm = dpi / 25.4;
+    QImage image(int(210 * perMm), int(297 * perMm), QImage::Format_RGB32);
+    image.setDotsPerMeterX(int(std::lround(perMm * 1000)));
+    image.setDotsPerMeterY(int(std::lround(perMm * 1000)));
+    image.fill(Qt::white);
+    QPainter p(&image);
+    report::PaintReportPage(p, page);
+    p.end();
+    int left = image.width(), top = image.height(), right = -1, bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if ((line[x] & 0xFFFFFF) != 0xFFFFFF) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    }
+    return QRectF(QPointF(left / perMm, top / perMm), QPointF((right + 1) / perMm, (bottom + 1) / perMm));
+}
+
+TEST_F(ReportPdfTest, PageKeepsItsSizeOnPaperAtEveryResolution)
+{
+    const QString edf = path("r.edf");
+    ASSERT_TRUE(chartfix::WriteRecording(edf, HalfSecondSpikes(256)));
+    ASSERT_TRUE(AppendRecorderBlock(edf, 72));
+    report::ReportPage page;
+    ASSERT_TRUE(report::LoadReportPage(edf, {}, 6.0f, TextTable::kEnglish, page).ok());
+    const QRectF content = report::kContentBox.translated(report::kLayoutOrigin);
+    const QRectF at300 = InkBoxMm(page, 300);
+    EXPECT_TRUE(content.contains(at300)) << at300.left() << " " << at300.top() << " " << at300.right() << " "
+                                         << at300.bottom();
+    for (int dpi : {100, 200, 400}) {
+        const QRectF other = InkBoxMm(page, dpi);
+        EXPECT_NEAR(other.left(), at300.left(), 0.3) << dpi;
+        EXPECT_NEAR(other.top(), at300.top(), 0.3) << dpi;
+        EXPECT_NEAR(other.right(), at300.right(), 0.3) << dpi;
+        EXPECT_NEAR(other.bottom(), at300.bottom(), 0.3) << dpi;
+    }
 }
 
 TEST_F(ReportPdfTest, TheSameRecordingPrintsTheSamePageEachTime)
