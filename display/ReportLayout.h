@@ -21,8 +21,8 @@ inline constexpr double kMarginLeft = 13.0;
 
 // Everything the page prints, in layout coordinates (from the frame's left
 // edge to the rhythm picture's right edge, from the logo's top to the
-// bottom of the result line).
-inline constexpr QRectF kContentBox{QPointF(13.0, 1.0), QPointF(188.5, 287.5)};
+// bottom of the result line, with the pens' half widths).
+inline constexpr QRectF kContentBox{QPointF(12.8, 1.0), QPointF(188.5, 287.5)};
 
 // True when the content lies inside the printer's printable area, given on
 // the paper in millimetres.

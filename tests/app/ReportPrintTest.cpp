@@ -34,7 +34,7 @@
 
 namespace {
 
-int Run(const QString& program, const QStringList& args)
+int RunTool(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.start(program, args);
@@ -46,7 +46,7 @@ int Run(const QString& program, const QStringList& args)
 QImage Raster(const QString& pdf, int page)
 {
     const QString prefix = pdf + "-p" + QString::number(page);
-    Run("pdftoppm", {"-r", "127", "-png", "-singlefile", "-f", QString::number(page), "-l", QString::number(page), pdf,
+    RunTool("pdftoppm", {"-r", "127", "-png", "-singlefile", "-f", QString::number(page), "-l", QString::number(page), pdf,
                      prefix});
     return QImage(prefix + ".png").convertToFormat(QImage::Format_RGB32);
 }
@@ -204,7 +204,7 @@ TEST_F(ReportPrint, TickedRecordingsPrintToPdfAsTheCommandLinePrintsThem)
     EXPECT_EQ(window_->Memo1->toPlainText(), "after lunch");
 
     const QString cliPdf = home_.filePath("cli.pdf");
-    ASSERT_EQ(Run(TALMON_BIN_DIR "/ecg-cli", {"report", first, second, "--pdf", cliPdf, "--gain", "4"}), 0);
+    ASSERT_EQ(RunTool(TALMON_BIN_DIR "/ecg-cli", {"report", first, second, "--pdf", cliPdf, "--gain", "4"}), 0);
     for (int page : {1, 2}) {
         const QImage printed = Raster(pdf, page), command = Raster(cliPdf, page);
         ASSERT_FALSE(printed.isNull());
@@ -213,7 +213,7 @@ TEST_F(ReportPrint, TickedRecordingsPrintToPdfAsTheCommandLinePrintsThem)
     // The page for the documentation, at 100 dpi.
     const QString shots = QString::fromLocal8Bit(qgetenv("TALMON_SCREENSHOT_DIR"));
     if (!shots.isEmpty())
-        Run("pdftoppm", {"-r", "100", "-png", "-singlefile", "-f", "1", "-l", "1", pdf, shots + "/report-page"});
+        RunTool("pdftoppm", {"-r", "100", "-png", "-singlefile", "-f", "1", "-l", "1", pdf, shots + "/report-page"});
 }
 
 }  // namespace

@@ -53,12 +53,12 @@ inline bool AppendRecorderBlock(const QString& path, uint8_t heartRate, uint8_t 
     return f.open(QIODevice::Append) && f.write(b.toBytes()) == FHR_BLOCK::Size;
 }
 
-struct Run {
+struct ProgramRun {
     int exitCode = -1;
     QString out, err;
 };
 
-inline Run RunProgram(const QString& program, const QStringList& args)
+inline ProgramRun RunProgram(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.start(program, args);
