@@ -83,7 +83,7 @@ protected:
         if (window_) window_->close();
     }
 
-    // A 40-s recording as downloaded from the recorder (heart rate 72).
+    // A 40-s recording as downloaded from the recorder (heart rate 72, rhythm finding).
     QString addRecording(const QString& time, int seed)
     {
         sim::SynthOptions o;
@@ -94,9 +94,12 @@ protected:
         const sim::SynthResult ecg = sim::SynthesiseEcg(o);
         const QString path = startup_.state.paths.dataFolder + "/0000A1F3/201305/07/" + time + ".edf";
         QDir().mkpath(QFileInfo(path).absolutePath());
-        EXPECT_TRUE(WriteDownloadedEdf(path, fixtures::recorderHeader(uint32_t(ecg.samples.size())),
-                                       LittleEndianSamples(ecg.samples), fixtures::series())
-                        .ok());
+        DEVICE_RECORD_HEADER header = fixtures::recorderHeader(uint32_t(ecg.samples.size()));
+        header.setU8(DEVICE_RECORD_HEADER::NoiseFinding, 0);  // a clean recording with a rhythm finding
+        header.setU8(DEVICE_RECORD_HEADER::TachyFinding, 0);
+        header.setU8(DEVICE_RECORD_HEADER::BradyFinding, 0);
+        EXPECT_TRUE(
+            WriteDownloadedEdf(path, header, LittleEndianSamples(ecg.samples), fixtures::series()).ok());
         return path;
     }
 
@@ -210,10 +213,14 @@ TEST_F(ReportPrint, TickedRecordingsPrintToPdfAsTheCommandLinePrintsThem)
         ASSERT_FALSE(printed.isNull());
         EXPECT_TRUE(printed == command) << "page " << page;
     }
-    // The page for the documentation, at 100 dpi.
+    // The page for the documentation, at the standard gain and 100 dpi.
     const QString shots = QString::fromLocal8Bit(qgetenv("TALMON_SCREENSHOT_DIR"));
-    if (!shots.isEmpty())
-        RunTool("pdftoppm", {"-r", "100", "-png", "-singlefile", "-f", "1", "-l", "1", pdf, shots + "/report-page"});
+    if (!shots.isEmpty()) {
+        const QString docPdf = shots + "/report-page.pdf";
+        RunTool(TALMON_BIN_DIR "/ecg-cli", {"report", second, "--pdf", docPdf});
+        RunTool("pdftoppm", {"-r", "100", "-png", "-singlefile", docPdf, shots + "/report-page"});
+        QFile::remove(docPdf);
+    }
 }
 
 }  // namespace
