@@ -6,6 +6,7 @@
 #include "lang/TextTable.h"
 #include "store/RecordingLibrary.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -14,6 +15,22 @@ ChartController::ChartController(TECGMain& window, RecordingLibrary& library)
     : QObject(&window), window_(window), library_(library)
 {
     state_.ChartColour = window.chartColour();
+    // Tool tips of the viewer controls: "Increase", "Decrease", "Reset", "Colour".
+    window.ZoomIn->setToolTipSlot(28);
+    window.ZoomOut->setToolTipSlot(29);
+    window.Recover->setToolTipSlot(31);
+    window.ECGColor->setToolTipSlot(30);
+    connect(&annotationWatch_, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (QFileInfo::exists(annotationFile())) RedrawChart();
+    });
+}
+
+void ChartController::watchForAnnotations()
+{
+    if (!annotationWatch_.directories().isEmpty()) annotationWatch_.removePaths(annotationWatch_.directories());
+    const QString file = annotationFile();
+    if (recording_ && !file.isEmpty() && !QFileInfo::exists(file))
+        annotationWatch_.addPath(QFileInfo(file).absolutePath());
 }
 
 QString ChartController::annotationFile() const
@@ -36,6 +53,7 @@ void ChartController::ClearChart()
 {
     recording_.reset();
     recordingPath_.clear();
+    watchForAnnotations();
     show(::ClearChart(state_));
     window_.HeartRate->clear();
     window_.UnstableImg->hide();
@@ -56,9 +74,14 @@ void ChartController::prepare(const OpenedRecording& opened)
 
 void ChartController::RedrawChart()
 {
-    if (!recording_) return;
+    if (!recording_) {
+        // Only the state changed; the empty paper follows the colour.
+        show(::ClearChart(state_));
+        return;
+    }
     show(::RedrawChart(*recording_, state_, filters_, annotationFile()));
     for (QWidget* w : {window_.ZoomIn, window_.ZoomOut, window_.Recover, window_.ECGColor}) w->show();
+    watchForAnnotations();
 }
 
 void ChartController::UpdateFindings()

@@ -4,6 +4,7 @@
 #include "display/Findings.h"
 #include "signal/DisplayFilters.h"
 
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -36,7 +37,7 @@ public:
     void UpdateFindings();
 
     // Redraws every surface for the open recording; without one only the
-    // state has changed and nothing is drawn.
+    // state has changed and the empty paper is shown in its colour.
     void RedrawChart();
 
     // Viewer controls.
@@ -53,6 +54,7 @@ private:
     void setColourLooks();
     void setCaption(const char* button, const QString& caption);
     void setFindingToolTips();
+    void watchForAnnotations();
 
     TECGMain& window_;
     RecordingLibrary& library_;
@@ -63,4 +65,7 @@ private:
     FindingsView findings_;
     int plusCounter_ = 0;
     bool showAnno_ = false;
+    // The analyser writes its file after the first drawing; the folder is
+    // watched until the file appears, then the chart is drawn again.
+    QFileSystemWatcher annotationWatch_;
 };

@@ -5,6 +5,7 @@
 #include "lang/TextTable.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
@@ -43,15 +44,27 @@ void PaintNormalTrace(QPainter& p, const QRect& target, const TraceInput& t, con
 {
     const std::vector<int16_t> resampled = ResampleTo128(t.samples, t.rate, t.wholeSeconds);
     const auto rows = TraceRows(resampled, WindowStart(t.extraSeconds, kTraceRate), t.gain);
+    // The points are mapped from the trace's 1280 x 768 into the target here,
+    // and the pen keeps its width in trace pixels: a thin cosmetic pen takes
+    // the painter's fast anti-aliased path (a transformed wide pen is several
+    // times slower).
+    const double sx = (target.width() - 1) / double(kTraceCanvas.width());
+    const double sy = (target.height() - 1) / double(kTraceCanvas.height());
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
-    UseTraceCoordinates(p, target);
     QPen pen(pal.trace);
-    pen.setWidthF(t.penWidth);
+    pen.setCosmetic(true);
+    pen.setWidthF(t.penWidth * sx);
     pen.setJoinStyle(Qt::RoundJoin);
     pen.setCapStyle(Qt::RoundCap);
     p.setPen(pen);
-    for (const auto& row : rows) p.drawPolyline(row.data(), static_cast<int>(row.size()));
+    QPolygonF line;
+    for (const auto& row : rows) {
+        line.resize(qsizetype(row.size()));
+        for (size_t i = 0; i < row.size(); ++i)
+            line[qsizetype(i)] = QPointF(target.left() + row[i].x() * sx, target.top() + row[i].y() * sy);
+        p.drawPolyline(line);
+    }
     p.restore();
 }
 
@@ -292,7 +305,10 @@ void PaintAnnotations(QPainter& p, const QRect& target, const std::vector<ecg::M
     for (const ecg::MitAnnotation& a : annotations) {
         QPoint at;
         if (!AnnotationPosition(a.sample, windowStart, rate, target.size(), at)) continue;
-        DrawTextTopLeft(p, target.left() + at.x(), target.top() + at.y(), QString::number(a.code));
+        // Centred over its beat.
+        const QString code = QString::number(a.code);
+        const int half = p.fontMetrics().horizontalAdvance(code) / 2;
+        DrawTextTopLeft(p, target.left() + at.x() - half, target.top() + at.y(), code);
     }
     p.restore();
 }

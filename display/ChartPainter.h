@@ -55,7 +55,7 @@ struct TraceInput {
 // normal trace fills its width - 1 and height - 1). Modes 1..3 draw nothing.
 void PaintTrace(QPainter& p, const QRect& target, const TraceInput& trace, double scale = 1.0);
 
-// Annotation codes written over their beats, inside their rows.
+// Annotation codes written centred over their beats, inside their rows.
 void PaintAnnotations(QPainter& p, const QRect& target, const std::vector<ecg::MitAnnotation>& annotations,
                       int64_t windowStart, int rate, double scale = 1.0);
 

@@ -7,6 +7,7 @@
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/Startup.h"
+#include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
 #include "lang/TextTable.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -169,6 +171,45 @@ TEST_F(ChartWindow, ClickingTheOpenRecordingAgainKeepsThePanel)
     EXPECT_EQ(w.RecordDate->text(), date);
     EXPECT_EQ(w.ECGChart->pixmap().toImage(), drawn);
     EXPECT_FALSE(w.chart()->annotationFile().isEmpty());
+}
+
+TEST_F(ChartWindow, AnnotationsAppearWhenTheAnalyserHasWrittenThem)
+{
+    TECGMain& w = *window_;
+    const QString path = addRecording("142530", true);
+    const QString atr = path.left(path.size() - 4) + ".atr";
+    ASSERT_TRUE(QFile::rename(atr, atr + ".later"));  // the analyser has not finished yet
+    w.library()->hooks().startExternalAnalyser = [](const QString& p) { return p.left(p.size() - 4) + ".atr"; };
+    open("14:25:30");
+    const QImage before = w.ECGChart->pixmap().toImage();
+    ASSERT_EQ(QFileInfo(w.chart()->annotationFile()).fileName(), "142530.atr");
+
+    ASSERT_TRUE(QFile::rename(atr + ".later", atr));  // written under another name, then renamed
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.ECGChart->pixmap().toImage() != before; }, 5000));
+}
+
+TEST_F(ChartWindow, DamagedRecordingIsExplainedInPlainWordsFirst)
+{
+    TECGMain& w = *window_;
+    const QString path = startup_.state.paths.dataFolder + "/0000A1F3/201305/07/101010.edf";
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile damaged(path);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(300, 'x'));
+    damaged.close();
+
+    QString shown;
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
+        shown = box.Msg->text();
+        box.clickButton(MsgButton::OK);
+    });
+    open("10:10:10");
+    TMessageBoxForm::setModalRunner({});
+    EXPECT_TRUE(shown.startsWith("This recording cannot be shown: the file is damaged or is not a recording of the "
+                                 "Heart Let recorder."))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains("byte")) << shown.toStdString();  // the technical detail follows
+    EXPECT_FALSE(w.ZoomIn->isVisibleTo(&w));
 }
 
 TEST_F(ChartWindow, Screenshots)

@@ -3,12 +3,14 @@
 #include "display/ChartGeometry.h"
 #include "display/ChartRenderer.h"
 #include "display/Findings.h"
+#include "lang/TextTable.h"
 #include "signal/MitAnnotations.h"
 
 #include <QFile>
 #include <cmath>
 #include <algorithm>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -260,10 +262,62 @@ TEST_F(ChartRender, AnnotationsAreWrittenOverTheirBeats)
             if (plain.pixel(x, y) != annotated.pixel(x, y)) changed.emplace_back(x, y);
     ASSERT_FALSE(changed.empty());
     for (const QPoint& p : changed) {
-        const bool nearFirst = std::abs(p.x() - (3 * 732 / 10 + 3)) < 10 && p.y() >= 10 && p.y() < 30;
-        const bool nearSecond = std::abs(p.x() - (6 * 732 / 10 + 3)) < 10 && p.y() >= 156 && p.y() < 176;
+        const bool nearFirst = std::abs(p.x() - 3 * 732 / 10) < 8 && p.y() >= 10 && p.y() < 30;
+        const bool nearSecond = std::abs(p.x() - 6 * 732 / 10) < 8 && p.y() >= 156 && p.y() < 176;
         EXPECT_TRUE(nearFirst || nearSecond) << p.x() << "," << p.y();
     }
+}
+
+TEST_F(ChartRender, EngineeringViewsDrawTheirTraceAndModesOneToThreeNone)
+{
+    const ChartRecording r = PrepareChartRecording(chartfix::SpikeRecording(35, 256));
+    const auto ink = [](const QImage& chart) {
+        int n = 0;
+        for (int y = 0; y < chart.height(); ++y)
+            for (int x = 0; x < chart.width(); ++x) n += IsTrace(chart.pixel(x, y));
+        return n;
+    };
+    const struct {
+        int mode;
+        bool draws;
+    } cases[] = {{1, false}, {2, false}, {3, false}, {4, true}, {5, true}, {6, true}, {7, true}, {8, true}};
+    for (const auto& c : cases) {
+        ChartDisplayState state;
+        state.ChartMode = c.mode;
+        ecg::DisplayFilterChain filters;
+        const QImage chart = RedrawChart(r, state, filters).chart;
+        if (c.draws) {
+            EXPECT_GT(ink(chart), 1000) << c.mode;  // three rows of trace
+            EXPECT_EQ(SpikeColumns(chart, 1, false, 3).size() >= 9, true) << c.mode;
+        } else {
+            EXPECT_EQ(ink(chart), 0) << c.mode;
+        }
+    }
+}
+
+TEST_F(ChartRender, QualityLabelTextSitsAtTheLanguagesPosition)
+{
+    // The label's text starts further right in Chinese (Traditional) than in English.
+    const auto textLeft = [](int language) {
+        TextTable::current().SelectLanguage(language);
+        QImage label(72, 14, QImage::Format_RGB32);
+        label.fill(Qt::white);
+        QPainter p(&label);
+        PaintQualityLabel(p, label.rect(), QualityLabel::Unstable, language);
+        p.end();
+        // Text pixels: darker than the picture's own border, inside it.
+        for (int x = 2; x < label.width(); ++x)
+            for (int y = 3; y < label.height() - 3; ++y)
+                if (Luminance(label.pixel(x, y)) < 175) return x;
+        return -1;
+    };
+    const int english = textLeft(1033);
+    const int chinese = textLeft(1028);
+    TextTable::current().SelectLanguage(1033);
+    EXPECT_GE(english, 2);
+    EXPECT_LE(english, 4);
+    EXPECT_GE(chinese, 6);
+    EXPECT_LE(chinese, 8);
 }
 
 TEST(Findings, PicturesHeartRateAndQualityLabel)
