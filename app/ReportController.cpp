@@ -14,7 +14,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <cmath>
 #include <vector>
 
 namespace {
@@ -40,22 +39,14 @@ void ReportController::tell(const QString& text)
 // printable area would break the 25 mm/s and 10 mm/mV scale.
 bool ReportController::paperFits(QPrinter& printer)
 {
-    QPageLayout layout = printer.pageLayout();
-    const QSizeF paper = layout.pageSize().size(QPageSize::Millimeter);
-    const bool a4 = std::abs(paper.width() - report::kPaperSize.width()) < 1.0 &&
-                    std::abs(paper.height() - report::kPaperSize.height()) < 1.0;
-    if (!a4 || layout.orientation() != QPageLayout::Portrait) {
+    const report::PaperFit fit = report::CheckPaper(printer.pageLayout());
+    if (fit == report::PaperFit::NotA4Portrait) {
         outcome_ = Outcome::WrongPaper;
         tell(QStringLiteral("The report is made for A4 paper in portrait orientation. Choose A4 and portrait in the "
                             "print dialog and print again.\n\nNothing was printed."));
         return false;
     }
-    layout.setUnits(QPageLayout::Millimeter);
-    const QMarginsF edge = layout.minimumMargins();
-    const QRectF printable(QPointF(edge.left(), edge.top()),
-                           QPointF(report::kPaperSize.width() - edge.right(),
-                                   report::kPaperSize.height() - edge.bottom()));
-    if (!report::FitsPrintableArea(printable)) {
+    if (fit == report::PaperFit::PrintableAreaTooSmall) {
         const QRectF content = report::kContentBox.translated(report::kLayoutOrigin);
         outcome_ = Outcome::DoesNotFit;
         tell(QStringLiteral("The printer \"%1\" cannot print close enough to the edges of the paper for the report, "

@@ -1,6 +1,8 @@
 #include "display/ReportLayout.h"
 
+#include <QPageSize>
 #include <algorithm>
+#include <cmath>
 
 namespace report {
 
@@ -8,6 +10,20 @@ bool FitsPrintableArea(const QRectF& printableOnPaper)
 {
     const QRectF content = kContentBox.translated(kLayoutOrigin);
     return printableOnPaper.contains(content);
+}
+
+PaperFit CheckPaper(const QPageLayout& layout)
+{
+    const QSizeF paper = layout.pageSize().size(QPageSize::Millimeter);
+    const bool a4 = std::abs(paper.width() - kPaperSize.width()) < 1.0 &&
+                    std::abs(paper.height() - kPaperSize.height()) < 1.0;
+    if (!a4 || layout.orientation() != QPageLayout::Portrait) return PaperFit::NotA4Portrait;
+    QPageLayout mm = layout;
+    mm.setUnits(QPageLayout::Millimeter);
+    const QMarginsF edge = mm.minimumMargins();
+    const QRectF printable(QPointF(edge.left(), edge.top()),
+                           QPointF(kPaperSize.width() - edge.right(), kPaperSize.height() - edge.bottom()));
+    return FitsPrintableArea(printable) ? PaperFit::Fits : PaperFit::PrintableAreaTooSmall;
 }
 
 QSizeF PictureSizeMm(QSizeF picturePixels, double stretch)

@@ -1,4 +1,5 @@
 #pragma once
+#include <QPageLayout>
 #include <QPointF>
 #include <QPolygonF>
 #include <QRectF>
@@ -27,6 +28,12 @@ inline constexpr QRectF kContentBox{QPointF(12.8, 1.0), QPointF(188.5, 287.5)};
 // True when the content lies inside the printer's printable area, given on
 // the paper in millimetres.
 bool FitsPrintableArea(const QRectF& printableOnPaper);
+
+// Whether a printer's page can take the report as it is: A4 portrait paper
+// whose printable area (the paper less the printer's minimum margins) holds
+// the content. The page is never scaled to fit.
+enum class PaperFit { Fits, NotA4Portrait, PrintableAreaTooSmall };
+PaperFit CheckPaper(const QPageLayout& layout);
 
 // Pictures are drawn at `stretch` printer pixels per picture pixel of a
 // 600-dpi printer: their size on paper in millimetres.

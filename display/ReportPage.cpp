@@ -246,6 +246,7 @@ EdfProblem LoadReportPage(const QString& path, const ecg::FilterSwitches& switch
     page.languageId = languageId;
 
     const ChartRecording chart = PrepareChartRecording(record);
+    if (chart.rate <= 0) return EdfProblem::make(EdfError::UnsupportedRate);
     page.rate = chart.rate;
     page.wholeSeconds = chart.sampleCount / chart.rate;
     const size_t used = std::min(size_t(page.wholeSeconds) * size_t(chart.rate), chart.samples.size());

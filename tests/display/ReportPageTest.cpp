@@ -84,7 +84,7 @@ TEST(ReportValues, HeartRateFindingsAndDateFollowTheRecorderBlock)
     EXPECT_EQ(report::EdfDateText("99.12.31", "23.59.59"), "1999/12/31 23:59:59");
 }
 
-TEST(ReportLayout, TraceWindowAndPrintableArea)
+TEST(ReportLayout, TraceWindowPrintableAreaAndPaper)
 {
     // 40 whole seconds: seconds 9 to 39; shorter than 31 s: from the first sample.
     EXPECT_EQ(report::ReportTraceWindow(40, 256).start, 9 * 256);
@@ -99,6 +99,18 @@ TEST(ReportLayout, TraceWindowAndPrintableArea)
     EXPECT_TRUE(report::FitsPrintableArea(printable(4.23, 4.23, 4.23, 4.23)));  // a common laser printer
     EXPECT_FALSE(report::FitsPrintableArea(printable(3, 3, 3, 12)));         // a wide bottom edge
     EXPECT_FALSE(report::FitsPrintableArea(printable(3, 6, 3, 3)));
+
+    // What a printer's page offers: the paper and its minimum margins.
+    const auto paper = [](QPageSize::PageSizeId id, QPageLayout::Orientation o, double edge, double bottom) {
+        const QMarginsF min(edge, edge, edge, bottom);
+        return report::CheckPaper(QPageLayout(QPageSize(id), o, min, QPageLayout::Millimeter, min));
+    };
+    using report::PaperFit;
+    EXPECT_EQ(paper(QPageSize::A4, QPageLayout::Portrait, 0, 0), PaperFit::Fits);
+    EXPECT_EQ(paper(QPageSize::A4, QPageLayout::Portrait, 4.23, 4.23), PaperFit::Fits);
+    EXPECT_EQ(paper(QPageSize::A4, QPageLayout::Portrait, 3, 12), PaperFit::PrintableAreaTooSmall);
+    EXPECT_EQ(paper(QPageSize::A4, QPageLayout::Landscape, 0, 0), PaperFit::NotA4Portrait);
+    EXPECT_EQ(paper(QPageSize::Letter, QPageLayout::Portrait, 0, 0), PaperFit::NotA4Portrait);
 }
 
 class ReportPdfTest : public ::testing::Test {
