@@ -16,15 +16,6 @@
 #include <QPrinter>
 #include <vector>
 
-namespace {
-
-QString NamedList(const QStringList& lines)
-{
-    return lines.join(QLatin1Char('\n'));
-}
-
-}  // namespace
-
 ReportController::ReportController(TECGMain& window, RecordingLibrary& library, ChartController& chart)
     : QObject(&window), window_(window), library_(library), chart_(chart)
 {
@@ -84,7 +75,8 @@ void ReportController::Printer1Click()
         outcome_ = Outcome::Cancelled;
         return;
     }
-    if (printer.outputFormat() == QPrinter::PdfFormat) printer.setResolution(report::kPdfDpi);  // the same page as the command line's PDF
+    // A PDF gets the resolution the pictures are made for: the same page as the command line's.
+    if (printer.outputFormat() == QPrinter::PdfFormat) printer.setResolution(report::kPdfDpi);
     if (!paperFits(printer)) return;
 
     // Every recording is read before the job starts, so a refused file never leaves half a job behind.
@@ -100,7 +92,7 @@ void ReportController::Printer1Click()
     const QString refusedText =
         refused_.isEmpty() ? QString()
                            : QStringLiteral("These recordings were not printed, as they cannot be read:\n%1")
-                                 .arg(NamedList(refused_));
+                                 .arg(refused_.join(QLatin1Char('\n')));
     if (pages.empty()) {
         outcome_ = Outcome::NothingReadable;
         tell(refusedText);
@@ -113,7 +105,12 @@ void ReportController::Printer1Click()
         if (i > 0) ok = printer.newPage();
         if (ok) report::PaintReportPage(painter, pages[i]);
     }
-    if (painter.isActive()) ok = painter.end() && ok;
+    if (ok) {
+        ok = painter.end();
+    } else if (painter.isActive()) {
+        printer.abort();  // half a job is never handed to the printer
+        painter.end();
+    }
     if (!ok || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
         outcome_ = Outcome::JobFailed;
         const QString target = printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
@@ -125,5 +122,8 @@ void ReportController::Printer1Click()
     outcome_ = Outcome::Printed;
     printed_ = static_cast<int>(pages.size());
     if (!refusedText.isEmpty())
-        tell(QStringLiteral("%1 of %2 recordings were printed.\n\n%3").arg(printed_).arg(paths.size()).arg(refusedText));
+        tell(QStringLiteral("%1 of %2 recordings were printed.\n\n%3")
+                 .arg(printed_)
+                 .arg(paths.size())
+                 .arg(refusedText));
 }

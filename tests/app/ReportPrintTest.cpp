@@ -46,8 +46,8 @@ int RunTool(const QString& program, const QStringList& args)
 QImage Raster(const QString& pdf, int page)
 {
     const QString prefix = pdf + "-p" + QString::number(page);
-    RunTool("pdftoppm", {"-r", "127", "-png", "-singlefile", "-f", QString::number(page), "-l", QString::number(page), pdf,
-                     prefix});
+    const QString n = QString::number(page);
+    RunTool("pdftoppm", {"-r", "127", "-png", "-singlefile", "-f", n, "-l", n, pdf, prefix});
     return QImage(prefix + ".png").convertToFormat(QImage::Format_RGB32);
 }
 
