@@ -96,7 +96,7 @@ void Picture(QPainter& p, const Paper& paper, const QString& name, double x, dou
                 sharp.isNull() ? own : sharp);
 }
 
-void PaintInformation(QPainter& p, const Paper& paper, const ReportPage& page, const LanguagePlaces& lp)
+void PaintFormAndResult(QPainter& p, const Paper& paper, const ReportPage& page, const LanguagePlaces& lp)
 {
     p.setPen(paper.pen(Qt::black, 4));
     p.setBrush(Qt::NoBrush);
@@ -108,7 +108,7 @@ void PaintInformation(QPainter& p, const Paper& paper, const ReportPage& page, c
     for (double y : {49.0, 55.0, 61.0}) p.drawLine(paper.line(5, y, 170, y));
     for (int x : lp.checkBoxes) p.drawRect(paper.box(x, 80, x + 3, 83));
 
-    // Labels on an opaque white ground, as on a form.
+    // Labels and values on an opaque white ground, as on a form.
     p.setPen(Qt::black);
     p.setBackgroundMode(Qt::OpaqueMode);
     p.setBackground(Qt::white);
@@ -274,7 +274,7 @@ void PaintReportPage(QPainter& p, const ReportPage& page)
     for (int i = 0; i < kPageFindings; ++i)
         Picture(p, paper, FindingPictureName(ChartFindingOf(i), page.values.lit[i]), kFindingX[i], 280, 6);
 
-    PaintInformation(p, paper, page, lp);
+    PaintFormAndResult(p, paper, page, lp);
     PaintEcgBlock(p, paper, page);
     p.restore();
 }
