@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/ChartController.h"
+#include "app/ReportController.h"
 #include "app/Configuration.h"
 #include "app/MainLayout.h"
 #include "app/PanelLayout.h"
@@ -231,8 +232,10 @@ void TECGMain::InternetClick()
     options_.openUrl(QUrl(QString::fromLatin1(kHomePage)));
 }
 
-// Filled by the features that own them: printing.
-void TECGMain::Printer1Click() {}
+void TECGMain::Printer1Click()
+{
+    report_->Printer1Click();
+}
 
 void TECGMain::UploadClick()
 {

@@ -26,6 +26,7 @@ class RecordingLibrary;
 class DataListView;
 class ChartController;
 class UploadController;
+class ReportController;
 struct EdfProblem;
 
 // How the main window reaches the outside world; tests replace these.
@@ -58,6 +59,7 @@ public:
     ChartController* chart() const { return chart_; }
     // The Upload and Account commands.
     UploadController* uploadController() const { return upload_; }
+    ReportController* report() const { return report_; }
 
     // The rest of start-up on the window: language positions and captions, the
     // message box, the data-list layout toggle, the welcome window, the monitor timer.
@@ -162,4 +164,5 @@ private:
     DataListView* dataListView_ = nullptr;
     ChartController* chart_ = nullptr;
     UploadController* upload_ = nullptr;
+    ReportController* report_ = nullptr;
 };

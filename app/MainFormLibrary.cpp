@@ -3,6 +3,7 @@
 // functions that work on the library (other folder, 256/s conversion, batch).
 #include "app/MainForm.h"
 #include "app/ChartController.h"
+#include "app/ReportController.h"
 #include "dialogs/DataListView.h"
 #include "dialogs/MDSelectPath.h"
 #include "dialogs/MessageBox.h"
@@ -69,6 +70,7 @@ void TECGMain::attachLibrary()
     library_ = std::make_unique<RecordingLibrary>(state_.paths.dataFolder, std::move(hooks));
     library_->setLanguageId(state_.languageId);
     chart_ = new ChartController(*this, *library_);
+    report_ = new ReportController(*this, *library_, *chart_);
 
     dataListView_ = new DataListView(DataList, *library_, this);
     dataListView_->setIcons(QIcon(LoadPicture("image\\Tree-ic01.bmp")), QIcon(LoadPicture("image\\Tree-ic02.bmp")));

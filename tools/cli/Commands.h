@@ -15,4 +15,5 @@ int RunAnnotations(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunChart(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunFilter(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunReport(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli

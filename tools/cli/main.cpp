@@ -29,6 +29,8 @@ const char* const kUsage =
     "                                     write the display-filtered samples\n"
     "  upload [--server HOST[:PORT]] [--settings DIR] [--account NAME] [--password-file FILE|-]\n"
     "         [--delete-after] [--overwrite yes|no] [--json] FILE.edf...  send recordings to the web service\n"
+    "  report FILE.edf... --pdf OUT.pdf [--gain 1-6] [--language ID]\n"
+    "                                     print one A4 report page per recording into a PDF\n"
     "\n"
     "Options:\n"
     "  --help       show this text\n"
@@ -39,7 +41,7 @@ const char* const kUsage =
 int main(int argc, char** argv)
 {
     // Drawing needs fonts, hence the GUI application, on the offscreen platform (no display needed).
-    const bool paints = argc > 1 && std::strcmp(argv[1], "chart") == 0;
+    const bool paints = argc > 1 && (std::strcmp(argv[1], "chart") == 0 || std::strcmp(argv[1], "report") == 0);
     if (paints) qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app(paints ? new QGuiApplication(argc, argv) : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName("ecg-cli");
@@ -70,6 +72,7 @@ int main(int argc, char** argv)
     if (command == "chart") return cli::RunChart(args, out, err);
     if (command == "filter") return cli::RunFilter(args, out, err);
     if (command == "upload") return cli::RunUpload(args, out, err);
+    if (command == "report") return cli::RunReport(args, out, err);
     err << "Unknown command \"" << command << "\".\n\n" << kUsage;
     return 2;
 }
