@@ -3,6 +3,7 @@
 #include "app/DeviceServices.h"
 #include "app/MainForm.h"
 #include "device/JobRequest.h"
+#include "dialogs/MDSetting.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "lang/TextTable.h"
@@ -13,11 +14,16 @@ void TECGMain::startDevice()
 {
     if (!device_)
         return;
-    device::MainWindowDeviceHooks hooks;
+    MainWindowDeviceHooks hooks;
     hooks.text = [](int slot) { return TextOf(slot); };
     hooks.recreateMessageBox = [this] { MsgBox->setTitle(QString()); };
     hooks.showMessage = [this](const QString& text) {
         MsgBox->ShowMessageBox(text, MsgKind::Information, state_.languageId, {MsgButton::OK});
+    };
+    // The settings window, filled from the block the information read just brought.
+    hooks.openSettingsDialog = [this] {
+        TSetting dialog(device_->board().infoBlock, device_->board(), device_->env(), this);
+        dialog.exec();
     };
     device_->Start(this, std::move(hooks));
 }
@@ -38,7 +44,7 @@ void TECGMain::MonitorTimer()
 {
     if (!device_ || !device_->controls())
         return;
-    const device::ConnectionIndicator shown = device_->controls()->MonitorTimer();
+    const ConnectionIndicator shown = device_->controls()->MonitorTimer();
     if (!shown.update)
         return;
     Connected->setPicture(shown.picture);

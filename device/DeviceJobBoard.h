@@ -3,6 +3,7 @@
 #include "device/protocol/SettingsPacket.h"
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 // The board through which windows ask the device step for a job and read its
 // result. Touched only on the user-interface thread: a requester writes
@@ -27,6 +28,17 @@ constexpr std::uint8_t JobCancelled = 3;
 constexpr std::uint8_t JobAborted = 4;
 constexpr std::uint8_t JobRunning = 5;
 
+// Why the last job ended as JobFailed, as far as the step can tell; the windows choose the words.
+enum class JobFailure : std::uint8_t {
+    None = 0,
+    NotAttached,      // no recorder is attached
+    NoPermission,     // a recorder is attached, but this user may not open its bridge
+    NoAnswer,         // a missing, short or wrong answer
+    RecorderChanged,  // the attached recorder is not the one the request was made for
+    BadDeviceId,      // the settings' ID text is not 8 hexadecimal digits
+    UnknownJob,       // a job code without a job
+};
+
 // Counters the download publishes for its dialog; reset by the dialog when it opens.
 struct DownloadCounters {
     std::int32_t recordCount = 0;
@@ -43,6 +55,8 @@ struct DownloadCounters {
 struct DeviceJobBoard {
     std::uint8_t RequestedJob = NoJob;
     std::uint8_t JobState = JobIdle;
+    // Set with every end state; None when the job succeeded.
+    JobFailure failure = JobFailure::None;
     // Pause of the worker between ticks, ms.
     std::int32_t tickIntervalMs = 300;
     // A device step is in progress. Handlers that run from inside it (its transfers pump messages)
@@ -51,8 +65,10 @@ struct DeviceJobBoard {
     bool cancelRequest = false;
     // The last information block read, converted to host order.
     protocol::DEVICE_INFO_BLOCK infoBlock;
-    // Values for the next WriteSettings.
+    // Values for the next WriteSettings, and the ID of the recorder they were filled from: the
+    // settings job writes nothing into any other recorder (nor when this is not set).
     protocol::DeviceSettings settings;
+    std::optional<std::uint32_t> settingsRecorderId;
     DownloadCounters download;
 
     void ClearInfoBlock() { infoBlock = protocol::DEVICE_INFO_BLOCK{}; }

@@ -33,6 +33,7 @@ public:
 
 private:
     void finish(bool succeeded);
+    void fail(JobFailure why);
 
     Link& link_;
     DeviceJobBoard& board_;

@@ -29,6 +29,7 @@ void DeviceStep::Run()
         // Every request fails at once while no recorder is there, and is withdrawn.
         board_.JobState = JobFailed;
         board_.RequestedJob = NoJob;
+        board_.failure = s.accessDenied ? JobFailure::NoPermission : JobFailure::NotAttached;
     } else if (s.DevicePresence == DeviceAttached) {
         runRequestedJob();
     }
@@ -44,6 +45,7 @@ void DeviceStep::arrivalRead()
     // unseen by the user.
     if (signedBlock && protocol::NeedsOffsetRepair(board_.infoBlock)) {
         board_.settings = OffsetRepairSettings(board_.infoBlock, env_.LocalNow());
+        board_.settingsRecorderId = board_.infoBlock.deviceId;
         board_.JobState = JobPending;
         board_.RequestedJob = WriteSettingsJobCode;
     }
@@ -58,6 +60,7 @@ void DeviceStep::runRequestedJob()
     if (it == handlers_.end() || !it->second) {
         board_.RequestedJob = NoJob;
         board_.JobState = JobFailed;
+        board_.failure = JobFailure::UnknownJob;
         return;
     }
     it->second();

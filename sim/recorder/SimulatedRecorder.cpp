@@ -110,6 +110,24 @@ void SimulatedRecorder::answer(std::uint8_t code, std::uint8_t flag)
     output_.insert(output_.end(), a.begin(), a.end());
 }
 
+void SimulatedRecorder::answerInfo()
+{
+    const auto block = EncodeDeviceInfo(CurrentInfo());
+    std::size_t length = block.size();
+    if (faults_.infoAnswerBytes >= 0)
+        length = std::min(length, static_cast<std::size_t>(faults_.infoAnswerBytes));
+    output_.insert(output_.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
+void SimulatedRecorder::SetAlarmSettings(std::uint8_t tachycardia, std::uint8_t bradycardia, std::uint8_t pause,
+                                         std::uint8_t sensitivity)
+{
+    info_.tachycardia = tachycardia;
+    info_.bradycardia = bradycardia;
+    info_.pause = pause;
+    info_.sensitivity = sensitivity;
+}
+
 void SimulatedRecorder::handleFrame(const std::uint8_t* frame)
 {
     const std::uint8_t count = frame[0];
@@ -125,11 +143,9 @@ void SimulatedRecorder::handleFrame(const std::uint8_t* frame)
     if (bootMode_ && code != CmdFirmware)
         return;  // the boot loader speaks only the firmware commands
     switch (code) {
-    case CmdReadInfo: {
-        const auto block = EncodeDeviceInfo(CurrentInfo());
-        output_.insert(output_.end(), block.begin(), block.end());
+    case CmdReadInfo:
+        answerInfo();
         break;
-    }
     case CmdEraseRecords:
         recordings_.clear();
         answer(CmdEraseRecords);

@@ -35,6 +35,8 @@ struct RecorderFaults {
     int checksumErrors = 0;       // the next N streams end with a wrong check frame
     int stallAfterBytes = -1;     // the next stream stops after this many bytes (once)
     std::size_t shortReadChunk = 0;  // at most this many bytes per read (0 = as many as asked)
+    // The information answer stops after this many of its 256 bytes (-1 = whole).
+    int infoAnswerBytes = -1;
 };
 
 class SimulatedRecorder {
@@ -74,6 +76,10 @@ public:
     // Command codes in arrival order (firmware frames as 0xFD).
     const std::vector<std::uint8_t>& commandLog() const { return log_; }
 
+    // The alarm thresholds and rhythm sensitivity the recorder holds now (as set on the recorder itself).
+    void SetAlarmSettings(std::uint8_t tachycardia, std::uint8_t bradycardia, std::uint8_t pause,
+                          std::uint8_t sensitivity);
+
     // Bytes per stored recording as the information block's factors describe it (A x B x 2).
     std::uint32_t BytesPerRecording() const;
 
@@ -81,6 +87,7 @@ private:
     void handleFrame(const std::uint8_t* frame);
     void handleFirmware(const std::uint8_t* frame);
     void answer(std::uint8_t code, std::uint8_t flag = 0);
+    void answerInfo();
     void sendRecording(std::size_t index);
     void checkFallBack();
 

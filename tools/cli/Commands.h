@@ -11,4 +11,5 @@ int RunExport(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunAnalyse(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunBatch(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunDeviceSettings(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli

@@ -34,6 +34,7 @@ const char* const kUsage =
     "  --checksum-errors N   the next N recordings end with a wrong check frame\n"
     "  --stall-after BYTES   the next recording stops after this many bytes\n"
     "  --short-reads BYTES   answers trickle out in pieces of this size\n"
+    "  --info-bytes N        the information answer stops after N of its 256 bytes\n"
     "  --no-answer           ignore every command\n"
     "  --refuse-fast-link    stay at 230400 baud when asked to speed up\n"
     "  --refuse-boot-mode    take the boot-mode command but never start the boot loader\n"
@@ -93,6 +94,9 @@ int main(int argc, char** argv)
         } else if (a == "--short-reads") {
             ok = NextInt(argc, argv, i, v) && v > 0;
             recorder.faults().shortReadChunk = static_cast<std::size_t>(v);
+        } else if (a == "--info-bytes") {
+            ok = NextInt(argc, argv, i, v) && v >= 0 && v <= 256;
+            recorder.faults().infoAnswerBytes = static_cast<int>(v);
         } else if (a == "--no-answer") {
             recorder.faults().noAnswer = true;
         } else if (a == "--refuse-fast-link") {
