@@ -37,6 +37,8 @@ public:
     device::DeviceEnvironment& env() { return env_; }
     device::USBThread* worker() { return worker_.get(); }
     bool demo() const { return demo_ != nullptr; }
+    // The simulated recorder of demo mode; null otherwise.
+    sim::DemoRecorder* demoRecorder() { return demo_.get(); }
 
 private:
     std::unique_ptr<device::transport::BridgeSet> bridges_;

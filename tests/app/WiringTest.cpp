@@ -8,6 +8,7 @@
 #include "device/protocol/RecordHeader.h"
 #include "device/protocol/RecordingStream.h"
 #include "dialogs/DataListView.h"
+#include "dialogs/MDSetting.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "lang/TextTable.h"
@@ -23,7 +24,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QRadioButton>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <memory>
@@ -152,6 +156,41 @@ TEST_F(WiringTest, DemoRecorderConnectsAndAnswersTheDownloadButton)
     EXPECT_TRUE(shown.last().contains("0012AB34")) << shown.last().toStdString();
     w->close();
     EXPECT_FALSE(device.worker()->isRunning());
+}
+
+TEST_F(WiringTest, DemoSettingsWriteTheSimulatedRecordersClockAndBeeps)
+{
+    DeviceServices device(true);
+    device.ResetForStartup();
+    auto w = open(&device);
+    ASSERT_TRUE(WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; },
+                          8000));
+
+    // The settings window opens modally after the information read; this plays the user in it.
+    bool filled = false;
+    QTimer user;
+    user.setInterval(50);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        TSetting* dialog = w->findChild<TSetting*>();
+        if (!dialog || !dialog->isVisible() || filled)
+            return;
+        filled = true;
+        dialog->KeyVolOff->click();
+        dialog->HeartVolOff->click();
+        dialog->OK->click();
+    });
+    user.start();
+    w->SettingsClick();
+    user.stop();
+    ASSERT_TRUE(filled);
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.last(), "Changes were successfully saved.");
+    const sim::SimulatedRecorder& recorder = device.demoRecorder()->recorder();
+    EXPECT_EQ(recorder.info().keyBeep, 0);
+    EXPECT_EQ(recorder.info().heartbeatBeep, 0);
+    EXPECT_EQ(recorder.lastSettings().year, QDate::currentDate().year());
+    EXPECT_EQ(recorder.lastSettings().month, QDate::currentDate().month());
+    w->close();
 }
 
 }  // namespace

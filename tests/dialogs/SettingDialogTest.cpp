@@ -2,6 +2,7 @@
 // job the window asks for, on a fake clock; its message box answers itself.
 #include "tests/device/SimRig.h"
 #include "tests/support/TestApp.h"
+#include "device/JobRequest.h"
 #include "dialogs/MDSetting.h"
 #include "dialogs/MessageBox.h"
 #include "lang/TextTable.h"
@@ -77,7 +78,7 @@ TEST_F(SettingDialog, OutOfRangeRecorderValueIsClearedOnlyByDefault)
 {
     rig.recorder.SetAlarmSettings(200, 60, 2, 2);
     rig.loop.RunFor(310);
-    PostJob(rig.board, device::ReadInfoJobCode);
+    device::PostJob(rig.board, device::ReadInfoJobCode);
     rig.step.Run();
     TSetting dialog(rig.board.infoBlock, rig.board, rig.loop);
     EXPECT_TRUE(dialog.RSensitivityL->isChecked());
