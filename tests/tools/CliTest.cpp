@@ -26,7 +26,7 @@ TEST(Cli, VersionAndHelp)
 
     CliRun h = runCli({"--help"});
     EXPECT_EQ(h.exitCode, 0);
-    for (const char* command : {"info", "export", "analyse", "batch", "device info"})
+    for (const char* command : {"info", "export", "analyse", "batch", "device info", "device settings"})
         EXPECT_TRUE(h.out.contains(command)) << command;
 }
 
