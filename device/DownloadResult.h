@@ -46,6 +46,7 @@ enum class DownloadEnd : std::uint8_t {
     RetriesExhausted,   // the same recording failed three times in a row (stall, unplugging, bad sums)
     NoAnswer,           // no signed information block at either speed
     TooManyRecordings,  // the information block reports an absurd number of recordings
+    Unplugged,          // the recorder went away during the download
 };
 
 struct DownloadResult {

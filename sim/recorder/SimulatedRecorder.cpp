@@ -1,5 +1,6 @@
 #include "sim/recorder/SimulatedRecorder.h"
 #include "device/Link.h"
+#include "device/protocol/ByteOrder.h"
 #include "device/protocol/Commands.h"
 #include <algorithm>
 
@@ -53,7 +54,9 @@ std::uint32_t SimulatedRecorder::BytesPerRecording() const
 DEVICE_INFO_BLOCK SimulatedRecorder::CurrentInfo() const
 {
     DEVICE_INFO_BLOCK b = info_;
-    b.bytesStored = static_cast<std::uint32_t>(recordings_.size()) * BytesPerRecording();
+    b.bytesStored = static_cast<std::uint32_t>(recordings_.size()) * BytesPerRecording() + storage_.extraStoredBytes;
+    if (storage_.bytesStoredOverride)
+        b.bytesStored = *storage_.bytesStoredOverride;
     return b;
 }
 
@@ -179,12 +182,36 @@ void SimulatedRecorder::sendRecording(std::size_t index)
     const bool corrupt = faults_.checksumErrors > 0;
     if (corrupt)
         --faults_.checksumErrors;
-    std::vector<std::uint8_t> stream = BuildRecordingStream(header, r.samples, r.annotation, corrupt);
+    std::vector<std::uint8_t> stream = r.claimedSampleBytes ? BuildLyingStream(r, corrupt)
+                                                             : BuildRecordingStream(header, r.samples, r.annotation, corrupt);
     if (faults_.stallAfterBytes >= 0) {
         stream.resize(std::min(stream.size(), static_cast<std::size_t>(faults_.stallAfterBytes)));
         faults_.stallAfterBytes = -1;
     }
     output_.insert(output_.end(), stream.begin(), stream.end());
+}
+
+std::vector<std::uint8_t> BuildLyingStream(const SimRecording& r, bool corruptChecksum)
+{
+    RecordHeaderBytes header = r.wireHeader;
+    const std::uint32_t claimed = *r.claimedSampleBytes;
+    WriteBe32(header.data(), rec::SampleBytes, claimed);
+    std::vector<std::uint8_t> out(header.begin(), header.end());
+    for (std::int16_t s : r.samples) {
+        const auto u = static_cast<std::uint16_t>(s);
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    }
+    if (claimed % 2 != 0)
+        out.push_back(0x55);
+    out.insert(out.end(), r.annotation.begin(), r.annotation.end());
+    std::uint16_t sum = StreamChecksum(out.data(), out.size());
+    if (corruptChecksum)
+        sum = static_cast<std::uint16_t>(sum ^ 0x5A5A);
+    std::array<std::uint8_t, CheckFrameSize> check{};
+    WriteBe16(check.data(), 0, sum);
+    out.insert(out.end(), check.begin(), check.end());
+    return out;
 }
 
 void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,15 @@ struct SimRecording {
     device::protocol::RecordHeaderBytes wireHeader{};
     std::vector<std::int16_t> samples;
     device::protocol::AnnotationBlock annotation{};
+    // A header that lies about its sample bytes (odd, zero, absurd): the header carries this count and
+    // the stream as many sample bytes as there are, plus one for an odd count. Unset: the true count.
+    std::optional<std::uint32_t> claimedSampleBytes;
+};
+
+// What the information block says about the memory, beyond the recordings themselves.
+struct StorageQuirks {
+    std::uint32_t extraStoredBytes = 0;              // a partial recording left over after the whole ones
+    std::optional<std::uint32_t> bytesStoredOverride;  // reported as is (e.g. an absurd count)
 };
 
 // Deliberate misbehaviour. Counters count down as faults are used.
@@ -64,6 +74,7 @@ public:
     device::protocol::DEVICE_INFO_BLOCK CurrentInfo() const;
     std::vector<SimRecording>& recordings() { return recordings_; }
     RecorderFaults& faults() { return faults_; }
+    StorageQuirks& storage() { return storage_; }
     // The last settings packet received, and its clock values.
     const device::protocol::DeviceSettings& lastSettings() const { return lastSettings_; }
     int settingsWrites() const { return settingsWrites_; }
@@ -88,6 +99,7 @@ private:
     device::protocol::DEVICE_INFO_BLOCK info_;
     std::vector<SimRecording> recordings_;
     RecorderFaults faults_;
+    StorageQuirks storage_;
     device::protocol::DeviceSettings lastSettings_;
     int settingsWrites_ = 0;
     std::vector<std::uint8_t> input_;
@@ -103,6 +115,9 @@ private:
     std::vector<std::uint8_t> flash_;
     std::size_t flashWritten_ = 0;
 };
+
+// The stream of a recording whose header lies about its sample bytes (claimedSampleBytes set).
+std::vector<std::uint8_t> BuildLyingStream(const SimRecording& recording, bool corruptChecksum);
 
 // Default recorder identity and settings: firmware 1.20.00, ID 0012AB34, thresholds 100/60/2,
 // middle sensitivity, beeps on, DC offset 2048, 30-second recordings at 256 samples per second.
