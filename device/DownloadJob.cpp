@@ -100,8 +100,7 @@ bool DownloadJob::Impl::negotiate()
             j.link_.SetRateCode(RateCodeNormal);
             PumpingSleep(j.env_, RecorderFallBackMs);
         }
-        if (j.link_.state().LinkTransport == HidBridge)
-            PumpingSleep(j.env_, HidDrainMs);
+        PumpingSleep(j.env_, LinkDrainMs);
         j.link_.OpenLink();
         const bool signedBlock = j.jobs_.ReadInfoBlock(false);
         if (j.board_.JobState == JobPending)
@@ -120,9 +119,8 @@ void DownloadJob::Impl::endDownloading()
         return;
     j.jobs_.frame().RequestRecord(RecordEnd);
     port.WriteBlock(j.jobs_.frame().data(), FrameSize, CommandWriteTimeoutMs);
-    // Reconfiguring the HID bridge purges its FIFOs: let the end frame leave first.
-    if (j.link_.state().LinkTransport == HidBridge)
-        PumpingSleep(j.env_, HidDrainMs);
+    // Reopening purges the bridge's buffers: let the end frame leave first.
+    PumpingSleep(j.env_, LinkDrainMs);
     j.link_.SetRateCode(RateCodeNormal);
     j.link_.OpenLink();
 }

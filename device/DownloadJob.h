@@ -36,9 +36,10 @@ private:
 // not be erased (a recording not stored, a partial recording left over, or the download not over).
 std::optional<EraseCondition> EraseConditionAfter(const DownloadResult& result);
 
-// Wait after the speed command, and before reopening the HID bridge after the last frame of a
-// download, so the bridge's FIFO purge on reconfiguration cannot cut the frame still going out, ms.
-constexpr std::uint32_t HidDrainMs = 200;
+// Wait after the speed command and after the end command before the link is reopened: reopening
+// purges the bridge's buffers (the HID bridge's FIFOs, the tty's queues), which would cut a frame
+// that has not gone out yet, ms.
+constexpr std::uint32_t LinkDrainMs = 200;
 // The recorder returns to 230400 baud by itself after this much silence, ms.
 constexpr std::uint32_t RecorderFallBackMs = 3500;
 

@@ -3,6 +3,7 @@
 #include "device/protocol/ByteOrder.h"
 #include "device/protocol/Commands.h"
 #include <algorithm>
+#include <cstdio>
 
 namespace sim {
 
@@ -78,6 +79,7 @@ void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length,
                                                     (frame[1] == CmdRequestRecord && frame[4] == RecordEnd));
         // At the wrong speed the frame is garbage: the recorder hears nothing it understands.
         const bool heard = hostBaud == 0 || hostBaud == baud() || (speedCommand && previousHostBaud_ == baud());
+        logFrame(frame, hostBaud, heard ? "heard" : "lost (line speed)");
         if (heard) {
             lastActivityMs_ = clockMs_ ? clockMs_() : 0;
             handleFrame(frame);
@@ -86,6 +88,17 @@ void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length,
     }
     input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(used));
     previousHostBaud_ = hostBaud;
+}
+
+void SimulatedRecorder::logFrame(const std::uint8_t* frame, std::uint32_t hostBaud, const char* verdict)
+{
+    if (!frameLog_)
+        return;
+    char line[160];
+    std::snprintf(line, sizeof line, "%lld ms host %u recorder %u: count %u code 0x%02X byte2 %u dir %c param 0x%02X %s",
+                  static_cast<long long>(clockMs_ ? clockMs_() : 0), hostBaud, baud(), frame[0], frame[1], frame[2],
+                  frame[3] >= 32 && frame[3] < 127 ? frame[3] : '?', frame[4], verdict);
+    frameLog_(line);
 }
 
 std::size_t SimulatedRecorder::HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud)

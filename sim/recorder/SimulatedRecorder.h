@@ -85,6 +85,10 @@ public:
     // Command codes in arrival order (firmware frames as 0xFD).
     const std::vector<std::uint8_t>& commandLog() const { return log_; }
 
+    // Every frame that reaches the recorder, one line each (time, line speeds, what it was and
+    // whether it was heard); unset = no log.
+    void SetFrameLog(std::function<void(const std::string& line)> log) { frameLog_ = std::move(log); }
+
     // Bytes per stored recording as the information block's factors describe it (A x B x 2).
     std::uint32_t BytesPerRecording() const;
 
@@ -94,6 +98,7 @@ private:
     void answer(std::uint8_t code, std::uint8_t flag = 0);
     void sendRecording(std::size_t index);
     void checkFallBack();
+    void logFrame(const std::uint8_t* frame, std::uint32_t hostBaud, const char* verdict);
 
     std::function<std::int64_t()> clockMs_;
     device::protocol::DEVICE_INFO_BLOCK info_;
@@ -105,6 +110,7 @@ private:
     std::vector<std::uint8_t> input_;
     std::deque<std::uint8_t> output_;
     std::vector<std::uint8_t> log_;
+    std::function<void(const std::string&)> frameLog_;
     int rateCode_ = 2;
     std::uint32_t previousHostBaud_ = 0;  // the host's speed seen before the bytes now arriving
     std::int64_t lastActivityMs_ = 0;

@@ -22,6 +22,7 @@ namespace {
 
 const char* const kDeviceUsage =
     "Usage: ecg-cli device info [--link demo|serial:PATH|hid|serial|usb] [--json]\n"
+    "       ecg-cli device download [--link ...] --data-folder DIR [--erase] [--json]\n"
     "\n"
     "Reads the recorder's information block and prints it.\n"
     "  --link usb          both bridge kinds (default)\n"
@@ -55,6 +56,8 @@ QJsonObject InfoJson(const device::protocol::DEVICE_INFO_BLOCK& b)
 
 int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err)
 {
+    if (!args.isEmpty() && args.first() == "download")
+        return RunDeviceDownload(args.mid(1), out, err);
     if (args.isEmpty() || args.first() != "info") {
         err << kDeviceUsage;
         return 2;
