@@ -1,8 +1,10 @@
 #pragma once
+#include "device/DownloadResult.h"
 #include "device/protocol/DeviceInfoBlock.h"
 #include "device/protocol/SettingsPacket.h"
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 // The board through which windows ask the device step for a job and read its
@@ -50,6 +52,9 @@ struct DownloadCounters {
     QString monthFolderText;  // "20" + year + month
     QString dayText;
     QString timeText;  // hhmmss of the last downloaded recording; the main window selects it afterwards
+    // The download's outcome so far: one row per reported recording, filled as they arrive, and
+    // the end with its reason once the job is over.
+    DownloadResult result;
 };
 
 struct DeviceJobBoard {
@@ -70,6 +75,15 @@ struct DeviceJobBoard {
     protocol::DeviceSettings settings;
     std::optional<std::uint32_t> settingsRecorderId;
     DownloadCounters download;
+    // Root of the recording library the download writes into (the data folder).
+    QString dataFolder;
+    // Called by the download after each change of the counters or the rows (on the step's thread).
+    std::function<void()> downloadProgress;
+    // Set by the requester of an erase after a download: the erase reads the information block
+    // again and erases only a recorder that is still this one holding these bytes. Cleared by the
+    // erase job; eraseRefusal says why it did not erase.
+    std::optional<EraseCondition> eraseOnlyIf;
+    EraseRefusal eraseRefusal = EraseRefusal::None;
 
     void ClearInfoBlock() { infoBlock = protocol::DEVICE_INFO_BLOCK{}; }
 };

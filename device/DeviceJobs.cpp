@@ -90,10 +90,33 @@ void DeviceJobs::WriteSettingsJob()
 
 void DeviceJobs::EraseJob()
 {
+    const std::optional<EraseCondition> condition = board_.eraseOnlyIf;
+    board_.eraseOnlyIf.reset();
+    board_.eraseRefusal = EraseRefusal::None;
     OpenAndWake();
+    if (condition) {
+        // After a download the recorder is erased only while it is provably the one downloaded from,
+        // holding exactly the bytes that were brought home: a swapped recorder, or one that took a
+        // new recording meanwhile, keeps everything.
+        const bool read = ReadInfoBlock();
+        const DEVICE_INFO_BLOCK& now = board_.infoBlock;
+        if (!read)
+            board_.eraseRefusal = EraseRefusal::NoAnswer;
+        else if (now.deviceId != condition->deviceId)
+            board_.eraseRefusal = EraseRefusal::OtherRecorder;
+        else if (now.bytesStored != condition->bytesStored)
+            board_.eraseRefusal = EraseRefusal::ContentChanged;
+        if (board_.eraseRefusal != EraseRefusal::None) {
+            finish(false);
+            return;
+        }
+    }
     frame_.EraseRecords();
     Frame answer{};
-    finish(CommandAccepted(port_, frame_.bytes(), answer));
+    const bool erased = CommandAccepted(port_, frame_.bytes(), answer);
+    if (!erased && condition)
+        board_.eraseRefusal = EraseRefusal::EraseFailed;
+    finish(erased);
 }
 
 DeviceSettings OffsetRepairSettings(const DEVICE_INFO_BLOCK& block, const LocalDateTime& now)

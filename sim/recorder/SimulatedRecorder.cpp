@@ -1,7 +1,9 @@
 #include "sim/recorder/SimulatedRecorder.h"
 #include "device/Link.h"
+#include "device/protocol/ByteOrder.h"
 #include "device/protocol/Commands.h"
 #include <algorithm>
+#include <cstdio>
 
 namespace sim {
 
@@ -53,7 +55,9 @@ std::uint32_t SimulatedRecorder::BytesPerRecording() const
 DEVICE_INFO_BLOCK SimulatedRecorder::CurrentInfo() const
 {
     DEVICE_INFO_BLOCK b = info_;
-    b.bytesStored = static_cast<std::uint32_t>(recordings_.size()) * BytesPerRecording();
+    b.bytesStored = static_cast<std::uint32_t>(recordings_.size()) * BytesPerRecording() + storage_.extraStoredBytes;
+    if (storage_.bytesStoredOverride)
+        b.bytesStored = *storage_.bytesStoredOverride;
     return b;
 }
 
@@ -75,6 +79,7 @@ void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length,
                                                     (frame[1] == CmdRequestRecord && frame[4] == RecordEnd));
         // At the wrong speed the frame is garbage: the recorder hears nothing it understands.
         const bool heard = hostBaud == 0 || hostBaud == baud() || (speedCommand && previousHostBaud_ == baud());
+        logFrame(frame, hostBaud, heard ? "heard" : "lost (line speed)");
         if (heard) {
             lastActivityMs_ = clockMs_ ? clockMs_() : 0;
             handleFrame(frame);
@@ -83,6 +88,17 @@ void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length,
     }
     input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(used));
     previousHostBaud_ = hostBaud;
+}
+
+void SimulatedRecorder::logFrame(const std::uint8_t* frame, std::uint32_t hostBaud, const char* verdict)
+{
+    if (!frameLog_)
+        return;
+    char line[160];
+    std::snprintf(line, sizeof line, "%lld ms host %u recorder %u: count %u code 0x%02X byte2 %u dir %c param 0x%02X %s",
+                  static_cast<long long>(clockMs_ ? clockMs_() : 0), hostBaud, baud(), frame[0], frame[1], frame[2],
+                  frame[3] >= 32 && frame[3] < 127 ? frame[3] : '?', frame[4], verdict);
+    frameLog_(line);
 }
 
 std::size_t SimulatedRecorder::HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud)
@@ -195,12 +211,36 @@ void SimulatedRecorder::sendRecording(std::size_t index)
     const bool corrupt = faults_.checksumErrors > 0;
     if (corrupt)
         --faults_.checksumErrors;
-    std::vector<std::uint8_t> stream = BuildRecordingStream(header, r.samples, r.annotation, corrupt);
+    std::vector<std::uint8_t> stream = r.claimedSampleBytes ? BuildLyingStream(r, corrupt)
+                                                             : BuildRecordingStream(header, r.samples, r.annotation, corrupt);
     if (faults_.stallAfterBytes >= 0) {
         stream.resize(std::min(stream.size(), static_cast<std::size_t>(faults_.stallAfterBytes)));
         faults_.stallAfterBytes = -1;
     }
     output_.insert(output_.end(), stream.begin(), stream.end());
+}
+
+std::vector<std::uint8_t> BuildLyingStream(const SimRecording& r, bool corruptChecksum)
+{
+    RecordHeaderBytes header = r.wireHeader;
+    const std::uint32_t claimed = *r.claimedSampleBytes;
+    WriteBe32(header.data(), rec::SampleBytes, claimed);
+    std::vector<std::uint8_t> out(header.begin(), header.end());
+    for (std::int16_t s : r.samples) {
+        const auto u = static_cast<std::uint16_t>(s);
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    }
+    if (claimed % 2 != 0)
+        out.push_back(0x55);
+    out.insert(out.end(), r.annotation.begin(), r.annotation.end());
+    std::uint16_t sum = StreamChecksum(out.data(), out.size());
+    if (corruptChecksum)
+        sum = static_cast<std::uint16_t>(sum ^ 0x5A5A);
+    std::array<std::uint8_t, CheckFrameSize> check{};
+    WriteBe16(check.data(), 0, sum);
+    out.insert(out.end(), check.begin(), check.end());
+    return out;
 }
 
 void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)

@@ -1,6 +1,6 @@
 #include "tools/cli/Commands.h"
 #include "tools/cli/DeviceInfoPrint.h"
-#include "tools/cli/DeviceSession.h"
+#include "tools/cli/DeviceLink.h"
 #include <QJsonDocument>
 
 // ecg-cli device: the recorder's commands. `device info` is one information
@@ -13,9 +13,10 @@ namespace {
 const char* const kDeviceUsage =
     "Usage: ecg-cli device info [--link LINK] [--json]\n"
     "       ecg-cli device settings [--link LINK] [OPTIONS]   (ecg-cli device settings --help)\n"
+    "       ecg-cli device download [--link LINK] --data-folder DIR [--erase] [--json]\n"
     "\n"
     "info reads the recorder's information block and prints it; settings writes its clock, beeps\n"
-    "and alarm thresholds.\n"
+    "and alarm thresholds; download brings its recordings into the data folder.\n"
     "  --link usb          both bridge kinds (default)\n"
     "  --link hid          the HID-to-UART bridge only\n"
     "  --link serial       the serial bridges found by udev\n"
@@ -42,7 +43,7 @@ int RunDeviceInfo(const QStringList& args, QTextStream& out, QTextStream& err)
             return 2;
         }
     }
-    const std::unique_ptr<DeviceSession> session = OpenDeviceSession(linkName);
+    const std::unique_ptr<DeviceLink> session = OpenDeviceLink(linkName);
     if (!session) {
         err << "Unknown link \"" << linkName << "\".\n\n" << kDeviceUsage;
         return 2;
@@ -67,6 +68,8 @@ int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err)
         return RunDeviceInfo(args.mid(1), out, err);
     if (sub == "settings")
         return RunDeviceSettings(args.mid(1), out, err);
+    if (sub == "download")
+        return RunDeviceDownload(args.mid(1), out, err);
     if (sub == "--help" || sub == "-h") {
         out << kDeviceUsage;
         return 0;

@@ -2,7 +2,8 @@
 #include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
 #include "tools/cli/Commands.h"
-#include "tools/cli/DeviceSession.h"
+#include "tools/cli/DeviceInfoPrint.h"
+#include "tools/cli/DeviceLink.h"
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -202,7 +203,7 @@ int RunDeviceSettings(const QStringList& args, QTextStream& out, QTextStream& er
             return 2;
         }
     }
-    const std::unique_ptr<DeviceSession> session = OpenDeviceSession(o.link);
+    const std::unique_ptr<DeviceLink> session = OpenDeviceLink(o.link);
     if (!session) {
         err << "Unknown link \"" << o.link << "\".\n\n" << kSettingsUsage;
         return 2;

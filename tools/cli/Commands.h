@@ -12,4 +12,6 @@ int RunAnalyse(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunBatch(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunDeviceSettings(const QStringList& args, QTextStream& out, QTextStream& err);
+// device download: the arguments after "download".
+int RunDeviceDownload(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli

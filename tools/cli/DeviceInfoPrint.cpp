@@ -1,5 +1,6 @@
 #include "tools/cli/DeviceInfoPrint.h"
 #include "device/protocol/SettingsPacket.h"
+#include "lang/ProgramTexts.h"
 #include <QStringList>
 
 namespace cli {
@@ -40,6 +41,13 @@ QString DeviceInfoText(const device::protocol::DEVICE_INFO_BLOCK& block)
     for (const auto& [label, value] : DeviceInfoFields(block))
         lines << label + QStringLiteral(" : ") + value;
     return lines.join(QLatin1Char('\n'));
+}
+
+QString InfoReadFailureText(device::JobFailure failure)
+{
+    if (failure == device::JobFailure::NoPermission)
+        return DeviceAccessDeniedText();
+    return QStringLiteral("Check that the ECG device is connected.");
 }
 
 QJsonObject DeviceInfoJson(const device::protocol::DEVICE_INFO_BLOCK& b)

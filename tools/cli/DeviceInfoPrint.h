@@ -1,4 +1,5 @@
 #pragma once
+#include "device/DeviceJobBoard.h"
 #include "device/protocol/DeviceInfoBlock.h"
 #include <QJsonObject>
 #include <QString>
@@ -18,6 +19,10 @@ std::vector<std::pair<QString, QString>> DeviceInfoFields(const device::protocol
 
 // The pairs as "label : value" lines.
 QString DeviceInfoText(const device::protocol::DEVICE_INFO_BLOCK& block);
+
+// What to tell the user when the information read failed: the remedy when this user may not open
+// the recorder's bridge, else to check the connection.
+QString InfoReadFailureText(device::JobFailure failure);
 
 // The same facts as one JSON object.
 QJsonObject DeviceInfoJson(const device::protocol::DEVICE_INFO_BLOCK& block);

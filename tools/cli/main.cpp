@@ -16,6 +16,7 @@ const char* const kUsage =
     "                                     run the beat analysis and print heart rate and findings\n"
     "  batch DATA_FOLDER                  compare the recorder's and the manager's findings\n"
     "  device info [--link demo|serial:PATH|hid] [--json]\n"
+    "  device download [--link demo|serial:PATH|hid] --data-folder DIR [--erase] [--json]\n"
     "                                     read the recorder's information block\n"
     "  device settings [--link ...] [--clock now|\"YYYY-MM-DD hh:mm:ss\"] [--key-beep on|off]\n"
     "        [--heart-beep on|off] [--tachycardia N] [--bradycardia N] [--pause N]\n"

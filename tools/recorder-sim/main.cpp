@@ -1,6 +1,7 @@
 // recorder-sim: the simulated recorder on a pseudo-terminal. Prints the path
 // to open as the first line of standard output and serves until it is ended
 // (SIGINT or SIGTERM).
+#include "sim/recorder/DownloadScenarios.h"
 #include "sim/recorder/PtyRecorderServer.h"
 #include "sim/recorder/RecordingFactory.h"
 #include "sim/recorder/SimulatedRecorder.h"
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -41,7 +43,11 @@ const char* const kUsage =
     "                        (the presence query after it goes unanswered)\n"
     "  --fail-verify         report a bad firmware image at verify\n"
     "  --unplug-after MS     pull the cable after MS milliseconds\n"
-    "  --no-speed-check      answer at any line speed\n";
+    "  --no-speed-check      answer at any line speed\n"
+    "  --log FILE            append a line for every command frame received\n"
+    "  --plain N             N small plain recordings instead (any number, distinct times)\n"
+    "  --same-time           the plain recordings share one time stamp\n"
+    "  --extra-bytes N       report N stored bytes beyond the whole recordings\n";
 
 bool NextInt(int argc, char** argv, int& i, long& value)
 {
@@ -65,6 +71,9 @@ int main(int argc, char** argv)
     long recordings = 5;
     long unplugAfter = -1;
     bool checkSpeed = true;
+    std::string logPath;
+    long plain = -1;
+    bool sameTime = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         long v = 0;
@@ -110,6 +119,18 @@ int main(int argc, char** argv)
             unplugAfter = v;
         } else if (a == "--no-speed-check") {
             checkSpeed = false;
+        } else if (a == "--log") {
+            ok = i + 1 < argc;
+            if (ok)
+                logPath = argv[++i];
+        } else if (a == "--plain") {
+            ok = NextInt(argc, argv, i, v) && v >= 0 && v <= 65535;
+            plain = v;
+        } else if (a == "--same-time") {
+            sameTime = true;
+        } else if (a == "--extra-bytes") {
+            ok = NextInt(argc, argv, i, v) && v >= 0;
+            recorder.storage().extraStoredBytes = static_cast<std::uint32_t>(v);
         } else {
             ok = false;
         }
@@ -118,7 +139,22 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    recorder.recordings() = sim::DemoRecordings(recorder.info(), static_cast<int>(recordings));
+    if (plain >= 0)
+        sim::FillPlainRecordings(recorder, static_cast<int>(plain), 2, sameTime);
+    else
+        recorder.recordings() = sim::DemoRecordings(recorder.info(), static_cast<int>(recordings));
+    std::FILE* log = nullptr;
+    if (!logPath.empty()) {
+        log = std::fopen(logPath.c_str(), "a");
+        if (!log) {
+            std::fprintf(stderr, "recorder-sim: cannot open the log \"%s\": %s\n", logPath.c_str(), std::strerror(errno));
+            return 1;
+        }
+        recorder.SetFrameLog([log](const std::string& line) {
+            std::fprintf(log, "%s\n", line.c_str());
+            std::fflush(log);
+        });
+    }
 
     sim::PtyRecorderServer server(recorder);
     server.SetCheckSpeed(checkSpeed);
