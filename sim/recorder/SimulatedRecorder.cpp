@@ -98,7 +98,23 @@ void SimulatedRecorder::logFrame(const std::uint8_t* frame, std::uint32_t hostBa
     std::snprintf(line, sizeof line, "%lld ms host %u recorder %u: count %u code 0x%02X byte2 %u dir %c param 0x%02X %s",
                   static_cast<long long>(clockMs_ ? clockMs_() : 0), hostBaud, baud(), frame[0], frame[1], frame[2],
                   frame[3] >= 32 && frame[3] < 127 ? frame[3] : '?', frame[4], verdict);
-    frameLog_(line);
+    frameLog_(line + SettingsLogText(frame));
+}
+
+std::string SimulatedRecorder::SettingsLogText(const std::uint8_t* frame)
+{
+    if (frame[0] == 0 || frame[1] != CmdWriteSettings)
+        return {};
+    // The whole packet as the recorder reads it, so a settings round trip can be checked in the log.
+    const DeviceSettings s = DecodeSettingsPacket(frame + SettingsPacketOffset);
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "; settings tachycardia %u bradycardia %u pause %u sensitivity %u extra 0x%02X clock "
+                  "%04d-%02d-%02d %02d:%02d:%02d id %s dc-offset %d key-beep %d heart-beep %d",
+                  s.tachycardia, s.bradycardia, s.pause, s.sensitivity, s.extraSetting, s.year, s.month, s.day,
+                  s.hour, s.minute, s.second, s.deviceIdText.c_str(), s.dcOffset, s.keyBeep ? 1 : 0,
+                  s.heartbeatBeep ? 1 : 0);
+    return text;
 }
 
 std::size_t SimulatedRecorder::HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud)

@@ -105,6 +105,7 @@ private:
     void sendRecording(std::size_t index);
     void checkFallBack();
     void logFrame(const std::uint8_t* frame, std::uint32_t hostBaud, const char* verdict);
+    static std::string SettingsLogText(const std::uint8_t* frame);
 
     std::function<std::int64_t()> clockMs_;
     device::protocol::DEVICE_INFO_BLOCK info_;

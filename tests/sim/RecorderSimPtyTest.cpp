@@ -12,7 +12,9 @@
 #include "sim/recorder/RecordingFactory.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -198,8 +200,10 @@ QString StartRecorderSim(QProcess& simProcess, const QStringList& args)
 
 TEST(RecorderSimPty, SettingsCommandRoundTrip)
 {
+    QTemporaryDir logFolder;
+    const QString logPath = logFolder.filePath("frames.log");
     QProcess simProcess;
-    const QString path = StartRecorderSim(simProcess, {"--recordings", "1"});
+    const QString path = StartRecorderSim(simProcess, {"--recordings", "1", "--log", logPath});
     ASSERT_TRUE(path.startsWith("/dev/")) << path.toStdString();
     const QString link = "serial:" + path;
 
@@ -216,6 +220,14 @@ TEST(RecorderSimPty, SettingsCommandRoundTrip)
     for (const char* line : {"Tachycardia : 150 bpm", "Bradycardia : 40 bpm", "Pause : 3 s", "Rhythm sensitivity : High",
                              "Beep button : Off", "Beep with each heartbeat : On", "Device ID : 0012AB34"})
         EXPECT_TRUE(read.out.contains(line)) << line << "\n" << read.out.toStdString();
+
+    // The packet as the recorder received it, the extra byte as it held it.
+    QFile log(logPath);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString frames = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(frames.contains("settings tachycardia 150 bradycardia 40 pause 3 sensitivity 0 extra 0x01 clock "
+                                "2013-05-21 10:15:30 id 0012AB34 dc-offset 2048 key-beep 0 heart-beep 1"))
+        << frames.toStdString();
 
     // Default brings the standard values back.
     EXPECT_EQ(RunCli({"device", "settings", "--link", link, "--default"}).exitCode, 0);
