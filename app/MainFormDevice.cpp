@@ -3,9 +3,12 @@
 #include "app/DeviceServices.h"
 #include "app/MainForm.h"
 #include "device/JobRequest.h"
+#include "dialogs/DataListView.h"
+#include "dialogs/MDDownload.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "lang/TextTable.h"
+#include "store/RecordingLibrary.h"
 
 #include <QLabel>
 
@@ -18,6 +21,19 @@ void TECGMain::startDevice()
     hooks.recreateMessageBox = [this] { MsgBox->setTitle(QString()); };
     hooks.showMessage = [this](const QString& text) {
         MsgBox->ShowMessageBox(text, MsgKind::Information, state_.languageId, {MsgButton::OK});
+    };
+    hooks.openDownloadDialog = [this] {
+        device_->board().dataFolder = state_.paths.dataFolder;
+        TDownload dialog(device_->board(), device_->env(), state_.languageId, this);
+        dialog.exec();
+    };
+    hooks.afterDownloadDialog = [this](const QString& timeText) {
+        const device::DownloadCounters& c = device_->board().download;
+        library_->RebuildDataList();
+        if (!timeText.isEmpty() && library_->SelectNewRecording(c.deviceIdText, c.monthFolderText, c.dayText, timeText))
+            dataListView_->DataListClick();
+        else
+            dataListView_->Sync();
     };
     device_->Start(this, std::move(hooks));
 }
