@@ -3,10 +3,13 @@
 #include "app/DeviceServices.h"
 #include "app/MainForm.h"
 #include "device/JobRequest.h"
+#include "dialogs/DataListView.h"
+#include "dialogs/MDDownload.h"
 #include "dialogs/MDSetting.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "lang/TextTable.h"
+#include "store/RecordingLibrary.h"
 
 #include <QLabel>
 
@@ -24,6 +27,19 @@ void TECGMain::startDevice()
     hooks.openSettingsDialog = [this] {
         TSetting dialog(device_->board().infoBlock, device_->board(), device_->env(), this);
         dialog.exec();
+    };
+    hooks.openDownloadDialog = [this] {
+        device_->board().dataFolder = state_.paths.dataFolder;
+        TDownload dialog(device_->board(), device_->env(), state_.languageId, this);
+        dialog.exec();
+    };
+    hooks.afterDownloadDialog = [this](const QString& timeText) {
+        const device::DownloadCounters& c = device_->board().download;
+        library_->RebuildDataList();
+        if (!timeText.isEmpty() && library_->SelectNewRecording(c.deviceIdText, c.monthFolderText, c.dayText, timeText))
+            dataListView_->DataListClick();
+        else
+            dataListView_->Sync();
     };
     device_->Start(this, std::move(hooks));
 }

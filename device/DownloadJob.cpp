@@ -219,8 +219,13 @@ void DownloadJob::Impl::store(const Received& in, DownloadRow& row)
         job.board_.dataFolder, header, samplesLe, QByteArray(reinterpret_cast<const char*>(series.data()), series.size()));
     row.outcome = OutcomeOf(s.outcome);
     row.detail = s.detail;
-    if (IsSafelyStored(row.outcome))
+    if (IsSafelyStored(row.outcome)) {
+        // The main window selects the last recording brought home.
+        counters.deviceIdText = s.location.deviceId;
+        counters.monthFolderText = s.location.month;
+        counters.dayText = s.location.day;
         counters.timeText = s.location.time;
+    }
 }
 
 void DownloadJob::Impl::downloadAll()
@@ -278,8 +283,8 @@ void DownloadJob::Run()
     board_.download.result = DownloadResult{};
     Impl run(*this);
     DownloadResult& result = run.result;
+    // A cancel pressed while the job was still pending counts: the request is consumed at the end.
     jobs_.Wake();
-    board_.cancelRequest = false;
 
     if (!run.negotiate()) {
         result.end = DownloadEnd::NoAnswer;
@@ -301,6 +306,7 @@ void DownloadJob::Run()
         }
     }
     run.endDownloading();
+    board_.cancelRequest = false;
     board_.RequestedJob = NoJob;
     board_.JobState = result.allStored() ? JobSucceeded : JobFailed;
     run.progress();
