@@ -159,7 +159,7 @@ TEST_F(WiringTest, DemoRecorderConnectsAndAnswersTheDownloadButton)
         TDownload* dialog = w->findChild<TDownload*>();
         if (dialog && dialog->isVisible()) {
             opened = true;
-            dialog->reject();
+            dialog->CancelClick();
         }
     });
     user.start();
