@@ -13,9 +13,9 @@ DeviceServices::~DeviceServices()
     Stop();
 }
 
-void DeviceServices::Start(QObject* uiContext, device::MainWindowDeviceHooks hooks)
+void DeviceServices::Start(QObject* uiContext, MainWindowDeviceHooks hooks)
 {
-    controls_ = std::make_unique<device::MainDeviceControls>(board_, *link_, env_, std::move(hooks));
+    controls_ = std::make_unique<MainDeviceControls>(board_, *link_, env_, std::move(hooks));
     monitor_ = std::make_unique<device::DeviceMonitor>(*link_);
     monitor_->start();  // without udev, only the start-up probe finds a recorder
     worker_ = std::make_unique<device::USBThread>(

@@ -1,10 +1,10 @@
 #pragma once
+#include "app/MainDeviceControls.h"
 #include "device/DeviceEnvironment.h"
 #include "device/DeviceJobBoard.h"
 #include "device/DeviceMonitor.h"
 #include "device/DeviceStep.h"
 #include "device/Link.h"
-#include "device/MainDeviceControls.h"
 #include "device/USBThread.h"
 #include "device/transport/BridgeSet.h"
 #include "sim/DemoRecorder.h"
@@ -27,16 +27,18 @@ public:
     // Presence bytes to their start-up values (detached, probe on the first tick).
     void ResetForStartup() { link_->ResetForStartup(); }
     // Starts the arrival/removal monitor and the worker; its steps run on uiContext's thread.
-    void Start(QObject* uiContext, device::MainWindowDeviceHooks hooks);
+    void Start(QObject* uiContext, MainWindowDeviceHooks hooks);
     // Stops the worker and waits for it; the link stays as it is.
     void Stop();
 
-    device::MainDeviceControls* controls() { return controls_.get(); }
+    MainDeviceControls* controls() { return controls_.get(); }
     device::Link& link() { return *link_; }
     device::DeviceJobBoard& board() { return board_; }
     device::DeviceEnvironment& env() { return env_; }
     device::USBThread* worker() { return worker_.get(); }
     bool demo() const { return demo_ != nullptr; }
+    // The simulated recorder of demo mode; null otherwise.
+    sim::DemoRecorder* demoRecorder() { return demo_.get(); }
 
 private:
     std::unique_ptr<device::transport::BridgeSet> bridges_;
@@ -45,7 +47,7 @@ private:
     std::unique_ptr<device::Link> link_;
     device::DeviceJobBoard board_;
     std::unique_ptr<device::DeviceStep> step_;
-    std::unique_ptr<device::MainDeviceControls> controls_;
+    std::unique_ptr<MainDeviceControls> controls_;
     std::unique_ptr<device::DeviceMonitor> monitor_;
     std::unique_ptr<device::USBThread> worker_;
 };

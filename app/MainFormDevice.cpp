@@ -3,9 +3,13 @@
 #include "app/DeviceServices.h"
 #include "app/MainForm.h"
 #include "device/JobRequest.h"
+#include "dialogs/DataListView.h"
+#include "dialogs/MDDownload.h"
+#include "dialogs/MDSetting.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "lang/TextTable.h"
+#include "store/RecordingLibrary.h"
 
 #include <QLabel>
 
@@ -13,11 +17,29 @@ void TECGMain::startDevice()
 {
     if (!device_)
         return;
-    device::MainWindowDeviceHooks hooks;
+    MainWindowDeviceHooks hooks;
     hooks.text = [](int slot) { return TextOf(slot); };
     hooks.recreateMessageBox = [this] { MsgBox->setTitle(QString()); };
     hooks.showMessage = [this](const QString& text) {
         MsgBox->ShowMessageBox(text, MsgKind::Information, state_.languageId, {MsgButton::OK});
+    };
+    // The settings window, filled from the block the information read just brought.
+    hooks.openSettingsDialog = [this] {
+        TSetting dialog(device_->board().infoBlock, device_->board(), device_->env(), this);
+        dialog.exec();
+    };
+    hooks.openDownloadDialog = [this] {
+        device_->board().dataFolder = state_.paths.dataFolder;
+        TDownload dialog(device_->board(), device_->env(), state_.languageId, this);
+        dialog.exec();
+    };
+    hooks.afterDownloadDialog = [this](const QString& timeText) {
+        const device::DownloadCounters& c = device_->board().download;
+        library_->RebuildDataList();
+        if (!timeText.isEmpty() && library_->SelectNewRecording(c.deviceIdText, c.monthFolderText, c.dayText, timeText))
+            dataListView_->DataListClick();
+        else
+            dataListView_->Sync();
     };
     device_->Start(this, std::move(hooks));
 }
@@ -38,7 +60,7 @@ void TECGMain::MonitorTimer()
 {
     if (!device_ || !device_->controls())
         return;
-    const device::ConnectionIndicator shown = device_->controls()->MonitorTimer();
+    const ConnectionIndicator shown = device_->controls()->MonitorTimer();
     if (!shown.update)
         return;
     Connected->setPicture(shown.picture);

@@ -12,6 +12,10 @@ namespace device {
 
 using HidHandle = void*;  // nullptr = no device open
 
+// Open status of both families when the bridge is there but this user may not open its device node
+// (no udev rule giving the logged-in user access).
+constexpr int BridgeAccessDenied = 0xAC;
+
 // HID-to-UART bridge driver.
 class HidUartApi {
 public:

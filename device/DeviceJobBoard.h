@@ -1,8 +1,11 @@
 #pragma once
+#include "device/DownloadResult.h"
 #include "device/protocol/DeviceInfoBlock.h"
 #include "device/protocol/SettingsPacket.h"
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 // The board through which windows ask the device step for a job and read its
 // result. Touched only on the user-interface thread: a requester writes
@@ -27,6 +30,17 @@ constexpr std::uint8_t JobCancelled = 3;
 constexpr std::uint8_t JobAborted = 4;
 constexpr std::uint8_t JobRunning = 5;
 
+// Why the last job ended as JobFailed, as far as the step can tell; the windows choose the words.
+enum class JobFailure : std::uint8_t {
+    None = 0,
+    NotAttached,      // no recorder is attached
+    NoPermission,     // a recorder is attached, but this user may not open its bridge
+    NoAnswer,         // a missing, short or wrong answer
+    RecorderChanged,  // the attached recorder is not the one the request was made for
+    BadDeviceId,      // the settings' ID text is not 8 hexadecimal digits
+    UnknownJob,       // a job code without a job
+};
+
 // Counters the download publishes for its dialog; reset by the dialog when it opens.
 struct DownloadCounters {
     std::int32_t recordCount = 0;
@@ -38,11 +52,16 @@ struct DownloadCounters {
     QString monthFolderText;  // "20" + year + month
     QString dayText;
     QString timeText;  // hhmmss of the last downloaded recording; the main window selects it afterwards
+    // The download's outcome so far: one row per reported recording, filled as they arrive, and
+    // the end with its reason once the job is over.
+    DownloadResult result;
 };
 
 struct DeviceJobBoard {
     std::uint8_t RequestedJob = NoJob;
     std::uint8_t JobState = JobIdle;
+    // Set with every end state; None when the job succeeded.
+    JobFailure failure = JobFailure::None;
     // Pause of the worker between ticks, ms.
     std::int32_t tickIntervalMs = 300;
     // A device step is in progress. Handlers that run from inside it (its transfers pump messages)
@@ -51,9 +70,20 @@ struct DeviceJobBoard {
     bool cancelRequest = false;
     // The last information block read, converted to host order.
     protocol::DEVICE_INFO_BLOCK infoBlock;
-    // Values for the next WriteSettings.
+    // Values for the next WriteSettings, and the ID of the recorder they were filled from: the
+    // settings job writes nothing into any other recorder (nor when this is not set).
     protocol::DeviceSettings settings;
+    std::optional<std::uint32_t> settingsRecorderId;
     DownloadCounters download;
+    // Root of the recording library the download writes into (the data folder).
+    QString dataFolder;
+    // Called by the download after each change of the counters or the rows (on the step's thread).
+    std::function<void()> downloadProgress;
+    // Set by the requester of an erase after a download: the erase reads the information block
+    // again and erases only a recorder that is still this one holding these bytes. Cleared by the
+    // erase job; eraseRefusal says why it did not erase.
+    std::optional<EraseCondition> eraseOnlyIf;
+    EraseRefusal eraseRefusal = EraseRefusal::None;
 
     void ClearInfoBlock() { infoBlock = protocol::DEVICE_INFO_BLOCK{}; }
 };

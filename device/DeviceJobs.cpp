@@ -37,8 +37,20 @@ bool DeviceJobs::ReadInfoBlock(bool withDcOffset)
 
 void DeviceJobs::finish(bool succeeded)
 {
+    if (!succeeded) {
+        fail(link_.state().accessDenied ? JobFailure::NoPermission : JobFailure::NoAnswer);
+        return;
+    }
     board_.RequestedJob = NoJob;
-    board_.JobState = succeeded ? JobSucceeded : JobFailed;
+    board_.JobState = JobSucceeded;
+    board_.failure = JobFailure::None;
+}
+
+void DeviceJobs::fail(JobFailure why)
+{
+    board_.RequestedJob = NoJob;
+    board_.JobState = JobFailed;
+    board_.failure = why;
 }
 
 void DeviceJobs::ReadInfoJob()
@@ -49,12 +61,28 @@ void DeviceJobs::ReadInfoJob()
 
 void DeviceJobs::WriteSettingsJob()
 {
-    OpenAndWake();
     DeviceSettings settings = board_.settings;
-    // The byte without a control goes back as the recorder last reported it, so writing the
-    // settings never changes it behind the user's back.
-    if (board_.infoBlock.signed_)
-        settings.extraSetting = board_.infoBlock.extraSetting;
+    // The packet carries the ID the recorder keeps: a text that is not 8 hexadecimal digits would
+    // go out as 00000000.
+    if (!ParseDeviceIdText(settings.deviceIdText)) {
+        fail(JobFailure::BadDeviceId);
+        return;
+    }
+    OpenAndWake();
+    // The settings were filled from one recorder's information; written into another one (swapped
+    // while the dialog was open) they would give it the first one's ID and thresholds. So ask who
+    // is there now.
+    if (!ReadInfoBlock()) {
+        finish(false);
+        return;
+    }
+    if (board_.settingsRecorderId != board_.infoBlock.deviceId) {
+        fail(JobFailure::RecorderChanged);
+        return;
+    }
+    // The byte without a control goes back as the recorder holds it now, so writing the settings
+    // never changes it behind the user's back.
+    settings.extraSetting = board_.infoBlock.extraSetting;
     frame_.WriteSettings(settings);
     Frame answer{};
     finish(CommandAccepted(port_, frame_.bytes(), answer));
@@ -62,10 +90,33 @@ void DeviceJobs::WriteSettingsJob()
 
 void DeviceJobs::EraseJob()
 {
+    const std::optional<EraseCondition> condition = board_.eraseOnlyIf;
+    board_.eraseOnlyIf.reset();
+    board_.eraseRefusal = EraseRefusal::None;
     OpenAndWake();
+    if (condition) {
+        // After a download the recorder is erased only while it is provably the one downloaded from,
+        // holding exactly the bytes that were brought home: a swapped recorder, or one that took a
+        // new recording meanwhile, keeps everything.
+        const bool read = ReadInfoBlock();
+        const DEVICE_INFO_BLOCK& now = board_.infoBlock;
+        if (!read)
+            board_.eraseRefusal = EraseRefusal::NoAnswer;
+        else if (now.deviceId != condition->deviceId)
+            board_.eraseRefusal = EraseRefusal::OtherRecorder;
+        else if (now.bytesStored != condition->bytesStored)
+            board_.eraseRefusal = EraseRefusal::ContentChanged;
+        if (board_.eraseRefusal != EraseRefusal::None) {
+            finish(false);
+            return;
+        }
+    }
     frame_.EraseRecords();
     Frame answer{};
-    finish(CommandAccepted(port_, frame_.bytes(), answer));
+    const bool erased = CommandAccepted(port_, frame_.bytes(), answer);
+    if (!erased && condition)
+        board_.eraseRefusal = EraseRefusal::EraseFailed;
+    finish(erased);
 }
 
 DeviceSettings OffsetRepairSettings(const DEVICE_INFO_BLOCK& block, const LocalDateTime& now)

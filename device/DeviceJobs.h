@@ -18,6 +18,8 @@ public:
 
     void ReadInfoJob();
     void WriteSettingsJob();
+    // With the board's eraseOnlyIf set, reads the information block again first and erases only the
+    // same recorder holding the same bytes (eraseRefusal says why not); the condition is used once.
     void EraseJob();
 
     // Rate code 2, OpenLink, wake block and its pause. Shared with the longer jobs.
@@ -33,6 +35,7 @@ public:
 
 private:
     void finish(bool succeeded);
+    void fail(JobFailure why);
 
     Link& link_;
     DeviceJobBoard& board_;

@@ -3,8 +3,9 @@
 namespace device {
 
 DeviceStep::DeviceStep(Link& link, DeviceJobBoard& board, DeviceEnvironment& env)
-    : link_(link), board_(board), env_(env), jobs_(link, board, env)
+    : link_(link), board_(board), env_(env), jobs_(link, board, env), download_(link, board, env, jobs_)
 {
+    handlers_[DownloadJobCode] = [this] { download_.Run(); };
     handlers_[ReadInfoJobCode] = [this] { jobs_.ReadInfoJob(); };
     handlers_[WriteSettingsJobCode] = [this] { jobs_.WriteSettingsJob(); };
     handlers_[EraseJobCode] = [this] { jobs_.EraseJob(); };
@@ -29,6 +30,7 @@ void DeviceStep::Run()
         // Every request fails at once while no recorder is there, and is withdrawn.
         board_.JobState = JobFailed;
         board_.RequestedJob = NoJob;
+        board_.failure = s.accessDenied ? JobFailure::NoPermission : JobFailure::NotAttached;
     } else if (s.DevicePresence == DeviceAttached) {
         runRequestedJob();
     }
@@ -44,6 +46,7 @@ void DeviceStep::arrivalRead()
     // unseen by the user.
     if (signedBlock && protocol::NeedsOffsetRepair(board_.infoBlock)) {
         board_.settings = OffsetRepairSettings(board_.infoBlock, env_.LocalNow());
+        board_.settingsRecorderId = board_.infoBlock.deviceId;
         board_.JobState = JobPending;
         board_.RequestedJob = WriteSettingsJobCode;
     }
@@ -58,6 +61,7 @@ void DeviceStep::runRequestedJob()
     if (it == handlers_.end() || !it->second) {
         board_.RequestedJob = NoJob;
         board_.JobState = JobFailed;
+        board_.failure = JobFailure::UnknownJob;
         return;
     }
     it->second();

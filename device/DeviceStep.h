@@ -2,6 +2,7 @@
 #include "device/DeviceEnvironment.h"
 #include "device/DeviceJobBoard.h"
 #include "device/DeviceJobs.h"
+#include "device/DownloadJob.h"
 #include "device/Link.h"
 #include <functional>
 #include <map>
@@ -35,6 +36,7 @@ private:
     DeviceJobBoard& board_;
     DeviceEnvironment& env_;
     DeviceJobs jobs_;
+    DownloadJob download_;
     std::map<std::uint8_t, std::function<void()>> handlers_;
 };
 

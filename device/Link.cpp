@@ -67,6 +67,7 @@ int Link::hidScan()
         if (hid_.IsOpened(state_.hidHandle) == 0)
             continue;
         state_.LinkStatus = hid_.Open(&state_.hidHandle, index);
+        state_.accessDenied = state_.LinkStatus == BridgeAccessDenied;
         if (state_.LinkStatus == 0) {
             ++found;
             state_.LinkTransport = HidBridge;
@@ -135,6 +136,7 @@ void Link::ServicePresence()
         state_.PresenceEventPending = 0;
     }
     if (state_.DevicePresence == DeviceDetached && state_.PresenceEventPending) {
+        state_.accessDenied = false;
         if (state_.LinkTransport == HidBridge)
             closeHid(false);
         else
@@ -185,7 +187,9 @@ bool Link::openXpress()
     if (state_.xpressDeviceCount == 0)
         return false;
     XpressApi::Handle handle = -1;
-    if (xpress_.Open(0, &handle) != 0) {
+    const int status = xpress_.Open(0, &handle);
+    state_.accessDenied = status == BridgeAccessDenied;
+    if (status != 0) {
         state_.xpressHandle = -1;
         return false;
     }

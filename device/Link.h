@@ -34,6 +34,9 @@ struct LinkState {
     std::uint8_t PresenceEventPending = 0;
     std::uint8_t arrivalStage = 0;
     std::uint8_t ProbeAtStart = 0;
+    // The last attempt to open a bridge was refused for lack of permission: a recorder is there,
+    // but this user cannot reach it.
+    bool accessDenied = false;
 };
 
 // Baud rate for a rate code 2..8 (230400 + (code - 2) * 115200); other codes give 0.

@@ -66,9 +66,10 @@ QByteArray BuildDownloadedEdfHeader(const DEVICE_RECORD_HEADER& h)
     return header;
 }
 
-EdfProblem WriteDownloadedEdf(const QString& path, const DEVICE_RECORD_HEADER& header,
-                              const QByteArray& sampleBytes, const QByteArray& seriesBytes)
+EdfProblem BuildDownloadedEdfImage(const DEVICE_RECORD_HEADER& header, const QByteArray& sampleBytes,
+                                   const QByteArray& seriesBytes, QByteArray& image)
 {
+    image.clear();
     if (sampleBytes.size() != qsizetype(header.dataByteCount()) || sampleBytes.size() % 2 != 0)
         return EdfProblem::make(EdfError::BadInput, QStringLiteral("data byte count"), DEVICE_RECORD_HEADER::DataByteCount,
                                 QStringLiteral("header says %1 bytes, %2 given").arg(header.dataByteCount()).arg(sampleBytes.size()));
@@ -81,13 +82,28 @@ EdfProblem WriteDownloadedEdf(const QString& path, const DEVICE_RECORD_HEADER& h
 
     FHR_BLOCK block;
     block.setHeader(header);
+    // Signed at once, so the file is known as a downloaded recording by its own block and never
+    // by the mere count of bytes after its samples; byte 981 still says "not analysed yet".
+    block.Bytes[DEVICE_RECORD_HEADER::Signature] = 'F';
+    block.Bytes[DEVICE_RECORD_HEADER::Signature + 1] = 'H';
+    block.Bytes[DEVICE_RECORD_HEADER::Signature + 2] = 'R';
     std::copy_n(reinterpret_cast<const uint8_t*>(seriesBytes.constData()), FHR_BLOCK::kSeriesBytes,
                 block.Bytes.begin() + FHR_BLOCK::RecorderSeries);
 
-    QByteArray image = BuildDownloadedEdfHeader(header);
+    image = BuildDownloadedEdfHeader(header);
     image.reserve(image.size() + sampleBytes.size() + FHR_BLOCK::Size);
     image += sampleBytes;
     image += block.toBytes();
+    return {};
+}
+
+EdfProblem WriteDownloadedEdf(const QString& path, const DEVICE_RECORD_HEADER& header,
+                              const QByteArray& sampleBytes, const QByteArray& seriesBytes)
+{
+    QByteArray image;
+    const EdfProblem built = BuildDownloadedEdfImage(header, sampleBytes, seriesBytes, image);
+    if (!built.ok())
+        return built;
     return WriteFileAtomically(path, image);
 }
 

@@ -16,6 +16,11 @@
 EdfProblem WriteDownloadedEdf(const QString& path, const DEVICE_RECORD_HEADER& header,
                               const QByteArray& sampleBytes, const QByteArray& seriesBytes);
 
+// The whole file image WriteDownloadedEdf writes (its analysis block signed
+// "FHR", not yet analysed); a problem and an empty image for inconsistent input.
+EdfProblem BuildDownloadedEdfImage(const DEVICE_RECORD_HEADER& header, const QByteArray& sampleBytes,
+                                   const QByteArray& seriesBytes, QByteArray& image);
+
 // The 512-byte EDF header of a downloaded recording (exposed for tests and
 // the export).
 QByteArray BuildDownloadedEdfHeader(const DEVICE_RECORD_HEADER& header);

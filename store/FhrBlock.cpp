@@ -157,11 +157,24 @@ bool ReadTrailingBlock(const QString& path, FHR_BLOCK& block)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const qint64 size = file.size();
-    const qint64 dataEnd = edfDataEnd(file);
-    if (dataEnd < 0 || size - dataEnd != FHR_BLOCK::Size || !file.seek(dataEnd)) return false;
+    if (!file.seek(0)) return false;
+    const QByteArray head = file.read(kEdfFixedHeaderBytes + kEdfSignalHeaderBytes);
+    EDF_RECORD header;
+    if (!ParseEdfHeader(head, size, header).ok() || header.SignalCount != 1) return false;
+    if (size - header.DataEnd != FHR_BLOCK::Size || !file.seek(header.DataEnd)) return false;
     const QByteArray bytes = file.read(FHR_BLOCK::Size);
     if (bytes.size() != FHR_BLOCK::Size) return false;
-    block = FHR_BLOCK::fromBytes(bytes);
+    const FHR_BLOCK candidate = FHR_BLOCK::fromBytes(bytes);
+    // Only a block that describes this very file counts: its sample bytes, its duration at its rate
+    // and its device number as the header's reserved field carries it. A block of zeros or of 0xFF
+    // written by something else would otherwise pass its filler off as the recorder's findings.
+    const DEVICE_RECORD_HEADER h = candidate.header();
+    const qint64 sampleBytes = header.DataEnd - header.DataOffset;
+    if (h.sampleRate() == 0 || qint64(h.dataByteCount()) != sampleBytes || header.RecordCount != 1) return false;
+    if (qint64(header.RecordSeconds) != qint64(h.dataByteCount() / 2 / h.sampleRate())) return false;
+    const QByteArray deviceField = head.mid(kEdfFixedHeaderBytes + 224, 8);
+    if (deviceField != QByteArray::number(h.deviceNumber(), 16).rightJustified(8, '0')) return false;
+    block = candidate;
     return true;
 }
 

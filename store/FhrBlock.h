@@ -98,10 +98,12 @@ void StoreManagerResults(const ManagerResults& results, FHR_BLOCK& block);
 // foreign file whose last samples happen to spell "FH" has no block).
 bool ReadFhrBlock(const QString& path, FHR_BLOCK& block);
 
-// Reads the analysis block of a file that carries one right after its EDF
-// data (exactly 2582 bytes follow the data records), signed or not: a
-// downloaded recording has it before it was ever opened. Returns false, with
-// a zeroed block, for any other file.
+// Reads an unsigned analysis block right after a file's EDF data (exactly
+// 2582 bytes follow the one data record of its one signal), accepted only
+// when it agrees with the file: its sample byte count, its rate giving the
+// file's duration, and its device number as the EDF reserved field holds it.
+// Returns false, with a zeroed block, for any other file (such as the 256/s
+// conversion's output, whose trailing bytes are zeros).
 bool ReadTrailingBlock(const QString& path, FHR_BLOCK& block);
 
 // Stores the manager's results into `block`, marks it analysed ("FHR", byte

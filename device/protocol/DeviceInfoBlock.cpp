@@ -14,7 +14,9 @@ DEVICE_INFO_BLOCK ParseDeviceInfo(const std::uint8_t* bytes, std::size_t length,
     DEVICE_INFO_BLOCK b;
     std::copy_n(bytes, std::min(length, InfoBlockSize), b.raw.begin());
     const std::uint8_t* r = b.raw.data();
-    b.signed_ = HasInfoSignature(r, InfoBlockSize);
+    // A block cut short would read its missing bytes as zeros (ID 00000000, offset 0, pause 0) and
+    // could set off the offset repair, which writes them into the recorder: only a whole block counts.
+    b.signed_ = length >= InfoBlockSize && HasInfoSignature(r, InfoBlockSize);
     b.firmwareVersion = ReadBe16(r, info::FirmwareVersion);
     b.unused5 = ReadBe16(r, info::Unused5);
     b.unused7 = ReadBe16(r, info::Unused7);
@@ -69,6 +71,13 @@ std::uint32_t RecordCount(std::uint32_t bytesStored, std::uint16_t factorA, std:
         return 0;
     const std::uint64_t perRecord = static_cast<std::uint64_t>(factorA) * factorB * 2u;
     return static_cast<std::uint32_t>(bytesStored / perRecord);
+}
+
+std::string FirmwareVersionText(std::uint16_t version)
+{
+    std::string digits = std::to_string(version);
+    digits.insert(0, 5 - digits.size(), '0');
+    return digits.substr(0, 1) + '.' + digits.substr(1, 2) + '.' + digits.substr(3, 2);
 }
 
 bool NeedsOffsetRepair(const DEVICE_INFO_BLOCK& block)

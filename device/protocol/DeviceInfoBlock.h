@@ -2,6 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The recorder's 256-byte information block, the answer to ReadInfo.
 
@@ -38,7 +39,7 @@ constexpr std::size_t Mid = 56;       // 32-bit
 // The block as the program keeps it: the bytes received and the fields in host order.
 struct DEVICE_INFO_BLOCK {
     std::array<std::uint8_t, InfoBlockSize> raw{};
-    bool signed_ = false;  // raw starts with "SHR"
+    bool signed_ = false;  // all 256 bytes arrived and raw starts with "SHR"
     std::uint16_t firmwareVersion = 0;
     std::uint16_t unused5 = 0;
     std::uint16_t unused7 = 0;
@@ -63,7 +64,7 @@ struct DEVICE_INFO_BLOCK {
 bool HasInfoSignature(const std::uint8_t* bytes, std::size_t length);
 
 // Converts the received bytes (up to 256; missing bytes count as zero) field by field from
-// big-endian. withDcOffset = false leaves dcOffset at 0, as the download's conversion does.
+// big-endian. The result is signed only when all 256 bytes came and start with "SHR". withDcOffset = false leaves dcOffset at 0, as the download's conversion does.
 DEVICE_INFO_BLOCK ParseDeviceInfo(const std::uint8_t* bytes, std::size_t length, bool withDcOffset = true);
 
 // The recorder's side: the 256 wire bytes of a block (signature written when block.signed_).
@@ -75,6 +76,10 @@ inline std::uint32_t RecordCount(const DEVICE_INFO_BLOCK& block)
 {
     return RecordCount(block.bytesStored, block.factorA, block.factorB);
 }
+
+// Version text of a firmware version number: digit 1, ".", digits 2-3, ".", digits 4-5 of its
+// five-digit decimal form (12000 gives "1.20.00"); shorter numbers are left-padded with "0".
+std::string FirmwareVersionText(std::uint16_t version);
 
 // DC offset outside 1489..2606 on a signed block: the arrival read repairs it.
 bool NeedsOffsetRepair(const DEVICE_INFO_BLOCK& block);

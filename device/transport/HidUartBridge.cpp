@@ -94,8 +94,11 @@ int HidUartBridge::Open(HidHandle* handle, std::uint32_t index)
     if (index >= devices_.size())
         return HidUartDeviceNotFound;
     std::unique_ptr<RawHidDevice> device = raw_.open(devices_[index].path);
-    if (!device)
-        return HidUartDeviceNotFound;
+    if (!device) {
+        // hidapi keeps no reason; a node that is there but not ours to open is worth telling apart.
+        const bool denied = ::access(devices_[index].path.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+        return denied ? BridgeAccessDenied : HidUartDeviceNotFound;
+    }
     const std::uintptr_t token = nextHandle_++;
     open_[token].device = std::move(device);
     *handle = handleFor(token);

@@ -86,7 +86,7 @@ int SerialXpress::Open(std::uint32_t index, Handle* handle)
         return SerialDeviceNotFound;
     const int fd = ::open(ports_[index].path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return SerialDeviceNotFound;
+        return errno == EACCES || errno == EPERM ? device::BridgeAccessDenied : SerialDeviceNotFound;
     // Keep other programs (a modem manager probing new ttys) off the line while it is ours.
     ioctl(fd, TIOCEXCL);
     if (!makeRaw(fd) || SetTtySpeed(fd, InitialBaud) != 0) {

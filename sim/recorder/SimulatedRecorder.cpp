@@ -1,7 +1,9 @@
 #include "sim/recorder/SimulatedRecorder.h"
 #include "device/Link.h"
+#include "device/protocol/ByteOrder.h"
 #include "device/protocol/Commands.h"
 #include <algorithm>
+#include <cstdio>
 
 namespace sim {
 
@@ -53,7 +55,9 @@ std::uint32_t SimulatedRecorder::BytesPerRecording() const
 DEVICE_INFO_BLOCK SimulatedRecorder::CurrentInfo() const
 {
     DEVICE_INFO_BLOCK b = info_;
-    b.bytesStored = static_cast<std::uint32_t>(recordings_.size()) * BytesPerRecording();
+    b.bytesStored = static_cast<std::uint32_t>(recordings_.size()) * BytesPerRecording() + storage_.extraStoredBytes;
+    if (storage_.bytesStoredOverride)
+        b.bytesStored = *storage_.bytesStoredOverride;
     return b;
 }
 
@@ -75,6 +79,7 @@ void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length,
                                                     (frame[1] == CmdRequestRecord && frame[4] == RecordEnd));
         // At the wrong speed the frame is garbage: the recorder hears nothing it understands.
         const bool heard = hostBaud == 0 || hostBaud == baud() || (speedCommand && previousHostBaud_ == baud());
+        logFrame(frame, hostBaud, heard ? "heard" : "lost (line speed)");
         if (heard) {
             lastActivityMs_ = clockMs_ ? clockMs_() : 0;
             handleFrame(frame);
@@ -83,6 +88,33 @@ void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length,
     }
     input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(used));
     previousHostBaud_ = hostBaud;
+}
+
+void SimulatedRecorder::logFrame(const std::uint8_t* frame, std::uint32_t hostBaud, const char* verdict)
+{
+    if (!frameLog_)
+        return;
+    char line[160];
+    std::snprintf(line, sizeof line, "%lld ms host %u recorder %u: count %u code 0x%02X byte2 %u dir %c param 0x%02X %s",
+                  static_cast<long long>(clockMs_ ? clockMs_() : 0), hostBaud, baud(), frame[0], frame[1], frame[2],
+                  frame[3] >= 32 && frame[3] < 127 ? frame[3] : '?', frame[4], verdict);
+    frameLog_(line + SettingsLogText(frame));
+}
+
+std::string SimulatedRecorder::SettingsLogText(const std::uint8_t* frame)
+{
+    if (frame[0] == 0 || frame[1] != CmdWriteSettings)
+        return {};
+    // The whole packet as the recorder reads it, so a settings round trip can be checked in the log.
+    const DeviceSettings s = DecodeSettingsPacket(frame + SettingsPacketOffset);
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "; settings tachycardia %u bradycardia %u pause %u sensitivity %u extra 0x%02X clock "
+                  "%04d-%02d-%02d %02d:%02d:%02d id %s dc-offset %d key-beep %d heart-beep %d",
+                  s.tachycardia, s.bradycardia, s.pause, s.sensitivity, s.extraSetting, s.year, s.month, s.day,
+                  s.hour, s.minute, s.second, s.deviceIdText.c_str(), s.dcOffset, s.keyBeep ? 1 : 0,
+                  s.heartbeatBeep ? 1 : 0);
+    return text;
 }
 
 std::size_t SimulatedRecorder::HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud)
@@ -110,6 +142,24 @@ void SimulatedRecorder::answer(std::uint8_t code, std::uint8_t flag)
     output_.insert(output_.end(), a.begin(), a.end());
 }
 
+void SimulatedRecorder::answerInfo()
+{
+    const auto block = EncodeDeviceInfo(CurrentInfo());
+    std::size_t length = block.size();
+    if (faults_.infoAnswerBytes >= 0)
+        length = std::min(length, static_cast<std::size_t>(faults_.infoAnswerBytes));
+    output_.insert(output_.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
+void SimulatedRecorder::SetAlarmSettings(std::uint8_t tachycardia, std::uint8_t bradycardia, std::uint8_t pause,
+                                         std::uint8_t sensitivity)
+{
+    info_.tachycardia = tachycardia;
+    info_.bradycardia = bradycardia;
+    info_.pause = pause;
+    info_.sensitivity = sensitivity;
+}
+
 void SimulatedRecorder::handleFrame(const std::uint8_t* frame)
 {
     const std::uint8_t count = frame[0];
@@ -125,11 +175,9 @@ void SimulatedRecorder::handleFrame(const std::uint8_t* frame)
     if (bootMode_ && code != CmdFirmware)
         return;  // the boot loader speaks only the firmware commands
     switch (code) {
-    case CmdReadInfo: {
-        const auto block = EncodeDeviceInfo(CurrentInfo());
-        output_.insert(output_.end(), block.begin(), block.end());
+    case CmdReadInfo:
+        answerInfo();
         break;
-    }
     case CmdEraseRecords:
         recordings_.clear();
         answer(CmdEraseRecords);
@@ -179,12 +227,36 @@ void SimulatedRecorder::sendRecording(std::size_t index)
     const bool corrupt = faults_.checksumErrors > 0;
     if (corrupt)
         --faults_.checksumErrors;
-    std::vector<std::uint8_t> stream = BuildRecordingStream(header, r.samples, r.annotation, corrupt);
+    std::vector<std::uint8_t> stream = r.claimedSampleBytes ? BuildLyingStream(r, corrupt)
+                                                             : BuildRecordingStream(header, r.samples, r.annotation, corrupt);
     if (faults_.stallAfterBytes >= 0) {
         stream.resize(std::min(stream.size(), static_cast<std::size_t>(faults_.stallAfterBytes)));
         faults_.stallAfterBytes = -1;
     }
     output_.insert(output_.end(), stream.begin(), stream.end());
+}
+
+std::vector<std::uint8_t> BuildLyingStream(const SimRecording& r, bool corruptChecksum)
+{
+    RecordHeaderBytes header = r.wireHeader;
+    const std::uint32_t claimed = *r.claimedSampleBytes;
+    WriteBe32(header.data(), rec::SampleBytes, claimed);
+    std::vector<std::uint8_t> out(header.begin(), header.end());
+    for (std::int16_t s : r.samples) {
+        const auto u = static_cast<std::uint16_t>(s);
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    }
+    if (claimed % 2 != 0)
+        out.push_back(0x55);
+    out.insert(out.end(), r.annotation.begin(), r.annotation.end());
+    std::uint16_t sum = StreamChecksum(out.data(), out.size());
+    if (corruptChecksum)
+        sum = static_cast<std::uint16_t>(sum ^ 0x5A5A);
+    std::array<std::uint8_t, CheckFrameSize> check{};
+    WriteBe16(check.data(), 0, sum);
+    out.insert(out.end(), check.begin(), check.end());
+    return out;
 }
 
 void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,15 @@ struct SimRecording {
     device::protocol::RecordHeaderBytes wireHeader{};
     std::vector<std::int16_t> samples;
     device::protocol::AnnotationBlock annotation{};
+    // A header that lies about its sample bytes (odd, zero, absurd): the header carries this count and
+    // the stream as many sample bytes as there are, plus one for an odd count. Unset: the true count.
+    std::optional<std::uint32_t> claimedSampleBytes;
+};
+
+// What the information block says about the memory, beyond the recordings themselves.
+struct StorageQuirks {
+    std::uint32_t extraStoredBytes = 0;              // a partial recording left over after the whole ones
+    std::optional<std::uint32_t> bytesStoredOverride;  // reported as is (e.g. an absurd count)
 };
 
 // Deliberate misbehaviour. Counters count down as faults are used.
@@ -35,6 +45,8 @@ struct RecorderFaults {
     int checksumErrors = 0;       // the next N streams end with a wrong check frame
     int stallAfterBytes = -1;     // the next stream stops after this many bytes (once)
     std::size_t shortReadChunk = 0;  // at most this many bytes per read (0 = as many as asked)
+    // The information answer stops after this many of its 256 bytes (-1 = whole).
+    int infoAnswerBytes = -1;
 };
 
 class SimulatedRecorder {
@@ -64,6 +76,7 @@ public:
     device::protocol::DEVICE_INFO_BLOCK CurrentInfo() const;
     std::vector<SimRecording>& recordings() { return recordings_; }
     RecorderFaults& faults() { return faults_; }
+    StorageQuirks& storage() { return storage_; }
     // The last settings packet received, and its clock values.
     const device::protocol::DeviceSettings& lastSettings() const { return lastSettings_; }
     int settingsWrites() const { return settingsWrites_; }
@@ -74,6 +87,13 @@ public:
     // Command codes in arrival order (firmware frames as 0xFD).
     const std::vector<std::uint8_t>& commandLog() const { return log_; }
 
+    // The alarm thresholds and rhythm sensitivity the recorder holds now (as set on the recorder itself).
+    void SetAlarmSettings(std::uint8_t tachycardia, std::uint8_t bradycardia, std::uint8_t pause,
+                          std::uint8_t sensitivity);
+    // Every frame that reaches the recorder, one line each (time, line speeds, what it was and
+    // whether it was heard); unset = no log.
+    void SetFrameLog(std::function<void(const std::string& line)> log) { frameLog_ = std::move(log); }
+
     // Bytes per stored recording as the information block's factors describe it (A x B x 2).
     std::uint32_t BytesPerRecording() const;
 
@@ -81,18 +101,23 @@ private:
     void handleFrame(const std::uint8_t* frame);
     void handleFirmware(const std::uint8_t* frame);
     void answer(std::uint8_t code, std::uint8_t flag = 0);
+    void answerInfo();
     void sendRecording(std::size_t index);
     void checkFallBack();
+    void logFrame(const std::uint8_t* frame, std::uint32_t hostBaud, const char* verdict);
+    static std::string SettingsLogText(const std::uint8_t* frame);
 
     std::function<std::int64_t()> clockMs_;
     device::protocol::DEVICE_INFO_BLOCK info_;
     std::vector<SimRecording> recordings_;
     RecorderFaults faults_;
+    StorageQuirks storage_;
     device::protocol::DeviceSettings lastSettings_;
     int settingsWrites_ = 0;
     std::vector<std::uint8_t> input_;
     std::deque<std::uint8_t> output_;
     std::vector<std::uint8_t> log_;
+    std::function<void(const std::string&)> frameLog_;
     int rateCode_ = 2;
     std::uint32_t previousHostBaud_ = 0;  // the host's speed seen before the bytes now arriving
     std::int64_t lastActivityMs_ = 0;
@@ -103,6 +128,9 @@ private:
     std::vector<std::uint8_t> flash_;
     std::size_t flashWritten_ = 0;
 };
+
+// The stream of a recording whose header lies about its sample bytes (claimedSampleBytes set).
+std::vector<std::uint8_t> BuildLyingStream(const SimRecording& recording, bool corruptChecksum);
 
 // Default recorder identity and settings: firmware 1.20.00, ID 0012AB34, thresholds 100/60/2,
 // middle sensitivity, beeps on, DC offset 2048, 30-second recordings at 256 samples per second.

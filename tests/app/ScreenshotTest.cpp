@@ -6,10 +6,14 @@
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/Startup.h"
+#include "device/DeviceEnvironment.h"
+#include "device/DeviceJobBoard.h"
 #include "dialogs/MDAbout.h"
+#include "dialogs/MDSetting.h"
 #include "dialogs/MDWelcome.h"
 #include "dialogs/MessageBox.h"
 #include "lang/TextTable.h"
+#include "sim/recorder/SimulatedRecorder.h"
 
 #include <QDir>
 #include <QFile>
@@ -84,6 +88,12 @@ TEST(Screenshot, MainWindowAndMessageBox)
     TAbout about;
     about.show();
     ASSERT_TRUE(Grab(about).save(file("about")));
+    // The settings window as the demo recorder fills it.
+    device::DeviceJobBoard board;
+    device::QtDeviceEnvironment env;
+    TSetting settings(sim::DefaultRecorderInfo(), board, env);
+    settings.show();
+    ASSERT_TRUE(Grab(settings).save(file("settings-dialog")));
     w.close();
 }
 

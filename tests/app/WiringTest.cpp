@@ -9,6 +9,8 @@
 #include "device/protocol/RecordHeader.h"
 #include "device/protocol/RecordingStream.h"
 #include "dialogs/DataListView.h"
+#include "dialogs/MDDownload.h"
+#include "dialogs/MDSetting.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "lang/TextTable.h"
@@ -24,7 +26,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QRadioButton>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <memory>
@@ -132,10 +137,21 @@ TEST_F(WiringTest, DemoRecorderConnectsAndAnswersTheDownloadButton)
                           8000))
         << w->Connected->pictureName().toStdString();
 
-    // Until the download dialog exists, Download shows the recorder's information.
+    // Download opens the download window after the information read; the user closes it again.
+    bool opened = false;
+    QTimer user;
+    user.setInterval(50);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        TDownload* dialog = w->findChild<TDownload*>();
+        if (dialog && dialog->isVisible()) {
+            opened = true;
+            dialog->CancelClick();
+        }
+    });
+    user.start();
     w->DownloadClick();
-    ASSERT_FALSE(shown.isEmpty());
-    EXPECT_TRUE(shown.last().contains("0012AB34")) << shown.last().toStdString();
+    user.stop();
+    EXPECT_TRUE(opened);
     w->close();
     EXPECT_FALSE(device.worker()->isRunning());
 }
@@ -166,6 +182,41 @@ TEST_F(WiringTest, RefusedRecordingIsReportedAsInformationLikeEveryMessage)
     EXPECT_EQ(titles, QStringList({"Information", "Information"}));
     EXPECT_EQ(pictures, QStringList({"image\\inMain_ic-info.bmp", "image\\inMain_ic-info.bmp"}));
     EXPECT_TRUE(QFile::exists(path));
+    w->close();
+}
+
+TEST_F(WiringTest, DemoSettingsWriteTheSimulatedRecordersClockAndBeeps)
+{
+    DeviceServices device(true);
+    device.ResetForStartup();
+    auto w = open(&device);
+    ASSERT_TRUE(WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; },
+                          8000));
+
+    // The settings window opens modally after the information read; this plays the user in it.
+    bool filled = false;
+    QTimer user;
+    user.setInterval(50);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        TSetting* dialog = w->findChild<TSetting*>();
+        if (!dialog || !dialog->isVisible() || filled)
+            return;
+        filled = true;
+        dialog->KeyVolOff->click();
+        dialog->HeartVolOff->click();
+        dialog->OK->click();
+    });
+    user.start();
+    w->SettingsClick();
+    user.stop();
+    ASSERT_TRUE(filled);
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.last(), "Changes were successfully saved.");
+    const sim::SimulatedRecorder& recorder = device.demoRecorder()->recorder();
+    EXPECT_EQ(recorder.info().keyBeep, 0);
+    EXPECT_EQ(recorder.info().heartbeatBeep, 0);
+    EXPECT_EQ(recorder.lastSettings().year, QDate::currentDate().year());
+    EXPECT_EQ(recorder.lastSettings().month, QDate::currentDate().month());
     w->close();
 }
 

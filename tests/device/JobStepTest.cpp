@@ -1,5 +1,4 @@
 #include "SimRig.h"
-#include "device/DeviceInfoText.h"
 #include "device/JobRequest.h"
 #include "device/protocol/Commands.h"
 #include "sim/recorder/RecordingFactory.h"
@@ -9,28 +8,6 @@ using namespace device;
 namespace proto = device::protocol;
 
 namespace {
-
-TEST(JobStep, ArrivalReadAtStartUpFillsTheBoardAndTheIdLabel)
-{
-    SimRig rig;
-    rig.loop.RunFor(310);  // the first tick
-    EXPECT_EQ(rig.link.state().DevicePresence, DeviceAttached);
-    EXPECT_EQ(rig.link.state().arrivalStage, 2);
-    EXPECT_TRUE(rig.board.infoBlock.signed_);
-    EXPECT_EQ(rig.board.infoBlock.deviceId, 0x0012AB34u);
-    EXPECT_EQ(rig.board.infoBlock.firmwareVersion, 12000);
-    EXPECT_EQ(rig.Count(proto::CmdReadInfo), 1);
-    EXPECT_EQ(rig.Count(proto::CmdWriteSettings), 0);  // offset in range: no repair
-
-    ConnectionIndicator shown = rig.controls.MonitorTimer();
-    EXPECT_TRUE(shown.update);
-    EXPECT_EQ(shown.picture, "image/connected.bmp");
-    EXPECT_EQ(shown.hint, "Connected");
-    ASSERT_TRUE(shown.deviceIdLabel.has_value());
-    EXPECT_EQ(*shown.deviceIdLabel, "ID Number : 0012AB34");
-    EXPECT_EQ(rig.link.state().arrivalStage, 0);
-    EXPECT_FALSE(rig.controls.MonitorTimer().deviceIdLabel.has_value());  // shown once
-}
 
 TEST(JobStep, OffsetRepairOnlyOutsideTheValidRange)
 {
@@ -65,143 +42,6 @@ TEST(JobStep, OffsetRepairOnlyOutsideTheValidRange)
     }
 }
 
-TEST(JobStep, SilentArrivalReadSkipsTheRepairAndALaterButtonStillWorks)
-{
-    SimRig rig;
-    rig.recorder.info().dcOffset = 100;
-    rig.recorder.faults().noAnswer = true;
-    rig.loop.RunFor(310);
-    EXPECT_FALSE(rig.board.infoBlock.signed_);
-    EXPECT_EQ(rig.Count(proto::CmdWriteSettings), 0);
-    rig.recorder.faults().noAnswer = false;
-    rig.controls.SettingsClick();
-    EXPECT_EQ(rig.settingsDialogs, 1);
-    EXPECT_TRUE(rig.messages.empty());
-    EXPECT_TRUE(rig.board.infoBlock.signed_);
-}
-
-TEST(JobStep, DetachedRecorderFailsTheRequestWithinOneTick)
-{
-    SimRig rig(false);
-    rig.loop.RunFor(310);
-    EXPECT_EQ(rig.link.state().DevicePresence, DeviceDetached);
-    const std::int64_t pressed = rig.loop.now;
-    rig.controls.SettingsClick();
-    EXPECT_LE(rig.loop.now - pressed, 300 + 50);
-    ASSERT_EQ(rig.messages.size(), 1u);
-    EXPECT_EQ(rig.messages[0], "Check that the ECG device is connected.");
-    EXPECT_EQ(rig.board.JobState, JobFailed);
-    EXPECT_EQ(rig.settingsDialogs, 0);
-
-    // Plugging it in afterwards runs only the arrival read, no left-over job.
-    rig.xpress.SetPlugged(true);
-    rig.link.DeviceArrived();
-    rig.loop.RunFor(1000);
-    EXPECT_EQ(rig.Count(proto::CmdReadInfo), 1);
-    EXPECT_EQ(rig.board.RequestedJob, NoJob);
-    EXPECT_EQ(rig.settingsDialogs, 0);
-    EXPECT_EQ(rig.messages.size(), 1u);
-}
-
-TEST(JobStep, TwoQuickPressesMakeOneRequest)
-{
-    SimRig rig;
-    rig.loop.RunFor(400);
-    const int readsBefore = rig.Count(proto::CmdReadInfo);
-    // The second press arrives while the first waits (its handler runs inside the wait's pump).
-    rig.loop.At(rig.loop.now + 20, [&] { rig.controls.SettingsClick(); });
-    rig.controls.SettingsClick();
-    rig.loop.RunFor(1000);
-    EXPECT_EQ(rig.Count(proto::CmdReadInfo) - readsBefore, 1);
-    EXPECT_EQ(rig.settingsDialogs, 1);
-    EXPECT_FALSE(rig.controls.settingsBusy());
-}
-
-TEST(JobStep, ConnectionPictureFollowsWithinASecond)
-{
-    SimRig rig;
-    std::vector<std::pair<std::int64_t, QString>> pictures;
-    rig.loop.timer = [&] {
-        const ConnectionIndicator v = rig.controls.MonitorTimer();
-        if (v.update)
-            pictures.emplace_back(rig.loop.now, v.picture);
-    };
-    rig.loop.RunFor(2500);
-    ASSERT_FALSE(pictures.empty());
-    EXPECT_EQ(pictures.back().second, "image/connected.bmp");
-
-    auto firstAfter = [&](std::int64_t t, const QString& picture) -> std::int64_t {
-        for (const auto& [when, p] : pictures)
-            if (when >= t && p == picture)
-                return when;
-        return -1;
-    };
-    const std::int64_t removed = rig.loop.now;
-    rig.xpress.SetPlugged(false);
-    rig.link.DeviceRemoved();
-    rig.loop.RunFor(1500);
-    const std::int64_t off = firstAfter(removed, "image/disconnected.bmp");
-    ASSERT_GE(off, 0);
-    EXPECT_LE(off - removed, 1000);
-
-    const std::int64_t arrived = rig.loop.now;
-    rig.xpress.SetPlugged(true);
-    rig.link.DeviceArrived();
-    rig.loop.RunFor(1500);
-    const std::int64_t on = firstAfter(arrived, "image/connected.bmp");
-    ASSERT_GE(on, 0);
-    EXPECT_LE(on - arrived, 1000);
-}
-
-TEST(JobStep, PressDuringTheArrivalReadIsServedAfterIt)
-{
-    // The press arrives through a pump inside the arrival read of the first tick. Waiting for its
-    // job there would keep both the step and the press from ever ending.
-    SimRig rig;
-    rig.loop.At(500, [&] { rig.controls.SettingsClick(); });
-    rig.loop.At(520, [&] { rig.controls.SettingsClick(); });  // a second press: still one request
-    rig.loop.At(540, [&] { rig.controls.DownloadClick(); });
-    rig.loop.At(60000, [] { throw std::runtime_error("a press never finished"); });
-    EXPECT_NO_THROW(rig.loop.RunFor(6000));
-    EXPECT_EQ(rig.settingsDialogs, 1);
-    EXPECT_GE(rig.Count(proto::CmdReadInfo), 2);  // the arrival read, then the buttons' reads
-    ASSERT_EQ(rig.messages.size(), 1u);            // the download button shows the information
-    EXPECT_TRUE(rig.messages[0].startsWith("Device ID : 0012AB34"));
-    EXPECT_FALSE(rig.controls.settingsBusy());
-    EXPECT_FALSE(rig.controls.downloadBusy());
-    EXPECT_FALSE(rig.board.stepRunning);
-
-    // A request made from inside a step fails at once instead of waiting for ever.
-    std::uint8_t nested = JobIdle;
-    rig.loop.At(rig.loop.now + 400,
-                [&] { nested = RequestJobAndWait(rig.board, rig.loop, EraseJobCode, SlowWaitStepMs); });
-    rig.link.DeviceArrived();  // the next tick runs an arrival read, which pumps
-    EXPECT_NO_THROW(rig.loop.RunFor(3000));
-    EXPECT_EQ(nested, JobFailed);
-    EXPECT_EQ(rig.Count(proto::CmdEraseRecords), 0);
-}
-
-TEST(JobStep, BeforeStartUpSetsPresenceNothingIsShownNorRun)
-{
-    FakeLoop loop;
-    device::transport::AbsentHidUart hid;
-    device::transport::AbsentXpress xpress;
-    Link link(hid, xpress);
-    DeviceJobBoard board;
-    DeviceStep step(link, board, loop);
-    MainDeviceControls controls(board, link, loop, {});
-    EXPECT_NE(link.state().DevicePresence, DeviceAttached);
-    EXPECT_NE(link.state().DevicePresence, DeviceDetached);
-    EXPECT_FALSE(controls.MonitorTimer().update);
-    PostJob(board, ReadInfoJobCode);
-    step.Run();
-    EXPECT_EQ(board.JobState, JobPending);  // neither run nor failed
-    EXPECT_EQ(board.RequestedJob, ReadInfoJobCode);
-
-    link.ResetForStartup();
-    EXPECT_EQ(controls.MonitorTimer().picture, "image/disconnected.bmp");
-}
-
 TEST(JobStep, EraseAndSettingsJobs)
 {
     SimRig rig;
@@ -223,6 +63,7 @@ TEST(JobStep, EraseAndSettingsJobs)
     s.dcOffset = 2000;
     s.keyBeep = true;
     rig.board.settings = s;
+    rig.board.settingsRecorderId = 0x0012AB34;
     EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, WriteSettingsJobCode, SlowWaitStepMs), JobSucceeded);
     proto::DeviceSettings expected = s;
     expected.extraSetting = 1;  // the simulator's own value
@@ -237,44 +78,66 @@ TEST(JobStep, EraseAndSettingsJobs)
     EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, FlashJobCode, ButtonWaitStepMs), JobFailed);
 }
 
-TEST(JobStep, LongReadsKeepTheWindowAlive)
+// A block cut short must not count as an answer: its missing bytes would read as DC offset 0 and
+// set off the repair, which writes pause 0 and ID 00000000 into the recorder.
+TEST(JobStep, InformationBlockCountsOnlyWhenAllOfItArrived)
 {
-    SimRig rig;
-    rig.recorder.faults().noAnswer = true;  // every read runs into its full time-out
-    rig.loop.RunFor(310);
-    rig.controls.SettingsClick();
-    EXPECT_EQ(rig.messages.size(), 1u);
-    // Wake pause 700 ms and a 2000 ms read, never more than 50 ms without processing messages.
-    EXPECT_GT(rig.loop.ticks, 1);
-    EXPECT_LE(rig.loop.longestTickGap, 50);
+    for (int length : {3, 22, 40, 255, 256}) {
+        SimRig rig;
+        rig.recorder.faults().infoAnswerBytes = length;
+        rig.loop.RunFor(310);  // the arrival read
+        const bool whole = length == 256;
+        EXPECT_EQ(rig.board.infoBlock.signed_, whole) << length;
+        EXPECT_EQ(rig.Count(proto::CmdWriteSettings), 0) << length;
+        EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, ReadInfoJobCode, ButtonWaitStepMs),
+                  whole ? JobSucceeded : JobFailed)
+            << length;
+        EXPECT_EQ(rig.board.failure, whole ? JobFailure::None : JobFailure::NoAnswer) << length;
+        EXPECT_EQ(rig.recorder.settingsWrites(), 0) << length;
+        EXPECT_EQ(rig.recorder.info().dcOffset, 2048) << length;
+    }
 }
 
-TEST(JobStep, DownloadClickShowsTheInformationUntilItsDialogExists)
-{
-    SimRig rig;
-    rig.loop.RunFor(310);
-    rig.board.infoBlock.deviceId = 0xFFFFFFFF;  // stale; the click clears and re-reads it
-    rig.controls.DownloadClick();
-    ASSERT_EQ(rig.messages.size(), 1u);
-    EXPECT_TRUE(rig.messages[0].contains("Device ID : 0012AB34")) << rig.messages[0].toStdString();
-    EXPECT_TRUE(rig.messages[0].contains("Firmware Version : 1.20.00")) << rig.messages[0].toStdString();
-}
-
-}  // namespace
-
-namespace {
-
-TEST(JobStep, InformationTextsForTheUser)
+// The settings job writes only whole, sound settings, and only into the recorder they were made for.
+TEST(JobStep, SettingsJobRefusesWhatWouldHarmTheRecorder)
 {
     struct Case {
-        std::uint16_t version;
-        const char* text;
+        const char* what;
+        std::function<void(SimRig&)> arrange;
+        JobFailure failure;
     };
-    for (Case c : {Case{12000, "1.20.00"}, Case{65535, "6.55.35"}, Case{999, "0.09.99"}, Case{0, "0.00.00"}})
-        EXPECT_EQ(device::FirmwareVersionText(c.version), c.text) << c.version;
-    EXPECT_EQ(device::SensitivityText(0), "High");
-    EXPECT_EQ(device::SensitivityText(1), "Medium");
-    EXPECT_EQ(device::SensitivityText(7), "Low");
+    const std::vector<Case> cases = {
+        {"sound", [](SimRig&) {}, JobFailure::None},
+        {"ID text not hexadecimal", [](SimRig& r) { r.board.settings.deviceIdText = "0012AB3G"; },
+         JobFailure::BadDeviceId},
+        {"ID text too short", [](SimRig& r) { r.board.settings.deviceIdText = "12AB34"; }, JobFailure::BadDeviceId},
+        {"recorder swapped", [](SimRig& r) { r.recorder.info().deviceId = 0x00C0FFEE; },
+         JobFailure::RecorderChanged},
+        {"recorder not named", [](SimRig& r) { r.board.settingsRecorderId.reset(); }, JobFailure::RecorderChanged},
+        {"information cut short", [](SimRig& r) { r.recorder.faults().infoAnswerBytes = 40; },
+         JobFailure::NoAnswer},
+    };
+    for (const Case& c : cases) {
+        SimRig rig;
+        rig.loop.RunFor(310);
+        proto::DeviceSettings s = OffsetRepairSettings(rig.board.infoBlock, rig.loop.LocalNow());
+        s.bradycardia = 45;
+        rig.board.settings = s;
+        rig.board.settingsRecorderId = rig.board.infoBlock.deviceId;
+        // Changed on the recorder since the window was filled: this value goes back, not a stale one.
+        rig.recorder.info().extraSetting = 0x42;
+        c.arrange(rig);
+        const bool sound = c.failure == JobFailure::None;
+        EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, WriteSettingsJobCode, SlowWaitStepMs),
+                  sound ? JobSucceeded : JobFailed)
+            << c.what;
+        EXPECT_EQ(rig.board.failure, c.failure) << c.what;
+        EXPECT_EQ(rig.recorder.settingsWrites(), sound ? 1 : 0) << c.what;
+        if (sound) {
+            EXPECT_EQ(rig.recorder.lastSettings().extraSetting, 0x42);
+            EXPECT_EQ(rig.recorder.info().bradycardia, 45);
+        }
+    }
 }
 
 }  // namespace

@@ -246,6 +246,29 @@ TEST_F(LinkTest, StartupProbeFindsPresentRecorderWithoutEvent)
     EXPECT_EQ(hid.log, (std::vector<std::string>{"close null", "open 1"}));
 }
 
+// A bridge that is there but not ours to open is told apart from one that is missing, on both
+// families, until the recorder goes away.
+TEST_F(LinkTest, BridgeRefusedForLackOfPermissionIsReported)
+{
+    hid.openStatus = BridgeAccessDenied;
+    startWith({true}, {});
+    EXPECT_TRUE(link.state().accessDenied);
+    EXPECT_EQ(link.state().DevicePresence, DeviceDetached);
+    link.DeviceRemoved();
+    link.ServicePresence();
+    EXPECT_FALSE(link.state().accessDenied);
+
+    hid.openStatus = 0;
+    xpress.openStatus = BridgeAccessDenied;
+    startWith({}, {true});
+    EXPECT_EQ(link.state().DevicePresence, DeviceAttached);
+    EXPECT_FALSE(link.OpenLink());
+    EXPECT_TRUE(link.state().accessDenied);
+    xpress.openStatus = 0;
+    EXPECT_TRUE(link.OpenLink());
+    EXPECT_FALSE(link.state().accessDenied);
+}
+
 TEST_F(LinkTest, NoRecorderAtStartStaysDetachedAndTransfersFailAtOnce)
 {
     startWith({}, {});

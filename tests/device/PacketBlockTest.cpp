@@ -220,4 +220,14 @@ TEST(PacketStream, BuildAndParseRoundTrip)
     EXPECT_NE(r.error.find("annotation block"), std::string::npos) << r.error;
 }
 
+TEST(PacketInfoBlock, FirmwareVersionText)
+{
+    struct Case {
+        std::uint16_t version;
+        const char* text;
+    };
+    for (Case c : {Case{12000, "1.20.00"}, Case{65535, "6.55.35"}, Case{999, "0.09.99"}, Case{0, "0.00.00"}})
+        EXPECT_EQ(FirmwareVersionText(c.version), c.text) << c.version;
+}
+
 }  // namespace

@@ -7,7 +7,6 @@
 #include "device/DeviceJobBoard.h"
 #include "device/DeviceStep.h"
 #include "device/Link.h"
-#include "device/MainDeviceControls.h"
 #include "device/transport/AbsentBridges.h"
 #include "sim/recorder/SimulatedRecorder.h"
 #include "sim/recorder/SimulatedXpress.h"
@@ -78,23 +77,12 @@ struct SimRig {
     device::Link link{hid, xpress};
     device::DeviceJobBoard board;
     device::DeviceStep step{link, board, loop};
-    std::vector<QString> messages;
-    int settingsDialogs = 0;
-    device::MainDeviceControls controls{board, link, loop, Hooks()};
 
     explicit SimRig(bool plugged = true)
     {
         xpress.SetPlugged(plugged);
         link.ResetForStartup();
         loop.tick = [this] { step.Run(); };
-    }
-
-    device::MainWindowDeviceHooks Hooks()
-    {
-        device::MainWindowDeviceHooks h;
-        h.showMessage = [this](const QString& text) { messages.push_back(text); };
-        h.openSettingsDialog = [this] { ++settingsDialogs; };
-        return h;
     }
 
     int Count(std::uint8_t command) const

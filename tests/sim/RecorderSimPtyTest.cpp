@@ -12,7 +12,9 @@
 #include "sim/recorder/RecordingFactory.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -186,6 +188,98 @@ TEST(RecorderSimPty, DeviceInfoCommandDemoAndNoRecorder)
 
     const CliRun bad = RunCli({"device", "info", "--link", "bluetooth"});
     EXPECT_EQ(bad.exitCode, 2);
+}
+
+QString StartRecorderSim(QProcess& simProcess, const QStringList& args)
+{
+    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), args);
+    if (!simProcess.waitForStarted(10000) || !simProcess.waitForReadyRead(10000))
+        return {};
+    return QString::fromUtf8(simProcess.readLine()).trimmed();
+}
+
+TEST(RecorderSimPty, SettingsCommandRoundTrip)
+{
+    QTemporaryDir logFolder;
+    const QString logPath = logFolder.filePath("frames.log");
+    QProcess simProcess;
+    const QString path = StartRecorderSim(simProcess, {"--recordings", "1", "--log", logPath});
+    ASSERT_TRUE(path.startsWith("/dev/")) << path.toStdString();
+    const QString link = "serial:" + path;
+
+    const CliRun write = RunCli({"device", "settings", "--link", link, "--tachycardia", "150", "--bradycardia", "40",
+                                 "--pause", "3", "--sensitivity", "high", "--key-beep", "off", "--clock",
+                                 "2013-05-21 10:15:30", "--json"});
+    EXPECT_EQ(write.exitCode, 0) << write.err.toStdString() << write.out.toStdString();
+    const QJsonObject result = QJsonDocument::fromJson(write.out.toUtf8()).object();
+    EXPECT_TRUE(result.value("saved").toBool());
+    EXPECT_EQ(result.value("message").toString(), "Changes were successfully saved.");
+    EXPECT_EQ(result.value("settings").toObject().value("clock").toString(), "2013-05-21 10:15:30");
+
+    const CliRun read = RunCli({"device", "info", "--link", link});
+    for (const char* line : {"Tachycardia : 150 bpm", "Bradycardia : 40 bpm", "Pause : 3 s", "Rhythm sensitivity : High",
+                             "Beep button : Off", "Beep with each heartbeat : On", "Device ID : 0012AB34"})
+        EXPECT_TRUE(read.out.contains(line)) << line << "\n" << read.out.toStdString();
+
+    // The packet as the recorder received it, the extra byte as it held it.
+    QFile log(logPath);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString frames = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(frames.contains("settings tachycardia 150 bradycardia 40 pause 3 sensitivity 0 extra 0x01 clock "
+                                "2013-05-21 10:15:30 id 0012AB34 dc-offset 2048 key-beep 0 heart-beep 1"))
+        << frames.toStdString();
+
+    // Default brings the standard values back.
+    EXPECT_EQ(RunCli({"device", "settings", "--link", link, "--default"}).exitCode, 0);
+    EXPECT_TRUE(RunCli({"device", "info", "--link", link}).out.contains("Tachycardia : 100 bpm"));
+    simProcess.terminate();
+    simProcess.waitForFinished(10000);
+}
+
+// The window's rules, with the window's messages; nothing is written.
+TEST(RecorderSimPty, SettingsCommandRefusals)
+{
+    struct Case {
+        QStringList options;
+        int exitCode;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"--pause", "7"}, 1, "The pause must be less than 6 seconds."},
+        {{"--pause", "1"}, 1, "The pause must be more than 2 seconds."},
+        {{"--tachycardia", "191"}, 1, "Tachycardia must be smaller than 190."},
+        {{"--bradycardia", "29"}, 1, "Bradycardia must be greater than 30."},
+        {{"--tachycardia", "50", "--bradycardia", "55"}, 1,
+         "The tachycardia value must be greater than the bradycardia value."},
+        {{"--tachycardia", "fast"}, 1, "The input for Tachycardia must be an integer."},
+        {{"--tachycardia", ""}, 1, "Please input a value for tachycardia."},
+        {{"--clock", "1999-12-31 23:59:59"}, 2, "Bad value for --clock."},
+        {{"--clock", "2013-02-30 10:00:00"}, 2, "Bad value for --clock."},
+        {{"--sensitivity", "extreme"}, 2, "Bad value for --sensitivity."},
+    };
+    for (const Case& c : cases) {
+        const CliRun r = RunCli(QStringList{"device", "settings", "--link", "demo"} + c.options);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.options.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith(c.message)) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
+// A recorder whose information answer stops short is not taken as answering; before, its missing
+// bytes read as zeros and `device info` reported DC offset 0 and exited 0.
+TEST(RecorderSimPty, InformationCutShortIsNoAnswer)
+{
+    QProcess simProcess;
+    const QString path = StartRecorderSim(simProcess, {"--info-bytes", "40"});
+    ASSERT_TRUE(path.startsWith("/dev/")) << path.toStdString();
+    const CliRun info = RunCli({"device", "info", "--link", "serial:" + path});
+    EXPECT_EQ(info.exitCode, 1);
+    EXPECT_EQ(info.err.trimmed(), "Check that the ECG device is connected.");
+    const CliRun settings = RunCli({"device", "settings", "--link", "serial:" + path, "--json"});
+    EXPECT_EQ(settings.exitCode, 1);
+    EXPECT_FALSE(QJsonDocument::fromJson(settings.out.toUtf8()).object().value("saved").toBool());
+    simProcess.terminate();
+    simProcess.waitForFinished(10000);
 }
 
 }  // namespace

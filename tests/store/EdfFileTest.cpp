@@ -42,7 +42,12 @@ TEST(EdfFile, DownloadedFileHasTheExactLayout)
         EXPECT_EQ(field(f, e.offset, e.width), padded(e.text, e.width)) << "field at byte " << e.offset;
 
     const FHR_BLOCK block = FHR_BLOCK::fromBytes(f.right(2582));
-    EXPECT_EQ(block.header().Bytes, fixtures::recorderHeader(7680).Bytes);
+    // The recorder's header, signed "FHR" so the file is known by its own block.
+    DEVICE_RECORD_HEADER signedHeader = fixtures::recorderHeader(7680);
+    signedHeader.Bytes[1] = 'F';
+    signedHeader.Bytes[2] = 'H';
+    signedHeader.Bytes[3] = 'R';
+    EXPECT_EQ(block.header().Bytes, signedHeader.Bytes);
     for (int i = 256; i <= 981; ++i) ASSERT_EQ(block.Bytes[i], 0) << "block byte " << i;
     EXPECT_EQ(f.right(1600), fixtures::series());
 }

@@ -2,6 +2,7 @@
 #include "store/EdfRecord.h"
 #include "store/FhrBlock.h"
 #include "store/OpenRecording.h"
+#include "store/SamplingConversion.h"
 #include "tools/cli/Commands.h"
 
 #include <QDirIterator>
@@ -144,15 +145,16 @@ TEST(FhrBlock, DownloadedFileKeepsLengthRecorderPartAndUploadedMarker)
     const QString path = dir.filePath("142530.edf");
     fixtures::writeDownloaded(path, 7680);
     const QByteArray downloaded = fixtures::readBytes(path);
-    // The upload marks only a file that the manager has opened (signed) before.
-    EXPECT_FALSE(SetUploadedMarker(path).ok());
-    EXPECT_EQ(fixtures::readBytes(path), downloaded);
+    // A downloaded file is known by its signed block before it was ever opened.
+    FHR_BLOCK asDownloaded;
+    EXPECT_TRUE(ReadFhrBlock(path, asDownloaded));
+    EXPECT_EQ(asDownloaded.Bytes[FHR_BLOCK::AnalysedMark], 0);
 
     int pauseSeen = -1;
     auto analyse = [&](const EDF_RECORD&, int pause) { pauseSeen = pause; return someResults(); };
     OpenedRecording opened;
     ASSERT_TRUE(OpenRecording(path, analyse, true, opened).ok());
-    EXPECT_TRUE(opened.hadBlock);  // the unsigned block of a download is refreshed, not doubled
+    EXPECT_TRUE(opened.hadBlock);  // the block of a download is refreshed, not doubled
     EXPECT_EQ(fixtures::readBytes(path).size(), downloaded.size());
     ASSERT_TRUE(SetUploadedMarker(path).ok());
     ASSERT_TRUE(OpenRecording(path, analyse, true, opened).ok());
@@ -178,6 +180,56 @@ TEST(FhrBlock, DownloadedFileKeepsLengthRecorderPartAndUploadedMarker)
     EXPECT_EQ(info.bradyThreshold, "50");
     EXPECT_EQ(info.pauseThreshold, "3");
     EXPECT_EQ(info.signalQuality, "2");
+}
+
+// 2,582 trailing bytes are a block only when they describe the file: the conversion's zeros, a fill of
+// 0xFF or a block of another recording are not, and opening such a file finds nothing false.
+TEST(FhrBlock, AnUnsignedTrailingBlockCountsOnlyWhenItAgreesWithTheFile)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath("100.edf");
+    fixtures::writeBytes(source, fixtures::foreignEdf(360, 30, fixtures::wave(360 * 30, 360)));
+    QString converted;
+    ASSERT_TRUE(ConvertTo256(source, &converted).ok());
+
+    const QString downloaded = dir.filePath("142530.edf");
+    fixtures::writeDownloaded(downloaded, 7680);
+    QByteArray unsignedBytes = fixtures::readBytes(downloaded);
+    const qsizetype blockAt = unsignedBytes.size() - FHR_BLOCK::Size;
+    unsignedBytes[blockAt + 1] = unsignedBytes[blockAt + 2] = unsignedBytes[blockAt + 3] = 0;
+    const QString agreeing = dir.filePath("agreeing.edf");
+    fixtures::writeBytes(agreeing, unsignedBytes);
+    QByteArray otherRate = unsignedBytes;
+    otherRate[blockAt + DEVICE_RECORD_HEADER::SampleRate] = char(128);
+    otherRate[blockAt + DEVICE_RECORD_HEADER::SampleRate + 1] = 0;
+    const QString disagreeing = dir.filePath("other-rate.edf");
+    fixtures::writeBytes(disagreeing, otherRate);
+    QByteArray filled = unsignedBytes;
+    filled.replace(blockAt, FHR_BLOCK::Size, QByteArray(FHR_BLOCK::Size, char(0xFF)));
+    const QString ffFilled = dir.filePath("ff.edf");
+    fixtures::writeBytes(ffFilled, filled);
+
+    const struct {
+        QString path;
+        bool isBlock;
+    } cases[] = {{converted, false}, {ffFilled, false}, {disagreeing, false}, {agreeing, true}};
+    for (const auto& c : cases) {
+        FHR_BLOCK block;
+        EXPECT_EQ(ReadTrailingBlock(c.path, block), c.isBlock) << c.path.toStdString();
+        int pauseSeen = -1;
+        OpenedRecording opened;
+        auto analyse = [&](const EDF_RECORD&, int pause) { pauseSeen = pause; return ManagerResults{}; };
+        ASSERT_TRUE(OpenRecording(c.path, analyse, true, opened).ok()) << c.path.toStdString();
+        EXPECT_EQ(opened.hadBlock, c.isBlock) << c.path.toStdString();
+        // Without a block the analysis takes its own 2-second pause threshold, never a filler byte.
+        EXPECT_EQ(pauseSeen, c.isBlock ? 3 : 2) << c.path.toStdString();
+        DataSetInfo info;
+        FillDataSetInfo(opened.block, info);
+        if (!c.isBlock) {
+            EXPECT_EQ(opened.block.Bytes[DEVICE_RECORD_HEADER::TachyThreshold], 100) << "the manager's own values";
+            EXPECT_EQ(opened.block.Bytes[DEVICE_RECORD_HEADER::PauseThreshold], 2);
+        }
+    }
 }
 
 TEST(FhrBlock, SignalQualityTextFollowsTheCode)

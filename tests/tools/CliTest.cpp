@@ -26,7 +26,7 @@ TEST(Cli, VersionAndHelp)
 
     CliRun h = runCli({"--help"});
     EXPECT_EQ(h.exitCode, 0);
-    for (const char* command : {"info", "export", "analyse", "batch", "device info", "annotations"})
+    for (const char* command : {"info", "export", "analyse", "batch", "device info", "device settings", "annotations"})
         EXPECT_TRUE(h.out.contains(command)) << command;
 }
 

@@ -169,9 +169,9 @@ int RunInfo(const QStringList& args, QTextStream& out, QTextStream& err)
             continue;
         }
         FHR_BLOCK block;
-        const bool hasBlock = ReadTrailingBlock(path, block);
+        const bool hasBlock = ReadFhrBlock(path, block) || ReadTrailingBlock(path, block);
         QJsonObject o = describe(path, record, hasBlock, block);
-        o.insert("opened", hasBlock && block.hasSignature());
+        o.insert("opened", hasBlock && block.Bytes[FHR_BLOCK::AnalysedMark] == 1);
         if (json) {
             out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
         } else {

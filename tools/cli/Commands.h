@@ -16,4 +16,7 @@ int RunChart(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunFilter(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunReport(const QStringList& args, QTextStream& out, QTextStream& err);
+int RunDeviceSettings(const QStringList& args, QTextStream& out, QTextStream& err);
+// device download: the arguments after "download".
+int RunDeviceDownload(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli

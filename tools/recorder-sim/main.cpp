@@ -1,6 +1,7 @@
 // recorder-sim: the simulated recorder on a pseudo-terminal. Prints the path
 // to open as the first line of standard output and serves until it is ended
 // (SIGINT or SIGTERM).
+#include "sim/recorder/DownloadScenarios.h"
 #include "sim/recorder/PtyRecorderServer.h"
 #include "sim/recorder/RecordingFactory.h"
 #include "sim/recorder/SimulatedRecorder.h"
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -34,13 +36,18 @@ const char* const kUsage =
     "  --checksum-errors N   the next N recordings end with a wrong check frame\n"
     "  --stall-after BYTES   the next recording stops after this many bytes\n"
     "  --short-reads BYTES   answers trickle out in pieces of this size\n"
+    "  --info-bytes N        the information answer stops after N of its 256 bytes\n"
     "  --no-answer           ignore every command\n"
     "  --refuse-fast-link    stay at 230400 baud when asked to speed up\n"
     "  --refuse-boot-mode    take the boot-mode command but never start the boot loader\n"
     "                        (the presence query after it goes unanswered)\n"
     "  --fail-verify         report a bad firmware image at verify\n"
     "  --unplug-after MS     pull the cable after MS milliseconds\n"
-    "  --no-speed-check      answer at any line speed\n";
+    "  --no-speed-check      answer at any line speed\n"
+    "  --log FILE            append a line for every command frame received\n"
+    "  --plain N             N small plain recordings instead (any number, distinct times)\n"
+    "  --same-time           the plain recordings share one time stamp\n"
+    "  --extra-bytes N       report N stored bytes beyond the whole recordings\n";
 
 bool NextInt(int argc, char** argv, int& i, long& value)
 {
@@ -64,6 +71,9 @@ int main(int argc, char** argv)
     long recordings = 5;
     long unplugAfter = -1;
     bool checkSpeed = true;
+    std::string logPath;
+    long plain = -1;
+    bool sameTime = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         long v = 0;
@@ -93,6 +103,9 @@ int main(int argc, char** argv)
         } else if (a == "--short-reads") {
             ok = NextInt(argc, argv, i, v) && v > 0;
             recorder.faults().shortReadChunk = static_cast<std::size_t>(v);
+        } else if (a == "--info-bytes") {
+            ok = NextInt(argc, argv, i, v) && v >= 0 && v <= 256;
+            recorder.faults().infoAnswerBytes = static_cast<int>(v);
         } else if (a == "--no-answer") {
             recorder.faults().noAnswer = true;
         } else if (a == "--refuse-fast-link") {
@@ -106,6 +119,18 @@ int main(int argc, char** argv)
             unplugAfter = v;
         } else if (a == "--no-speed-check") {
             checkSpeed = false;
+        } else if (a == "--log") {
+            ok = i + 1 < argc;
+            if (ok)
+                logPath = argv[++i];
+        } else if (a == "--plain") {
+            ok = NextInt(argc, argv, i, v) && v >= 0 && v <= 65535;
+            plain = v;
+        } else if (a == "--same-time") {
+            sameTime = true;
+        } else if (a == "--extra-bytes") {
+            ok = NextInt(argc, argv, i, v) && v >= 0;
+            recorder.storage().extraStoredBytes = static_cast<std::uint32_t>(v);
         } else {
             ok = false;
         }
@@ -114,7 +139,22 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    recorder.recordings() = sim::DemoRecordings(recorder.info(), static_cast<int>(recordings));
+    if (plain >= 0)
+        sim::FillPlainRecordings(recorder, static_cast<int>(plain), 2, sameTime);
+    else
+        recorder.recordings() = sim::DemoRecordings(recorder.info(), static_cast<int>(recordings));
+    std::FILE* log = nullptr;
+    if (!logPath.empty()) {
+        log = std::fopen(logPath.c_str(), "a");
+        if (!log) {
+            std::fprintf(stderr, "recorder-sim: cannot open the log \"%s\": %s\n", logPath.c_str(), std::strerror(errno));
+            return 1;
+        }
+        recorder.SetFrameLog([log](const std::string& line) {
+            std::fprintf(log, "%s\n", line.c_str());
+            std::fflush(log);
+        });
+    }
 
     sim::PtyRecorderServer server(recorder);
     server.SetCheckSpeed(checkSpeed);

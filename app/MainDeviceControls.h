@@ -9,14 +9,17 @@
 
 // The main window's device handlers without the widgets: the Settings and
 // Download buttons (information read, then their dialogs) and the monitor
-// timer (connection picture and the hidden device-ID label). The window calls
-// these from its click and timer handlers and applies what they return.
-
-namespace device {
+// timer (connection picture and the hidden device-ID label). The device layer
+// reports facts (presence, the job's end state and why it failed); these
+// handlers choose the words and pictures. The window calls them from its click
+// and timer handlers and applies what they return.
 
 // Text-table slots these handlers show.
 constexpr int SlotDisconnected = 18;
 constexpr int SlotConnected = 19;
+constexpr int SlotDeviceId = 51;
+constexpr int SlotFirmwareVersion = 71;
+constexpr int SlotNumberOfFiles = 36;
 constexpr int SlotIdNumber = 93;
 constexpr int SlotCheckDeviceConnected = 118;
 
@@ -27,8 +30,8 @@ struct MainWindowDeviceHooks {
     std::function<void()> recreateMessageBox;
     // Shows a text in the window's message box with an OK button.
     std::function<void(const QString& text)> showMessage;
-    // Open the dialogs modally after a successful read. While a dialog is not there yet, the
-    // recorder's information is shown in the message box instead.
+    // Open the dialogs modally after a successful read (the board holds the fresh information
+    // block). While a dialog is not given, a short summary of the recorder is shown instead.
     std::function<void()> openSettingsDialog;
     std::function<void()> openDownloadDialog;
     // After the download dialog closed: rebuild the data list, select the recording named timeText
@@ -47,7 +50,8 @@ struct ConnectionIndicator {
 
 class MainDeviceControls {
 public:
-    MainDeviceControls(DeviceJobBoard& board, Link& link, DeviceEnvironment& env, MainWindowDeviceHooks hooks);
+    MainDeviceControls(device::DeviceJobBoard& board, device::Link& link, device::DeviceEnvironment& env,
+                       MainWindowDeviceHooks hooks);
     ~MainDeviceControls();
     MainDeviceControls(const MainDeviceControls&) = delete;
     MainDeviceControls& operator=(const MainDeviceControls&) = delete;
@@ -66,13 +70,16 @@ public:
 private:
     QString text(int slot) const;
     bool requestInfo(bool clearBlockAfterRequest);
+    // The message for a failed information read: the remedy when the bridge may not be opened.
+    QString infoFailureText() const;
+    QString recorderSummary() const;
     void showMessage(const QString& text);
     // True when the press was put off until the running device step is over.
     bool deferWhileStepRuns(bool& deferred, void (MainDeviceControls::*press)());
 
-    DeviceJobBoard& board_;
-    Link& link_;
-    DeviceEnvironment& env_;
+    device::DeviceJobBoard& board_;
+    device::Link& link_;
+    device::DeviceEnvironment& env_;
     MainWindowDeviceHooks hooks_;
     bool settingsBusy_ = false;
     bool downloadBusy_ = false;
@@ -81,5 +88,3 @@ private:
     // Lets a press still waiting in the message queue find out that the controls are gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
-
-}  // namespace device

@@ -1,9 +1,9 @@
-#include "device/MainDeviceControls.h"
-#include "device/DeviceInfoText.h"
+#include "app/MainDeviceControls.h"
 #include "device/JobRequest.h"
 #include "device/protocol/SettingsPacket.h"
+#include "lang/ProgramTexts.h"
 
-namespace device {
+using namespace device;
 
 namespace {
 
@@ -13,6 +13,9 @@ QString EnglishText(int slot)
     case SlotDisconnected: return QStringLiteral("Disconnected");
     case SlotConnected: return QStringLiteral("Connected");
     case SlotIdNumber: return QStringLiteral("ID Number");
+    case SlotDeviceId: return QStringLiteral("Device ID");
+    case SlotFirmwareVersion: return QStringLiteral("Firmware Version");
+    case SlotNumberOfFiles: return QStringLiteral("Number of files");
     case SlotCheckDeviceConnected: return QStringLiteral("Check that the ECG device is connected.");
     default: return {};
     }
@@ -93,19 +96,35 @@ bool MainDeviceControls::requestInfo(bool clearBlockAfterRequest)
     return board_.JobState == JobSucceeded;
 }
 
+QString MainDeviceControls::infoFailureText() const
+{
+    if (board_.failure == JobFailure::NoPermission)
+        return DeviceAccessDeniedText();
+    return text(SlotCheckDeviceConnected);
+}
+
+QString MainDeviceControls::recorderSummary() const
+{
+    const protocol::DEVICE_INFO_BLOCK& b = board_.infoBlock;
+    return text(SlotDeviceId) + QStringLiteral(" : ") + QString::fromStdString(protocol::DeviceIdText(b.deviceId)) +
+           QLatin1Char('\n') + text(SlotFirmwareVersion) + QStringLiteral(" : ") +
+           QString::fromStdString(protocol::FirmwareVersionText(b.firmwareVersion)) + QLatin1Char('\n') +
+           text(SlotNumberOfFiles) + QStringLiteral(" : ") + QString::number(protocol::RecordCount(b));
+}
+
 void MainDeviceControls::SettingsClick()
 {
     if (settingsBusy_ || deferWhileStepRuns(settingsDeferred_, &MainDeviceControls::SettingsClick))
         return;
     Guard guard(settingsBusy_);
     if (!requestInfo(false)) {
-        showMessage(text(SlotCheckDeviceConnected));
+        showMessage(infoFailureText());
         return;
     }
     if (hooks_.openSettingsDialog)
         hooks_.openSettingsDialog();
     else
-        showMessage(DeviceInfoText(board_.infoBlock));
+        showMessage(recorderSummary());
 }
 
 void MainDeviceControls::DownloadClick()
@@ -114,11 +133,11 @@ void MainDeviceControls::DownloadClick()
         return;
     Guard guard(downloadBusy_);
     if (!requestInfo(true)) {
-        showMessage(text(SlotCheckDeviceConnected));
+        showMessage(infoFailureText());
         return;
     }
     if (!hooks_.openDownloadDialog) {
-        showMessage(DeviceInfoText(board_.infoBlock));
+        showMessage(recorderSummary());
         return;
     }
     hooks_.openDownloadDialog();
@@ -147,5 +166,3 @@ ConnectionIndicator MainDeviceControls::MonitorTimer()
     }
     return view;
 }
-
-}  // namespace device

@@ -1,0 +1,227 @@
+#include "SimRig.h"
+#include "device/DownloadJob.h"
+#include "device/JobRequest.h"
+#include "device/protocol/Commands.h"
+#include "sim/recorder/DownloadScenarios.h"
+#include "store/EdfRecord.h"
+#include "store/FhrBlock.h"
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace device;
+namespace proto = device::protocol;
+
+namespace {
+
+// A rig whose board downloads into a temporary library, started and past its arrival read.
+struct DownloadRig : SimRig {
+    QTemporaryDir dir;
+    explicit DownloadRig(int recordings)
+    {
+        sim::FillPlainRecordings(recorder, recordings);
+        board.dataFolder = dir.path();
+        loop.RunFor(310);
+    }
+    std::uint8_t Download()
+    {
+        RequestJobAndWait(board, loop, ReadInfoJobCode, ButtonWaitStepMs);
+        return RequestJobAndWait(board, loop, DownloadJobCode, ButtonWaitStepMs, true);
+    }
+    std::uint8_t EraseAfter()
+    {
+        board.eraseOnlyIf = EraseConditionAfter(board.download.result);
+        if (!board.eraseOnlyIf)
+            return JobFailed;
+        return RequestJobAndWait(board, loop, EraseJobCode, SlowWaitStepMs);
+    }
+    const DownloadResult& result() const { return board.download.result; }
+    int FilesOnDisk() const
+    {
+        int n = 0;
+        for (QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext(); it.next())
+            ++n;
+        return n;
+    }
+};
+
+// The samples as a downloaded file must hold them.
+std::vector<std::int16_t> FileSamples(const QString& path)
+{
+    EDF_RECORD record;
+    if (!ReadEdfFile(path, record).ok() || record.Channels.empty())
+        return {};
+    return record.Channels[0].Samples;
+}
+
+TEST(DownloadJob, BringsEveryRecordingHomeAtFullSpeedAndErasesOnlyThen)
+{
+    DownloadRig rig(3);
+    const auto expected = rig.recorder.recordings();
+    EXPECT_EQ(rig.Download(), JobSucceeded);
+    const DownloadResult& r = rig.result();
+    EXPECT_EQ(r.end, DownloadEnd::Completed);
+    EXPECT_FALSE(r.lowSpeedFallback);
+    ASSERT_EQ(r.rows.size(), 3u);
+    EXPECT_EQ(r.rows[1].relativePath, "0012AB34/201305/21/080137.edf");
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(r.rows[i].outcome, RecordingOutcome::Stored) << i;
+        EXPECT_EQ(FileSamples(r.rows[i].path), expected[i].samples) << i;
+        FHR_BLOCK block;
+        EXPECT_TRUE(ReadFhrBlock(r.rows[i].path, block)) << "recognised by its own signed block";
+        EXPECT_EQ(block.Bytes[FHR_BLOCK::AnalysedMark], 0);
+        EXPECT_EQ(block.Bytes[DEVICE_RECORD_HEADER::HeartRate], 72);
+    }
+    EXPECT_EQ(rig.FilesOnDisk(), 3) << "no temporary files left";
+    EXPECT_EQ(rig.board.download.timeText, "080314");
+    EXPECT_EQ(rig.link.state().RateCode, 2);
+    EXPECT_EQ(rig.recorder.rateCode(), 2) << "the end command brought the recorder back";
+
+    EXPECT_EQ(rig.EraseAfter(), JobSucceeded);
+    EXPECT_TRUE(rig.recorder.recordings().empty());
+}
+
+TEST(DownloadJob, AChecksumErrorIsAskedForAgainAtTheLowSpeed)
+{
+    DownloadRig rig(3);
+    rig.recorder.faults().checksumErrors = 1;
+    EXPECT_EQ(rig.Download(), JobSucceeded);
+    EXPECT_TRUE(rig.result().lowSpeedFallback);
+    EXPECT_EQ(rig.result().storedCount(), 3);
+    EXPECT_EQ(rig.recorder.rateCode(), 2);
+}
+
+TEST(DownloadJob, ThreeFailuresInARowEndTheDownloadKeepingWhatWasStored)
+{
+    DownloadRig rig(4);
+    rig.recorder.faults().checksumErrors = 1000;  // from the first recording on
+    EXPECT_EQ(rig.Download(), JobFailed);
+    EXPECT_EQ(rig.result().end, DownloadEnd::RetriesExhausted);
+    EXPECT_EQ(rig.result().rows[0].outcome, RecordingOutcome::Incomplete);
+    EXPECT_EQ(rig.FilesOnDisk(), 0);
+    EXPECT_FALSE(EraseConditionAfter(rig.result()));
+}
+
+// Each case spoils one of four recordings; the others are stored, the download fails, nothing is erased.
+TEST(DownloadJob, ARecordingThatCannotBeStoredFailsTheDownloadButNotTheOthers)
+{
+    struct Case {
+        const char* name;
+        std::function<void(DownloadRig&)> spoil;
+        RecordingOutcome outcome;
+    };
+    const std::vector<Case> cases = {
+        {"odd sample bytes", [](DownloadRig& r) { r.recorder.recordings()[1].claimedSampleBytes = 1023; },
+         RecordingOutcome::Refused},
+        {"zero sample bytes", [](DownloadRig& r) { r.recorder.recordings()[1].claimedSampleBytes = 0; },
+         RecordingOutcome::Refused},
+        {"absurd sample bytes", [](DownloadRig& r) { r.recorder.recordings()[1].claimedSampleBytes = 0xFFFFFFF0u; },
+         RecordingOutcome::Refused},
+        {"sample rate 0",
+         [](DownloadRig& r) {
+             auto& h = r.recorder.recordings()[1].wireHeader;
+             h[proto::rec::SampleRate] = h[proto::rec::SampleRate + 1] = 0;
+         },
+         RecordingOutcome::Refused},
+        {"same time as the one before",
+         [](DownloadRig& r) {
+             auto& rec = r.recorder.recordings();
+             std::copy_n(rec[0].wireHeader.begin() + proto::rec::Year, 6, rec[1].wireHeader.begin() + proto::rec::Year);
+         },
+         RecordingOutcome::NameTaken},
+        {"its day folder cannot be made",
+         [](DownloadRig& r) {
+             QDir(r.dir.path()).mkpath("0012AB34/201305");
+             QFile(r.dir.filePath("0012AB34/201305/21")).open(QIODevice::WriteOnly);  // a file where the folder goes
+         },
+         RecordingOutcome::WriteFailed},
+    };
+    for (const Case& c : cases) {
+        DownloadRig rig(4);
+        c.spoil(rig);
+        EXPECT_EQ(rig.Download(), JobFailed) << c.name;
+        const DownloadResult& r = rig.result();
+        EXPECT_EQ(r.end, DownloadEnd::Completed) << c.name << ": the job went on";
+        ASSERT_EQ(r.rows.size(), 4u);
+        EXPECT_EQ(r.rows[1].outcome, c.outcome) << c.name;
+        EXPECT_FALSE(r.rows[1].detail.isEmpty()) << c.name;
+        if (c.outcome != RecordingOutcome::WriteFailed) {
+            EXPECT_EQ(r.storedCount(), 3) << c.name;
+        }
+        EXPECT_FALSE(EraseConditionAfter(r)) << c.name;
+        EXPECT_EQ(rig.EraseAfter(), JobFailed);
+        EXPECT_EQ(rig.recorder.recordings().size(), 4u) << c.name;
+    }
+}
+
+TEST(DownloadJob, MoreThan255RecordingsAreAllFetchedAndCountForTheErase)
+{
+    DownloadRig rig(300);
+    EXPECT_EQ(rig.Download(), JobSucceeded);
+    EXPECT_EQ(rig.result().reported, 300u);
+    EXPECT_EQ(rig.result().storedCount(), 300);
+    EXPECT_EQ(rig.FilesOnDisk(), 300);
+    EXPECT_EQ(rig.EraseAfter(), JobSucceeded);
+}
+
+TEST(DownloadJob, StoredBytesThatAreNotWholeRecordingsOrAbsurdKeepTheRecorderFull)
+{
+    DownloadRig partial(2);
+    partial.recorder.storage().extraStoredBytes = 100;
+    EXPECT_EQ(partial.Download(), JobFailed);
+    EXPECT_EQ(partial.result().storedCount(), 2);
+    EXPECT_FALSE(EraseConditionAfter(partial.result()));
+
+    DownloadRig absurd(2);
+    absurd.recorder.storage().bytesStoredOverride = 0xFFFFFFFFu;
+    EXPECT_EQ(absurd.Download(), JobFailed);
+    EXPECT_EQ(absurd.result().end, DownloadEnd::TooManyRecordings);
+    EXPECT_TRUE(absurd.result().rows.empty());
+}
+
+TEST(DownloadJob, ARecordingAlreadyAtHomeCountsAsStoredAndIsNotRewritten)
+{
+    DownloadRig rig(2);
+    ASSERT_EQ(rig.Download(), JobSucceeded);
+    const QString first = rig.result().rows[0].path;
+    const auto before = QFileInfo(first).lastModified();
+    ASSERT_EQ(rig.Download(), JobSucceeded);
+    EXPECT_EQ(rig.result().rows[0].outcome, RecordingOutcome::AlreadyStored);
+    EXPECT_EQ(QFileInfo(first).lastModified(), before);
+}
+
+TEST(DownloadJob, TheEraseChecksTheRecorderIsStillTheOneDownloadedFrom)
+{
+    DownloadRig changed(2);
+    ASSERT_EQ(changed.Download(), JobSucceeded);
+    changed.recorder.recordings().push_back(sim::PlainRecording(changed.recorder.info(), 9));  // a new recording
+    EXPECT_EQ(changed.EraseAfter(), JobFailed);
+    EXPECT_EQ(changed.board.eraseRefusal, EraseRefusal::ContentChanged);
+    EXPECT_EQ(changed.recorder.recordings().size(), 3u);
+
+    DownloadRig swapped(2);
+    ASSERT_EQ(swapped.Download(), JobSucceeded);
+    swapped.recorder.info().deviceId = 0x00FFEE01;
+    EXPECT_EQ(swapped.EraseAfter(), JobFailed);
+    EXPECT_EQ(swapped.board.eraseRefusal, EraseRefusal::OtherRecorder);
+    EXPECT_EQ(swapped.recorder.recordings().size(), 2u);
+}
+
+TEST(DownloadJob, CancelStopsBeforeTheNextRecording)
+{
+    DownloadRig rig(5);
+    rig.board.downloadProgress = [&rig] {
+        if (rig.board.download.result.storedCount() == 2 && rig.board.JobState == JobRunning) {
+            rig.board.JobState = JobCancelled;
+            rig.board.cancelRequest = true;
+            rig.board.RequestedJob = NoJob;
+        }
+    };
+    EXPECT_EQ(rig.Download(), JobFailed);
+    EXPECT_EQ(rig.result().end, DownloadEnd::Cancelled);
+    EXPECT_EQ(rig.result().storedCount(), 2);
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+// The download dialog driven against the in-process simulated recorder on a
+// fake clock: the job runs inside the dialog's wait, as it does in the program.
+#include "TestApp.h"
+#include "device/DeviceStep.h"
+#include "device/JobRequest.h"
+#include "device/transport/AbsentBridges.h"
+#include "dialogs/MDDownload.h"
+#include "dialogs/MessageBox.h"
+#include "lang/TextTable.h"
+#include "sim/recorder/DownloadScenarios.h"
+#include "sim/recorder/SimulatedXpress.h"
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Sleeping advances the clock; pumping runs the worker's tick every 300 ms, never inside a tick.
+class FakePump : public device::DeviceEnvironment {
+public:
+    std::int64_t now = 0;
+    std::int64_t nextTick = 300;
+    bool inTick = false;
+    std::function<void()> tick;
+    std::int64_t NowMs() override { return now; }
+    device::LocalDateTime LocalNow() override { return {}; }
+    void SleepMs(std::uint32_t ms) override { now += ms; }
+    void Pump() override
+    {
+        if (tick && !inTick && now >= nextTick) {
+            inTick = true;
+            tick();
+            inTick = false;
+            nextTick = now + 300;
+        }
+    }
+    void Post(std::function<void()> action) override { action(); }
+};
+
+struct DialogRig {
+    QTemporaryDir dir;
+    FakePump pump;
+    sim::SimulatedRecorder recorder{[this] { return pump.now; }};
+    sim::SimulatedXpress xpress{recorder, [this](std::uint32_t ms) { pump.now += ms; }};
+    device::transport::AbsentHidUart hid;
+    device::Link link{hid, xpress};
+    device::DeviceJobBoard board;
+    device::DeviceStep step{link, board, pump};
+    std::vector<QString> messages;
+
+    explicit DialogRig(int recordings)
+    {
+        TestApp();
+        TextTable::current().SelectLanguage(1033);
+        sim::FillPlainRecordings(recorder, recordings, 60);
+        link.ResetForStartup();
+        link.state().arrivalStage = 0;
+        pump.tick = [this] { step.Run(); };
+        board.dataFolder = dir.path();
+        // The information read the main window's Download button does first.
+        EXPECT_EQ(device::RequestJobAndWait(board, pump, device::ReadInfoJobCode, 50), device::JobSucceeded);
+        TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
+            messages.push_back(box.findChild<QLabel*>("Msg") ? box.findChild<QLabel*>("Msg")->text()
+                                                                   : QString());
+            box.clickButton(MsgButton::OK);
+        });
+    }
+    ~DialogRig() { TMessageBoxForm::setModalRunner({}); }
+};
+
+TEST(DownloadDialog, ShowsTheCountDownloadsRowByRowAndErasesWhenTicked)
+{
+    DialogRig rig(4);
+    TDownload dialog(rig.board, rig.pump, 1033);
+    EXPECT_EQ(dialog.TotalFileLabel->text(), "Number of files : 4");
+    EXPECT_EQ(dialog.TotalSizeLabel->text(), "Total size : 61440 Byte(s)");
+    EXPECT_EQ(dialog.DeviceIDLabel->text(), "Device ID : 0012AB34");
+    EXPECT_EQ(dialog.DataList->count(), 5);
+    EXPECT_TRUE(dialog.OK->isEnabled());
+
+    // Watch the dialog halfway through the third recording (and keep a picture of it when asked).
+    bool seenMidway = false;
+    auto shown = rig.board.downloadProgress;
+    rig.board.downloadProgress = [&] {
+        shown();
+        const auto& c = rig.board.download;
+        if (!seenMidway && c.recordIndex == 2 && c.bytesDone >= c.bytesTotal / 2 && c.bytesTotal > 0) {
+            seenMidway = true;
+            EXPECT_FALSE(dialog.OK->isEnabled());
+            EXPECT_FALSE(dialog.AutoDel->isEnabled());
+            EXPECT_GE(dialog.CGauge1->value(), 50);
+            EXPECT_LT(dialog.CGauge1->value(), 100);
+            EXPECT_EQ(dialog.DataList->item(1)->text(), "FileName : 0012AB34/201305/21/080137.edf");
+            EXPECT_TRUE(dialog.FileLabel->text().startsWith("File: 3 / 4     Size: ")) << dialog.FileLabel->text().toStdString();
+            const QString out = qEnvironmentVariable("TALMON_SCREENSHOT_DIR");
+            if (!out.isEmpty()) {
+                EXPECT_TRUE(dialog.grab().save(QDir(out).filePath("download-dialog.png")));
+            }
+        }
+    };
+    dialog.AutoDel->setChecked(true);
+    dialog.OKClick();
+    EXPECT_TRUE(seenMidway);
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_EQ(rig.messages[0], "All data shall be deleted from ECG device.");
+    EXPECT_TRUE(rig.recorder.recordings().empty());
+    EXPECT_EQ(rig.board.download.timeText, "080451");
+}
+
+TEST(DownloadDialog, ARecordingNotStoredKeepsTheRecorderFullAndSaysWhy)
+{
+    DialogRig rig(3);
+    rig.recorder.recordings()[1].claimedSampleBytes = 1001;
+    TDownload dialog(rig.board, rig.pump, 1033);
+    dialog.AutoDel->setChecked(true);
+    dialog.OKClick();
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_TRUE(rig.messages[0].startsWith("The download was cancelled.\n1 of 3 recordings stay on the recorder"))
+        << rig.messages[0].toStdString();
+    EXPECT_EQ(rig.recorder.recordings().size(), 3u);
+    EXPECT_TRUE(dialog.DataList->item(1)->text().contains("refused")) << dialog.DataList->item(1)->text().toStdString();
+}
+
+TEST(DownloadDialog, CancelStopsTheDownloadBeforeTheNextRecording)
+{
+    DialogRig rig(4);
+    TDownload dialog(rig.board, rig.pump, 1033);
+    auto shown = rig.board.downloadProgress;
+    rig.board.downloadProgress = [&] {
+        shown();
+        if (rig.board.download.recordIndex == 1 && rig.board.download.bytesDone > 0)
+            dialog.CancelClick();  // nested inside the job, as a click during the download is
+    };
+    dialog.OKClick();
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_EQ(rig.messages[0], "The download was cancelled.");
+    EXPECT_EQ(rig.board.download.result.storedCount(), 2);
+    EXPECT_EQ(rig.board.JobState, device::JobFailed);
+    EXPECT_EQ(rig.recorder.recordings().size(), 4u);
+}
+
+TEST(DownloadDialog, NoRecordingsOrAnAbsurdCountLeaveDownloadDisabled)
+{
+    DialogRig empty(0);
+    TDownload none(empty.board, empty.pump, 1033);
+    EXPECT_FALSE(none.OK->isEnabled());
+    EXPECT_EQ(none.DataList->count(), 1);
+
+    DialogRig absurd(1);
+    absurd.board.infoBlock.bytesStored = 0xFFFFFFFFu;
+    TDownload refused(absurd.board, absurd.pump, 1033);
+    EXPECT_FALSE(refused.OK->isEnabled());
+    EXPECT_EQ(refused.DataList->count(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// The settings window against the recorder simulator: the device step runs the
+// job the window asks for, on a fake clock; its message box answers itself.
+#include "tests/device/SimRig.h"
+#include "tests/support/TestApp.h"
+#include "device/JobRequest.h"
+#include "dialogs/MDSetting.h"
+#include "dialogs/MessageBox.h"
+#include "lang/TextTable.h"
+
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimeEdit>
+#include <gtest/gtest.h>
+
+namespace {
+
+class SettingDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        TextTable::current().SelectLanguage(TextTable::kEnglish);
+        TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
+            messages.push_back(box.Msg->text());
+            box.clickButton(MsgButton::OK);
+        });
+        rig.loop.RunFor(310);  // the arrival read fills the board
+    }
+    void TearDown() override { TMessageBoxForm::setModalRunner({}); }
+
+    // OK, then the device step's tick, then the window's look at the board.
+    void PressOkAndRunTheJob(TSetting& dialog)
+    {
+        dialog.OK->click();
+        if (!dialog.waiting())
+            return;
+        rig.step.Run();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.waiting(), 5000);
+    }
+
+    SimRig rig;
+    std::vector<QString> messages;
+};
+
+TEST_F(SettingDialog, FilledFromTheRecorderAndSavedWithTheComputersClock)
+{
+    TSetting dialog(rig.board.infoBlock, rig.board, rig.loop);
+    EXPECT_EQ(dialog.DeviceIDLabel->text(), "Device ID : 0012AB34");
+    EXPECT_EQ(dialog.FirmwareVer->text(), "Firmware Version : 1.20.00");
+    EXPECT_EQ(dialog.Tachycardia->text(), "100");
+    EXPECT_TRUE(dialog.RSensitivityM->isChecked());
+    EXPECT_TRUE(dialog._1RadioBtn->isChecked());
+    EXPECT_FALSE(dialog.Tachycardia->isVisibleTo(&dialog));
+
+    dialog.KeyVolOff->click();
+    QSignalSpy accepted(&dialog, &QDialog::accepted);
+    PressOkAndRunTheJob(dialog);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Changes were successfully saved.");
+    EXPECT_EQ(accepted.count(), 1);
+    const auto& sent = rig.recorder.lastSettings();
+    EXPECT_EQ(sent.tachycardia, 100);
+    EXPECT_EQ(sent.bradycardia, 60);
+    EXPECT_EQ(sent.pause, 2);
+    EXPECT_EQ(sent.year, 2013);  // the fake computer clock
+    EXPECT_EQ(sent.second, 30);
+    EXPECT_FALSE(sent.keyBeep);
+    EXPECT_TRUE(sent.heartbeatBeep);
+    EXPECT_EQ(rig.recorder.info().keyBeep, 0);
+}
+
+TEST_F(SettingDialog, OutOfRangeRecorderValueIsClearedOnlyByDefault)
+{
+    rig.recorder.SetAlarmSettings(200, 60, 2, 2);
+    rig.loop.RunFor(310);
+    device::PostJob(rig.board, device::ReadInfoJobCode);
+    rig.step.Run();
+    TSetting dialog(rig.board.infoBlock, rig.board, rig.loop);
+    EXPECT_TRUE(dialog.RSensitivityL->isChecked());
+
+    PressOkAndRunTheJob(dialog);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Tachycardia must be smaller than 190.");
+    EXPECT_TRUE(dialog.OK->isEnabled());
+    EXPECT_EQ(rig.recorder.settingsWrites(), 0);
+
+    // Default, then the pickers' time.
+    dialog.Default->click();
+    dialog._2RadioBtn->click();
+    dialog.DatePicker->setDate(QDate(2013, 5, 21));
+    dialog.TimePicker->setTime(QTime(10, 15, 30));
+    PressOkAndRunTheJob(dialog);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1], "Changes were successfully saved.");
+    const auto& sent = rig.recorder.lastSettings();
+    EXPECT_EQ(sent.tachycardia, 100);
+    EXPECT_EQ(sent.sensitivity, 1);
+    EXPECT_EQ(sent.year, 2013);
+    EXPECT_EQ(sent.month, 5);
+    EXPECT_EQ(sent.day, 21);
+    EXPECT_EQ(sent.hour, 10);
+    EXPECT_EQ(sent.minute, 15);
+    EXPECT_EQ(sent.second, 30);
+    // The pickers stay within the years the recorder can hold.
+    dialog.DatePicker->setDate(QDate(2150, 1, 1));
+    EXPECT_LE(dialog.DatePicker->date().year(), 2099);
+}
+
+TEST_F(SettingDialog, SwappedRecorderGetsTheFailureAndNothing)
+{
+    TSetting dialog(rig.board.infoBlock, rig.board, rig.loop);
+    rig.recorder.info().deviceId = 0x00C0FFEE;  // another recorder plugged in meanwhile
+    QSignalSpy accepted(&dialog, &QDialog::accepted);
+    PressOkAndRunTheJob(dialog);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Changes to the settings failed.");
+    EXPECT_FALSE(dialog.OK->isEnabled());  // only Cancel and the close picture remain
+    EXPECT_EQ(accepted.count(), 0);
+    EXPECT_EQ(rig.recorder.settingsWrites(), 0);
+    EXPECT_EQ(rig.recorder.info().deviceId, 0x00C0FFEEu);
+}
+
+}  // namespace

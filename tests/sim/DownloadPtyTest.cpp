@@ -1,0 +1,83 @@
+// The command line's download against the simulator on a pseudo-terminal: the
+// real serial transport, the real line-speed switch, the real files.
+#include "device/protocol/RecordHeader.h"
+#include "sim/recorder/RecordingFactory.h"
+#include "store/EdfRecord.h"
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QJsonObject RunCliJson(const QStringList& args, int* exitCode)
+{
+    QProcess p;
+    p.start(QStringLiteral(TALMON_BIN_DIR "/ecg-cli"), args);
+    p.waitForFinished(120000);
+    *exitCode = p.exitCode();
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+TEST(DownloadPty, CommandLineDownloadStoresTheSimulatorsRecordingsWhereTheyBelong)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("frames.log");
+    QProcess simProcess;
+    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--recordings", "3", "--log", log});
+    ASSERT_TRUE(simProcess.waitForStarted(10000));
+    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
+    const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+
+    int exitCode = -1;
+    const QJsonObject r = RunCliJson(
+        {"device", "download", "--link", "serial:" + tty, "--data-folder", dir.filePath("lib"), "--erase", "--json"},
+        &exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(r["end"].toString(), "completed");
+    EXPECT_FALSE(r["lowSpeedFallback"].toBool()) << "the whole download ran at 921600 baud";
+    EXPECT_TRUE(r["erased"].toBool());
+
+    // What the simulator holds: the same recordings, made the same way.
+    const auto expected = sim::DemoRecordings(sim::DefaultRecorderInfo(), 3);
+    const QJsonArray stored = r["stored"].toArray();
+    ASSERT_EQ(stored.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const auto& want = expected[static_cast<std::size_t>(i)];
+        const auto fields = device::protocol::ReadWireHeader(want.wireHeader);
+        const QString path = stored[i].toString();
+        const QString name = QStringLiteral("%1%2%3.edf")
+                                 .arg(device::protocol::FromBcd(fields.bcdHour), 2, 10, QChar('0'))
+                                 .arg(device::protocol::FromBcd(fields.bcdMinute), 2, 10, QChar('0'))
+                                 .arg(device::protocol::FromBcd(fields.bcdSecond), 2, 10, QChar('0'));
+        EXPECT_EQ(path, dir.filePath("lib/0012AB34/201305/21/" + name));
+
+        EDF_RECORD record;
+        ASSERT_TRUE(ReadEdfFile(path, record).ok());
+        EXPECT_EQ(record.Channels[0].Samples, want.samples) << path.toStdString();
+
+        int infoExit = -1;
+        const QJsonObject info = RunCliJson({"info", "--json", path}, &infoExit);
+        EXPECT_EQ(infoExit, 0);
+        const QJsonObject rec = info["recorder"].toObject();
+        EXPECT_EQ(rec["heartRate"].toInt(), want.wireHeader[device::protocol::rec::HeartRate]);
+        EXPECT_EQ(rec["rhythm"].toInt(), want.wireHeader[device::protocol::rec::RhythmFinding]);
+        EXPECT_EQ(rec["pause"].toInt(), want.wireHeader[device::protocol::rec::PauseFinding]);
+        EXPECT_EQ(rec["tachyThreshold"].toInt(), 100);
+    }
+
+    simProcess.terminate();
+    EXPECT_TRUE(simProcess.waitForFinished(10000));
+    QFile logFile(log);
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    const QString frames = QString::fromUtf8(logFile.readAll());
+    EXPECT_TRUE(frames.contains("code 0x41 byte2 0 dir R param 0x08 heard")) << frames.toStdString();
+    EXPECT_TRUE(frames.contains("code 0x19 byte2 0 dir R param 0x16 heard")) << "the end command arrived";
+    EXPECT_TRUE(frames.contains("code 0x11 byte2 0 dir W")) << "erased";
+    EXPECT_FALSE(frames.contains("lost")) << frames.toStdString();
+}
+
+}  // namespace
