@@ -303,6 +303,10 @@ void DownloadJob::Run()
             result.rows.resize(result.reported);
             run.progress();
             run.downloadAll();
+            // Cancel pressed while the last recording came in: the user stopped the download, so
+            // nothing that follows a finished one (the erase) may happen.
+            if (result.end == DownloadEnd::Completed && board_.cancelRequest)
+                result.end = DownloadEnd::Cancelled;
         }
     }
     run.endDownloading();

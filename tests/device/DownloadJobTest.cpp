@@ -224,4 +224,24 @@ TEST(DownloadJob, CancelStopsBeforeTheNextRecording)
     EXPECT_EQ(rig.result().storedCount(), 2);
 }
 
+// Cancel pressed while the last recording comes in: what arrived stays on disk, but the download
+// counts as cancelled, so the erase the user had asked for does not follow it.
+TEST(DownloadJob, CancelDuringTheLastRecordingKeepsTheRecorderFull)
+{
+    DownloadRig rig(3);
+    rig.board.downloadProgress = [&rig] {
+        const DownloadCounters& c = rig.board.download;
+        if (c.recordIndex == 2 && c.bytesDone > 0 && rig.board.JobState == JobRunning) {
+            rig.board.JobState = JobCancelled;
+            rig.board.cancelRequest = true;
+            rig.board.RequestedJob = NoJob;
+        }
+    };
+    EXPECT_EQ(rig.Download(), JobFailed);
+    EXPECT_EQ(rig.result().end, DownloadEnd::Cancelled);
+    EXPECT_EQ(rig.result().storedCount(), 3);
+    EXPECT_FALSE(EraseConditionAfter(rig.result()));
+    EXPECT_FALSE(rig.board.cancelRequest) << "the request is used up";
+}
+
 }  // namespace
