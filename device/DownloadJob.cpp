@@ -23,6 +23,9 @@ constexpr int RetriesBeforeGivingUp = 3;
 constexpr std::uint32_t SampleSliceBytes = 4096;
 // No recording holds more sample bytes than this, whatever its header says.
 constexpr std::uint32_t MaxSampleBytes = 64u * 1024u * 1024u;
+// The recorder keeps a stream going without gaps this long; a line quiet for this long has nothing
+// left of the last recording on it.
+constexpr std::uint32_t LineQuietMs = 1000;
 
 // One recording's bytes as they arrived, before it counts as verified.
 struct Received {
@@ -78,6 +81,7 @@ struct DownloadJob::Impl {
     // Fetches recording `index` once. True when it arrived whole with a matching sum.
     bool fetch(std::size_t index, std::uint8_t subCode, Received& in, DownloadRow& row, bool& refused);
     void store(const Received& in, DownloadRow& row);
+    void discardRestOfStream();
 };
 
 DownloadJob::DownloadJob(Link& link, DeviceJobBoard& board, DeviceEnvironment& env, DeviceJobs& jobs)
@@ -228,6 +232,23 @@ void DownloadJob::Impl::store(const Received& in, DownloadRow& row)
     }
 }
 
+// After a recording was given up (refused header, bytes missing, wrong sum) the recorder may still be
+// sending the rest of it. Left on the line, those bytes would be read as the next recording's
+// header: read them away until the line is quiet. The recorder cannot send more than it holds.
+void DownloadJob::Impl::discardRestOfStream()
+{
+    std::vector<std::uint8_t> scratch(SampleSliceBytes);
+    std::uint64_t left = std::uint64_t{result.bytesStored} + RecordHeaderSize + AnnotationBlockSize + CheckFrameSize;
+    while (left > 0) {
+        job.env_.Pump();
+        const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(scratch.size(), left));
+        const std::uint32_t got = port.ReadBlock(scratch.data(), want, LineQuietMs);
+        if (got == 0)
+            return;
+        left -= std::min<std::uint64_t>(got, left);
+    }
+}
+
 void DownloadJob::Impl::downloadAll()
 {
     DownloadJob& j = job;
@@ -260,6 +281,8 @@ void DownloadJob::Impl::downloadAll()
         DownloadRow& row = result.rows[index];
         bool refused = false;
         const bool verified = fetch(index, subCode, in, row, refused);
+        if (!verified)
+            discardRestOfStream();
         if (refused) {
             // Nothing sensible can be read for it; the next one may still be fine.
             row.outcome = RecordingOutcome::Refused;

@@ -244,4 +244,38 @@ TEST(DownloadJob, CancelDuringTheLastRecordingKeepsTheRecorderFull)
     EXPECT_FALSE(rig.board.cancelRequest) << "the request is used up";
 }
 
+// The recorder goes on sending a recording the job refused or gave up. Those bytes must not be
+// taken for the next recording's header: a saw-tooth around 2048 read as a header claims some
+// 130 million sample bytes, which would get the following recordings refused as well.
+TEST(DownloadJob, TheRestOfAGivenUpRecordingIsNotTakenForTheNext)
+{
+    struct Case {
+        const char* name;
+        std::function<void(DownloadRig&)> spoil;
+        RecordingOutcome outcome;
+    };
+    const std::vector<Case> cases = {
+        {"odd sample bytes", [](DownloadRig& r) { r.recorder.recordings()[1].claimedSampleBytes = 1023; },
+         RecordingOutcome::Refused},
+        {"sample rate 0",
+         [](DownloadRig& r) {
+             auto& h = r.recorder.recordings()[1].wireHeader;
+             h[proto::rec::SampleRate] = h[proto::rec::SampleRate + 1] = 0;
+         },
+         RecordingOutcome::Refused},
+    };
+    for (const Case& c : cases) {
+        DownloadRig rig(4);
+        c.spoil(rig);
+        EXPECT_EQ(rig.Download(), JobFailed) << c.name;
+        const DownloadResult& r = rig.result();
+        ASSERT_EQ(r.rows.size(), 4u) << c.name;
+        EXPECT_EQ(r.rows[1].outcome, c.outcome) << c.name;
+        for (std::size_t i : {0u, 2u, 3u}) {
+            EXPECT_EQ(r.rows[i].outcome, RecordingOutcome::Stored) << c.name << " row " << i << ": " << r.rows[i].detail.toStdString();
+            EXPECT_EQ(FileSamples(r.rows[i].path), rig.recorder.recordings()[i].samples) << c.name << " row " << i;
+        }
+    }
+}
+
 }  // namespace
