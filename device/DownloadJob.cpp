@@ -254,6 +254,13 @@ void DownloadJob::Impl::downloadAll()
     DownloadJob& j = job;
     const std::size_t count = result.reported;
     std::size_t index = 0;
+    // The last recording that arrived whole, to know it when it comes again.
+    struct Fetched {
+        RecordHeaderBytes header;
+        std::uint16_t sum;
+    };
+    std::optional<Fetched> previous;
+    bool nextUnheard = false;
     while (index < count) {
         j.env_.Pump();
         if (j.link_.state().DevicePresence == DeviceDetached) {
@@ -276,14 +283,23 @@ void DownloadJob::Impl::downloadAll()
             result.end = DownloadEnd::RetriesExhausted;
             return;
         }
-        const std::uint8_t subCode = retries > 0 ? RecordAgain : (index == 0 ? RecordFirst : RecordNext);
+        const std::uint8_t subCode =
+            retries > 0 && !nextUnheard ? RecordAgain : (index == 0 ? RecordFirst : RecordNext);
         Received in;
         DownloadRow& row = result.rows[index];
         bool refused = false;
         const bool verified = fetch(index, subCode, in, row, refused);
         if (!verified)
             discardRestOfStream();
-        if (refused) {
+        // "Send it again" after a lost "send the next" brings the recording stored before: taken for
+        // this one, it would count as home while this one never came, and the erase would lose it.
+        nextUnheard = verified && subCode == RecordAgain && previous &&
+                      previous->header == in.wireHeader && previous->sum == in.sum.value();
+        if (nextUnheard) {
+            row.outcome = RecordingOutcome::Incomplete;
+            row.detail = QStringLiteral("the recorder sent the recording before this one again");
+            ++retries;
+        } else if (refused) {
             // Nothing sensible can be read for it; the next one may still be fine.
             row.outcome = RecordingOutcome::Refused;
             retries = 0;
@@ -294,6 +310,7 @@ void DownloadJob::Impl::downloadAll()
         } else {
             retries = 0;
             store(in, row);
+            previous = Fetched{in.wireHeader, in.sum.value()};
             ++index;
         }
         progress();

@@ -278,4 +278,29 @@ TEST(DownloadJob, TheRestOfAGivenUpRecordingIsNotTakenForTheNext)
     }
 }
 
+// A "send the next" the recorder did not hear: asked to send it again, the recorder sends the one
+// before. Counted for the missing one, it would let the erase take a recording never brought home.
+TEST(DownloadJob, ALostNextRequestDoesNotCountTheRecordingBeforeTwice)
+{
+    DownloadRig rig(4);
+    const auto expected = rig.recorder.recordings();
+    bool deafened = false;
+    rig.board.downloadProgress = [&rig, &deafened] {
+        const DownloadResult& r = rig.board.download.result;
+        sim::RecorderFaults& faults = rig.recorder.faults();
+        if (!deafened && r.storedCount() == 1) {
+            deafened = true;
+            faults.noAnswer = true;  // the next request goes unheard
+        } else if (faults.noAnswer && r.rows[1].outcome == RecordingOutcome::Incomplete) {
+            faults.noAnswer = false;
+        }
+    };
+    EXPECT_EQ(rig.Download(), JobSucceeded);
+    const DownloadResult& r = rig.result();
+    ASSERT_EQ(r.rows.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(FileSamples(r.rows[i].path), expected[i].samples) << i;
+    EXPECT_EQ(rig.FilesOnDisk(), 4);
+}
+
 }  // namespace
