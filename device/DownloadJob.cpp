@@ -159,8 +159,9 @@ bool DownloadJob::Impl::fetch(std::size_t index, std::uint8_t subCode, Received&
     counters.currentFile = row.path;
     counters.bytesTotal = f.sampleBytes;
 
-    const std::uint32_t limit = std::min(MaxSampleBytes, result.bytesStored);
-    if (f.sampleBytes == 0 || f.sampleBytes % 2 != 0 || f.sampleBytes > limit || f.sampleRate == 0) {
+    // The stored-byte count is no bound here: recordings longer than the recorder's unit of memory
+    // hold more sample bytes than a recorder with one of them reports.
+    if (f.sampleBytes == 0 || f.sampleBytes % 2 != 0 || f.sampleBytes > MaxSampleBytes || f.sampleRate == 0) {
         refused = true;
         row.detail = f.sampleRate == 0 ? QStringLiteral("the header gives a sample rate of 0")
                                        : QStringLiteral("the header gives an impossible sample byte count of %1")

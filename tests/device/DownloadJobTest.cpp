@@ -224,6 +224,41 @@ TEST(DownloadJob, CancelStopsBeforeTheNextRecording)
     EXPECT_EQ(rig.result().storedCount(), 2);
 }
 
+// The recorder's stored-byte count is what it reports for its memory, not a bound on one recording:
+// a single 60 s recording carries more sample bytes than the count says, and is brought home.
+TEST(DownloadJob, ASingleLongRecordingIsNotTakenForAnImpossibleOne)
+{
+    DownloadRig rig(0);
+    sim::FillPlainRecordings(rig.recorder, 1, 60);
+    EXPECT_EQ(rig.Download(), JobSucceeded) << rig.result().rows.at(0).detail.toStdString();
+    EXPECT_EQ(FileSamples(rig.result().rows.at(0).path), rig.recorder.recordings()[0].samples);
+}
+
+// A "send the next" the recorder did not hear: asked to send it again, the recorder sends the one
+// before. Counted for the missing one, it would let the erase take a recording never brought home.
+TEST(DownloadJob, ALostNextRequestDoesNotCountTheRecordingBeforeTwice)
+{
+    DownloadRig rig(4);
+    const auto expected = rig.recorder.recordings();
+    bool deafened = false;
+    rig.board.downloadProgress = [&rig, &deafened] {
+        const DownloadResult& r = rig.board.download.result;
+        sim::RecorderFaults& faults = rig.recorder.faults();
+        if (!deafened && r.storedCount() == 1) {
+            deafened = true;
+            faults.noAnswer = true;  // the next request goes unheard
+        } else if (faults.noAnswer && r.rows[1].outcome == RecordingOutcome::Incomplete) {
+            faults.noAnswer = false;
+        }
+    };
+    EXPECT_EQ(rig.Download(), JobSucceeded);
+    const DownloadResult& r = rig.result();
+    ASSERT_EQ(r.rows.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(FileSamples(r.rows[i].path), expected[i].samples) << i;
+    EXPECT_EQ(rig.FilesOnDisk(), 4);
+}
+
 // Cancel pressed while the last recording comes in: what arrived stays on disk, but the download
 // counts as cancelled, so the erase the user had asked for does not follow it.
 TEST(DownloadJob, CancelDuringTheLastRecordingKeepsTheRecorderFull)
@@ -276,31 +311,6 @@ TEST(DownloadJob, TheRestOfAGivenUpRecordingIsNotTakenForTheNext)
             EXPECT_EQ(FileSamples(r.rows[i].path), rig.recorder.recordings()[i].samples) << c.name << " row " << i;
         }
     }
-}
-
-// A "send the next" the recorder did not hear: asked to send it again, the recorder sends the one
-// before. Counted for the missing one, it would let the erase take a recording never brought home.
-TEST(DownloadJob, ALostNextRequestDoesNotCountTheRecordingBeforeTwice)
-{
-    DownloadRig rig(4);
-    const auto expected = rig.recorder.recordings();
-    bool deafened = false;
-    rig.board.downloadProgress = [&rig, &deafened] {
-        const DownloadResult& r = rig.board.download.result;
-        sim::RecorderFaults& faults = rig.recorder.faults();
-        if (!deafened && r.storedCount() == 1) {
-            deafened = true;
-            faults.noAnswer = true;  // the next request goes unheard
-        } else if (faults.noAnswer && r.rows[1].outcome == RecordingOutcome::Incomplete) {
-            faults.noAnswer = false;
-        }
-    };
-    EXPECT_EQ(rig.Download(), JobSucceeded);
-    const DownloadResult& r = rig.result();
-    ASSERT_EQ(r.rows.size(), 4u);
-    for (std::size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(FileSamples(r.rows[i].path), expected[i].samples) << i;
-    EXPECT_EQ(rig.FilesOnDisk(), 4);
 }
 
 }  // namespace
