@@ -2,6 +2,7 @@
 // data list, and the device worker with the simulated recorder of demo mode.
 #include "TestApp.h"
 #include "app/DeviceServices.h"
+#include "dialogs/MDDownload.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/Startup.h"
@@ -25,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -146,10 +148,37 @@ TEST_F(WiringTest, DemoRecorderConnectsAndAnswersTheDownloadButton)
                           8000))
         << w->Connected->pictureName().toStdString();
 
-    // Until the download dialog exists, Download shows the recorder's information.
+    // Download opens the download dialog; its Download button brings the demo's recordings home
+    // with real progress, and afterwards the last one is selected and opened.
+    int progressCalls = 0;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        TDownload* dialog = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<TDownload*>(top); d && d->isVisible())
+                dialog = d;
+        if (!dialog)
+            return;  // still reading the recorder's information
+        poll.stop();
+        EXPECT_EQ(dialog->TotalFileLabel->text(), "Number of files : 5");
+        auto shownProgress = device.board().downloadProgress;
+        device.board().downloadProgress = [&, shownProgress] {
+            ++progressCalls;
+            shownProgress();
+        };
+        dialog->OKClick();
+    });
+    poll.start();
     w->DownloadClick();
     ASSERT_FALSE(shown.isEmpty());
-    EXPECT_TRUE(shown.last().contains("0012AB34")) << shown.last().toStdString();
+    EXPECT_EQ(shown.last(), "Download complete.");
+    EXPECT_GT(progressCalls, 5);
+    const QString last = device.board().download.timeText;
+    ASSERT_FALSE(last.isEmpty());
+    ASSERT_NE(w->library()->openRecording(), nullptr);
+    EXPECT_TRUE(w->library()->openRecording()->path.endsWith(last + ".edf"))
+        << w->library()->openRecording()->path.toStdString();
     w->close();
     EXPECT_FALSE(device.worker()->isRunning());
 }
