@@ -362,12 +362,7 @@ std::vector<std::uint8_t> BuildLyingStream(const SimRecording& r, bool corruptCh
     if (claimed % 2 != 0)
         out.push_back(0x55);
     out.insert(out.end(), r.annotation.begin(), r.annotation.end());
-    std::uint16_t sum = StreamChecksum(out.data(), out.size());
-    if (corruptChecksum)
-        sum = static_cast<std::uint16_t>(sum ^ 0x5A5A);
-    std::array<std::uint8_t, CheckFrameSize> check{};
-    WriteBe16(check.data(), 0, sum);
-    out.insert(out.end(), check.begin(), check.end());
+    AppendCheckFrame(out, corruptChecksum);
     return out;
 }
 
