@@ -6,6 +6,7 @@
 #include "lang/TextTable.h"
 #include "store/RecordingLibrary.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
@@ -166,6 +167,14 @@ void ChartController::setCaption(const char* button, const QString& caption)
     if (auto* b = window_.control<QPushButton>(button)) b->setText(caption);
 }
 
+// A filter check box sets its switch to the opposite of the box's state
+// before the press, that is the tick the press left in the box.
+bool ChartController::boxAfterPress(const char* box, bool current) const
+{
+    if (const auto* b = window_.control<QCheckBox>(box)) return b->isChecked();
+    return !current;
+}
+
 bool ChartController::engineeringClick(const QString& name)
 {
     ecg::FilterSwitches& f = filters_.switches();
@@ -188,9 +197,9 @@ bool ChartController::engineeringClick(const QString& name)
         showAnno_ = !showAnno_;  // nothing reads it; the button reopens and redraws
         window_.DataListClick();
     } else if (name == QLatin1String("LowCut")) {
-        f.lowCut = !f.lowCut;
+        f.lowCut = boxAfterPress("LowCut", f.lowCut);
     } else if (name == QLatin1String("HighCut")) {
-        f.highCut = !f.highCut;
+        f.highCut = boxAfterPress("HighCut", f.highCut);
     } else if (name == QLatin1String("Filter")) {
         f.mode = ecg::NextFilterMode(f.mode);
         setCaption("Filter", QString::number(static_cast<int>(f.mode)));

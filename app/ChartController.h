@@ -53,6 +53,7 @@ private:
     void show(const ChartSurfaces& surfaces);
     void setColourLooks();
     void setCaption(const char* button, const QString& caption);
+    bool boxAfterPress(const char* box, bool current) const;
     void setFindingToolTips();
     void watchForAnnotations();
 

@@ -20,10 +20,13 @@ constexpr EngineeringButton kButtons[] = {
     {"OffSet", "OffSet"},       {"SamplingBtn", "360 t0 256"}, {"Batch", "Batch"},
     {"UKnow", "Path"},          {"DisplayBtn", "Display"},  {"DisplayTrace", "原始"},
     {"Dis1", "3點"},            {"PenWidth", "Width"},      {"Plus", "Plus"},
-    {"ShowAnno", "Anno"},       {"LowCut", "Low Cut"},      {"HighCut", "High Cut"},
-    {"Filter", "Filter"},       {"iir", "iir"},             {"filterSwBtn", "filer En"},
-    {"sampSwitchBtn", "256 Hz"},
+    {"ShowAnno", "Anno"},       {"Filter", "Filter"},       {"iir", "iir"},
+    {"filterSwBtn", "filer En"}, {"sampSwitchBtn", "256 Hz"},
 };
+
+// The low-cut and high-cut switches are check boxes, ticked like the filters
+// they switch at start.
+constexpr EngineeringButton kFilterBoxes[] = {{"LowCut", "Low Cut"}, {"HighCut", "High Cut"}};
 
 constexpr const char* kHiddenLabels[] = {"BatteryLabel", "mVValueLabel", "RawLabel", "RawIndex", "undef1",
                                          "undef2",       "undef3",       "undef4",   "undef5",   "undef6",
@@ -41,6 +44,16 @@ void TECGMain::buildEngineeringControls()
         button->hide();
         const QString name = QString::fromLatin1(b.name);
         connect(button, &QPushButton::clicked, this, [this, name] { EngineeringClick(name); });
+        top += 20;
+    }
+    for (const EngineeringButton& b : kFilterBoxes) {
+        auto* box = new QCheckBox(QString::fromUtf8(b.caption), this);
+        box->setObjectName(QLatin1String(b.name));
+        box->setChecked(true);
+        box->setGeometry(40, top, 75, 22);
+        box->hide();
+        const QString name = QString::fromLatin1(b.name);
+        connect(box, &QCheckBox::clicked, this, [this, name] { EngineeringClick(name); });
         top += 20;
     }
     auto* zoomRadio = new QCheckBox(QString::fromUtf8("等比縮放"), this);

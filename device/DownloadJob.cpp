@@ -40,6 +40,11 @@ QString RelativeTo(const QString& dataFolder, const QString& path)
     return QDir(dataFolder).relativeFilePath(path);
 }
 
+std::uint32_t DrainMs(const Link& link)
+{
+    return link.state().LinkTransport == HidBridge ? HidDrainMs : SerialDrainMs;
+}
+
 RecordingOutcome OutcomeOf(StoreOutcome o)
 {
     switch (o) {
@@ -104,7 +109,7 @@ bool DownloadJob::Impl::negotiate()
             j.link_.SetRateCode(RateCodeNormal);
             PumpingSleep(j.env_, RecorderFallBackMs);
         }
-        PumpingSleep(j.env_, LinkDrainMs);
+        PumpingSleep(j.env_, DrainMs(j.link_));
         j.link_.OpenLink();
         const bool signedBlock = j.jobs_.ReadInfoBlock(false);
         if (j.board_.JobState == JobPending)
@@ -124,7 +129,7 @@ void DownloadJob::Impl::endDownloading()
     j.jobs_.frame().RequestRecord(RecordEnd);
     port.WriteBlock(j.jobs_.frame().data(), FrameSize, CommandWriteTimeoutMs);
     // Reopening purges the bridge's buffers: let the end frame leave first.
-    PumpingSleep(j.env_, LinkDrainMs);
+    PumpingSleep(j.env_, DrainMs(j.link_));
     j.link_.SetRateCode(RateCodeNormal);
     j.link_.OpenLink();
 }

@@ -38,8 +38,9 @@ std::optional<EraseCondition> EraseConditionAfter(const DownloadResult& result);
 
 // Wait after the speed command and after the end command before the link is reopened: reopening
 // purges the bridge's buffers (the HID bridge's FIFOs, the tty's queues), which would cut a frame
-// that has not gone out yet, ms.
-constexpr std::uint32_t LinkDrainMs = 200;
+// that has not gone out yet, ms. The HID bridge passes bytes on in USB reports and gets longer.
+constexpr std::uint32_t HidDrainMs = 200;
+constexpr std::uint32_t SerialDrainMs = 50;
 // The recorder returns to 230400 baud by itself after this much silence, ms.
 constexpr std::uint32_t RecorderFallBackMs = 3500;
 

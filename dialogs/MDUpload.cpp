@@ -191,7 +191,15 @@ void TUpload::OKClick()
     request.directoryHost =
         setup_.directoryHost.isEmpty() ? ini.readString(kSection, "HOST_NAME") : setup_.directoryHost;
     request.port = setup_.port;
-    request.recordings = setup_.recordings;
+    // A recording an earlier try delivered and deleted is not offered again:
+    // it is at the service, and its missing file is no failure of this try.
+    runRows_.clear();
+    for (int i = 0; i < setup_.recordings.size(); ++i) {
+        const QString& path = setup_.recordings[i];
+        if (delivered_.contains(path) && !QFile::exists(path)) continue;
+        request.recordings << path;
+        runRows_.push_back(i);
+    }
     request.languageId = setup_.languageId;
     request.timings = setup_.timings;
     request.resolver = setup_.resolver;
@@ -210,8 +218,14 @@ void TUpload::OKClick()
     session->start();
 }
 
-void TUpload::onPiece(int index, qint64 bytes)
+int TUpload::rowOf(int runIndex) const
 {
+    return runIndex >= 0 && runIndex < static_cast<int>(runRows_.size()) ? runRows_[runIndex] : runIndex;
+}
+
+void TUpload::onPiece(int runIndex, qint64 bytes)
+{
+    const int index = rowOf(runIndex);
     const int n = static_cast<int>(setup_.recordings.size());
     sentCount_ += static_cast<double>(bytes);
     FileLabel->setText(TextOf(38) + QString::number(index + 1) + " / " + QString::number(n) + "     " + TextOf(39) +
@@ -225,8 +239,9 @@ void TUpload::onPiece(int index, qint64 bytes)
     CGauge1->setValue(n > 0 ? index * 100 / n : 0);
 }
 
-void TUpload::onTurnEnded(int index)
+void TUpload::onTurnEnded(int runIndex)
 {
+    const int index = rowOf(runIndex);
     if (QTreeWidgetItem* row = DataList->topLevelItem(index + 1))
         row->setIcon(0, QIcon(LoadPicture("image\\Upload-ic02.bmp")));
 }
@@ -234,6 +249,7 @@ void TUpload::onTurnEnded(int index)
 void TUpload::onSettled(const upload::FileReport& report)
 {
     if (report.delivery == upload::Delivery::Unreadable) unreadable_ << report.path;
+    if (!report.isNote && report.delivery == upload::Delivery::Delivered) delivered_.insert(report.path);
     noteReplaced_ = noteReplaced_ || report.noteCharactersReplaced;
     const upload::Applied applied = upload::ApplyDelivery(report, AutoDel->isChecked());
     deletedSomething_ = deletedSomething_ || applied.deleted;
@@ -280,8 +296,9 @@ void TUpload::onFinished(const upload::Outcome& outcome)
         return;
     }
     CGauge1->setValue(100);
-    const bool all = outcome.allDelivered(static_cast<int>(setup_.recordings.size()));
-    if (AutoDel->isChecked()) removeEntries_ = true;
+    const bool all = outcome.allDelivered(static_cast<int>(runRows_.size()));
+    // Recordings an earlier try deleted leave the list even when this try keeps its files.
+    removeEntries_ = AutoDel->isChecked() || deletedSomething_;
     const int slot = !all ? upload::kSlotFailed : AutoDel->isChecked() ? upload::kSlotAllDeleted : upload::kSlotCompleted;
     showMessage(TextOf(slot));
     accept();

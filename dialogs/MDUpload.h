@@ -3,10 +3,12 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -72,8 +74,9 @@ private:
     void FormCreate();
     void showMessage(const QString& text, bool withCancel = false, int* answer = nullptr);
     void enableButtons(bool autoDel);
-    void onPiece(int index, qint64 bytes);
-    void onTurnEnded(int index);
+    int rowOf(int runIndex) const;
+    void onPiece(int runIndex, qint64 bytes);
+    void onTurnEnded(int runIndex);
     void onSettled(const upload::FileReport& report);
     void onFinished(const upload::Outcome& outcome);
     void onOverwriteQuestion();
@@ -89,4 +92,9 @@ private:
     QStringList unreadable_;
     bool noteReplaced_ = false;
     bool deletedSomething_ = false;
+    // Recordings an earlier try of this dialog delivered.
+    QSet<QString> delivered_;
+    // The list position of each recording of the running try.
+    std::vector<int> runRows_;
+
 };

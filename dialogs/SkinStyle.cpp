@@ -15,10 +15,11 @@ QString SkinButtonStyle()
 
 QStringList SkinFontFamilies()
 {
-    // Tahoma where a user has it; Liberation Sans (Latin, Greek, Cyrillic) with
-    // Tahoma's metrics otherwise; DejaVu Sans for the rest of those scripts and
-    // the Roman numerals of the lead names; WenQuanYi Micro Hei for Chinese.
-    // All but Tahoma are installed with the program's fonts.
+    // Tahoma where a user has it; otherwise Liberation Sans (Latin, Greek,
+    // Cyrillic; Arial's metrics, the installed fonts' closest to Tahoma);
+    // DejaVu Sans for the rest of those scripts and the Roman numerals of the
+    // lead names; WenQuanYi Micro Hei for Chinese. All but Tahoma are installed
+    // with the program's fonts, and the texts are fitted with them.
     return {"Tahoma", "Liberation Sans", "DejaVu Sans", "WenQuanYi Micro Hei"};
 }
 

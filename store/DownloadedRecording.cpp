@@ -1,10 +1,26 @@
 #include "store/DownloadedRecording.h"
 
 #include "store/EdfWriter.h"
+#include "store/FhrBlock.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+namespace {
+
+bool SameRecording(const QByteArray& onDisk, const QByteArray& image)
+{
+    if (onDisk.size() != image.size() || image.size() < FHR_BLOCK::Size)
+        return false;
+    const qsizetype block = image.size() - FHR_BLOCK::Size;
+    const qsizetype managerFrom = block + FHR_BLOCK::UploadedMarker;
+    const qsizetype managerTo = block + FHR_BLOCK::RecorderSeries;
+    return onDisk.first(managerFrom) == image.first(managerFrom) &&
+           onDisk.sliced(managerTo) == image.sliced(managerTo);
+}
+
+}  // namespace
 
 StoredRecording StoreDownloadedRecording(const QString& dataFolder, const DEVICE_RECORD_HEADER& header,
                                          const QByteArray& sampleBytes, const QByteArray& seriesBytes)
@@ -21,11 +37,12 @@ StoredRecording StoreDownloadedRecording(const QString& dataFolder, const DEVICE
     const QFileInfo existing(out.path);
     if (existing.exists()) {
         QFile file(out.path);
-        // A recording downloaded before (and never opened since) is the same bytes: it is home.
-        // Anything else under the name (another recording of the same second, an analysed copy)
-        // is somebody's data and stays untouched.
+        // A recording downloaded before is home when the file holds the same recording: every byte
+        // but the block's uploaded marker and the analysis results, which opening and uploading
+        // write there. Anything else under the name (another recording of the same second) is
+        // somebody's data and stays untouched.
         if (existing.isFile() && existing.size() == image.size() && file.open(QIODevice::ReadOnly) &&
-            file.readAll() == image) {
+            SameRecording(file.readAll(), image)) {
             out.outcome = StoreOutcome::Identical;
             return out;
         }

@@ -12,7 +12,7 @@
 
 enum class StoreOutcome {
     Written,       // a new file
-    Identical,     // the file was there already, byte for byte the same
+    Identical,     // the same recording was there already (analysis results and uploaded marker aside)
     NameTaken,     // a different file has the name; left as it is, nothing written
     FolderFailed,  // a folder could not be created
     WriteFailed,   // the file could not be written (nothing is left under its name)

@@ -75,6 +75,9 @@ void RecordingLibrary::DataListClick()
         info_ = DataSetInfo{};
         if (hooks_.clearCharts) hooks_.clearCharts();
         if (hooks_.refreshFindings) hooks_.refreshFindings();
+        // The chart is empty now: the recording that was open is shown again
+        // by the next click on it, not left as empty paper.
+        reload_ = true;
     }
     const QString path = node->path;
     if (path.isEmpty()) return;

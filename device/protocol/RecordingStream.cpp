@@ -43,6 +43,16 @@ AnnotationBlock BuildAnnotationBlock(const std::array<std::vector<std::uint16_t>
     return block;
 }
 
+void AppendCheckFrame(std::vector<std::uint8_t>& stream, bool corruptChecksum)
+{
+    std::uint16_t sum = StreamChecksum(stream.data(), stream.size());
+    if (corruptChecksum)
+        sum = static_cast<std::uint16_t>(sum ^ 0x5A5A);
+    std::array<std::uint8_t, CheckFrameSize> check{};
+    WriteBe16(check.data(), 0, sum);
+    stream.insert(stream.end(), check.begin(), check.end());
+}
+
 std::vector<std::uint8_t> BuildRecordingStream(RecordHeaderBytes wireHeader, const std::vector<std::int16_t>& samples,
                                                const AnnotationBlock& annotation, bool corruptChecksum)
 {
@@ -56,12 +66,7 @@ std::vector<std::uint8_t> BuildRecordingStream(RecordHeaderBytes wireHeader, con
         out.push_back(static_cast<std::uint8_t>(u & 0xFF));
     }
     out.insert(out.end(), annotation.begin(), annotation.end());
-    std::uint16_t sum = StreamChecksum(out.data(), out.size());
-    if (corruptChecksum)
-        sum = static_cast<std::uint16_t>(sum ^ 0x5A5A);
-    std::array<std::uint8_t, CheckFrameSize> check{};
-    WriteBe16(check.data(), 0, sum);
-    out.insert(out.end(), check.begin(), check.end());
+    AppendCheckFrame(out, corruptChecksum);
     return out;
 }
 

@@ -46,6 +46,9 @@ SeriesArea SeriesAreaFromAnnotation(const AnnotationBlock& block);
 // big-endian), the rest zero. Entries past a series' length are 0xFFFF.
 AnnotationBlock BuildAnnotationBlock(const std::array<std::vector<std::uint16_t>, RecorderSeries>& series);
 
+// Appends the check frame (the sum of everything before it); corruptChecksum makes the sum wrong.
+void AppendCheckFrame(std::vector<std::uint8_t>& stream, bool corruptChecksum = false);
+
 // The recorder's side: the whole stream for one recording. The header's sample-byte field is
 // set from samples; corruptChecksum sends a check frame whose sum does not match.
 std::vector<std::uint8_t> BuildRecordingStream(RecordHeaderBytes wireHeader, const std::vector<std::int16_t>& samples,

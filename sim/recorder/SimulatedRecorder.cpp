@@ -79,10 +79,14 @@ void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length,
                                                     (frame[1] == CmdRequestRecord && frame[4] == RecordEnd));
         // At the wrong speed the frame is garbage: the recorder hears nothing it understands.
         const bool heard = hostBaud == 0 || hostBaud == baud() || (speedCommand && previousHostBaud_ == baud());
-        logFrame(frame, hostBaud, heard ? "heard" : "lost (line speed)");
+        const char* refused = heard ? refusal(frame) : nullptr;
+        logFrame(frame, hostBaud, !heard ? "lost (line speed)" : refused ? refused : "heard");
         if (heard) {
             lastActivityMs_ = clockMs_ ? clockMs_() : 0;
-            handleFrame(frame);
+            if (refused)
+                ++ignoredFrames_;
+            else
+                handleFrame(frame);
         }
         used += FrameSize;
     }
@@ -122,11 +126,11 @@ std::size_t SimulatedRecorder::HostRead(std::uint8_t* out, std::size_t maxLength
     checkFallBack();
     if (hostBaud != 0 && hostBaud != baud())
         return 0;
-    std::size_t n = std::min(maxLength, output_.size());
+    std::size_t n = std::min(maxLength, readyBytes());
     if (faults_.shortReadChunk != 0)
         n = std::min(n, faults_.shortReadChunk);
     std::copy_n(output_.begin(), n, out);
-    output_.erase(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(n));
+    consumeOutput(n);
     if (n != 0)
         lastActivityMs_ = clockMs_ ? clockMs_() : 0;
     return n;
@@ -139,7 +143,115 @@ void SimulatedRecorder::answer(std::uint8_t code, std::uint8_t flag)
     a[1] = code;
     a[3] = code;
     a[4] = flag;
-    output_.insert(output_.end(), a.begin(), a.end());
+    queueOutput(a.data(), a.size());
+}
+
+// --- the line
+
+void SimulatedRecorder::queueOutput(const std::uint8_t* bytes, std::size_t length)
+{
+    if (length == 0)
+        return;
+    output_.insert(output_.end(), bytes, bytes + length);
+    const double now = nowMs();
+    const double start = std::max(now, lineFreeAtMs_);
+    const double msPerByte = baud() ? 10000.0 / baud() : 0.0;
+    chunks_.push_back(OutChunk{start, msPerByte, length, 0});
+    lineFreeAtMs_ = start + msPerByte * static_cast<double>(length);
+}
+
+std::size_t SimulatedRecorder::readyBytes() const
+{
+    if (!pacing_ || !clockMs_)
+        return output_.size();
+    const double now = nowMs();
+    std::size_t ready = 0;
+    for (const OutChunk& c : chunks_) {
+        const double sent = c.msPerByte > 0 ? (now - c.startMs) / c.msPerByte : static_cast<double>(c.size);
+        const std::size_t done = sent <= 0 ? 0 : std::min(c.size, static_cast<std::size_t>(sent));
+        ready += done > c.taken ? done - c.taken : 0;
+        if (done < c.size)
+            break;
+    }
+    return ready;
+}
+
+void SimulatedRecorder::consumeOutput(std::size_t length)
+{
+    output_.erase(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(length));
+    while (length > 0 && !chunks_.empty()) {
+        OutChunk& c = chunks_.front();
+        const std::size_t take = std::min(length, c.size - c.taken);
+        c.taken += take;
+        length -= take;
+        if (c.taken == c.size)
+            chunks_.pop_front();
+    }
+}
+
+void SimulatedRecorder::DiscardOutput()
+{
+    output_.clear();
+    chunks_.clear();
+    lineFreeAtMs_ = std::min(lineFreeAtMs_, nowMs());
+}
+
+std::int64_t SimulatedRecorder::MsUntilReady(std::size_t count) const
+{
+    if (count > output_.size())
+        return -1;
+    if (!pacing_ || !clockMs_ || count == 0)
+        return 0;
+    std::size_t left = count;
+    for (const OutChunk& c : chunks_) {
+        const std::size_t inChunk = c.size - c.taken;
+        if (left <= inChunk) {
+            const double at = c.startMs + c.msPerByte * static_cast<double>(c.taken + left);
+            const double wait = at - nowMs();
+            return wait <= 0 ? 0 : static_cast<std::int64_t>(wait) + 1;
+        }
+        left -= inChunk;
+    }
+    return -1;
+}
+
+// --- strictness
+
+const char* SimulatedRecorder::refusal(const std::uint8_t* frame)
+{
+    // The wake block (0, 1, ..., 63) wakes the recorder; filler frames carry nothing.
+    if (frame[0] == 0) {
+        bool wake = true;
+        for (std::size_t i = 0; i < FrameSize && wake; ++i)
+            wake = frame[i] == i;
+        if (wake)
+            awake_ = true;
+        return wake ? nullptr : "ignored (filler)";
+    }
+    if (!awake_)
+        return "ignored (asleep: no wake block yet)";
+    const std::uint8_t code = frame[1];
+    std::uint8_t count = 0;
+    std::uint8_t direction = DirectionRead;
+    switch (code) {
+    case CmdReadInfo: count = 3; break;
+    case CmdEraseRecords: count = 3; direction = DirectionWrite; break;
+    case CmdWriteSettings: count = 22; direction = DirectionWrite; break;
+    case CmdSetLinkSpeed: count = 4; break;
+    case CmdRequestRecord: count = 4; break;
+    case CmdFirmware:
+        direction = DirectionWrite;
+        count = frame[4] == FwAnnouncePage ? 5 : frame[4] == FwWriteBlock ? 37 : 4;
+        break;
+    default: return "ignored (unknown command)";
+    }
+    if (frame[0] != count)
+        return "ignored (byte count)";
+    if (frame[2] != 0)
+        return "ignored (byte 2)";
+    if (frame[3] != direction)
+        return "ignored (direction letter)";
+    return nullptr;
 }
 
 void SimulatedRecorder::answerInfo()
@@ -148,7 +260,7 @@ void SimulatedRecorder::answerInfo()
     std::size_t length = block.size();
     if (faults_.infoAnswerBytes >= 0)
         length = std::min(length, static_cast<std::size_t>(faults_.infoAnswerBytes));
-    output_.insert(output_.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(length));
+    queueOutput(block.data(), length);
 }
 
 void SimulatedRecorder::SetAlarmSettings(std::uint8_t tachycardia, std::uint8_t bradycardia, std::uint8_t pause,
@@ -233,7 +345,7 @@ void SimulatedRecorder::sendRecording(std::size_t index)
         stream.resize(std::min(stream.size(), static_cast<std::size_t>(faults_.stallAfterBytes)));
         faults_.stallAfterBytes = -1;
     }
-    output_.insert(output_.end(), stream.begin(), stream.end());
+    queueOutput(stream.data(), stream.size());
 }
 
 std::vector<std::uint8_t> BuildLyingStream(const SimRecording& r, bool corruptChecksum)
@@ -250,12 +362,7 @@ std::vector<std::uint8_t> BuildLyingStream(const SimRecording& r, bool corruptCh
     if (claimed % 2 != 0)
         out.push_back(0x55);
     out.insert(out.end(), r.annotation.begin(), r.annotation.end());
-    std::uint16_t sum = StreamChecksum(out.data(), out.size());
-    if (corruptChecksum)
-        sum = static_cast<std::uint16_t>(sum ^ 0x5A5A);
-    std::array<std::uint8_t, CheckFrameSize> check{};
-    WriteBe16(check.data(), 0, sum);
-    out.insert(out.end(), check.begin(), check.end());
+    AppendCheckFrame(out, corruptChecksum);
     return out;
 }
 

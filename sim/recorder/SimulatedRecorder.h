@@ -67,7 +67,19 @@ public:
     std::size_t HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud);
     std::size_t PendingOutput() const { return output_.size(); }
     // The bridge's flush: bytes not yet read are gone.
-    void DiscardOutput() { output_.clear(); }
+    void DiscardOutput();
+
+    // --- the line: what the recorder sends goes out at its line rate (10 bits a byte), so a host sees
+    // a byte only once it has been transmitted (with a clock; without one everything is there at once).
+    void SetPacing(bool pacing) { pacing_ = pacing; }
+    // Milliseconds until `count` more bytes are there for the host (0 when they are); -1 when fewer
+    // than that are on their way at all.
+    std::int64_t MsUntilReady(std::size_t count) const;
+    // Powers the recorder down (cable pulled): it needs a wake block again before it answers.
+    void PowerDown() { awake_ = false; DiscardOutput(); }
+    bool awake() const { return awake_; }
+    // Frames ignored because they were malformed (byte count, byte 2, direction) or came before the wake.
+    int ignoredFrames() const { return ignoredFrames_; }
 
     // --- the recorder's state
     device::protocol::DEVICE_INFO_BLOCK& info() { return info_; }
@@ -106,6 +118,12 @@ private:
     void checkFallBack();
     void logFrame(const std::uint8_t* frame, std::uint32_t hostBaud, const char* verdict);
     static std::string SettingsLogText(const std::uint8_t* frame);
+    // The recorder's strictness: a frame it does not take, with the reason for the log; null when taken.
+    const char* refusal(const std::uint8_t* frame);
+    void queueOutput(const std::uint8_t* bytes, std::size_t length);
+    std::size_t readyBytes() const;
+    void consumeOutput(std::size_t length);
+    double nowMs() const { return clockMs_ ? static_cast<double>(clockMs_()) : 0.0; }
 
     std::function<std::int64_t()> clockMs_;
     device::protocol::DEVICE_INFO_BLOCK info_;
@@ -118,6 +136,18 @@ private:
     std::deque<std::uint8_t> output_;
     std::vector<std::uint8_t> log_;
     std::function<void(const std::string&)> frameLog_;
+    // Bytes on their way out, in chunks sent at one line rate each.
+    struct OutChunk {
+        double startMs;
+        double msPerByte;
+        std::size_t size;
+        std::size_t taken;
+    };
+    std::deque<OutChunk> chunks_;
+    double lineFreeAtMs_ = 0;
+    bool pacing_ = true;
+    bool awake_ = false;
+    int ignoredFrames_ = 0;
     int rateCode_ = 2;
     std::uint32_t previousHostBaud_ = 0;  // the host's speed seen before the bytes now arriving
     std::int64_t lastActivityMs_ = 0;

@@ -1,4 +1,5 @@
 #include "sim/recorder/SimulatedXpress.h"
+#include <algorithm>
 
 namespace sim {
 
@@ -18,7 +19,7 @@ void SimulatedXpress::SetPlugged(bool plugged)
     plugged_ = plugged;
     if (!plugged) {
         open_ = false;
-        recorder_.DiscardOutput();
+        recorder_.PowerDown();
     }
 }
 
@@ -94,11 +95,19 @@ int SimulatedXpress::Read(Handle handle, std::uint8_t* buffer, std::uint32_t cou
     if (!usable(handle))
         return StatusInvalidHandle;
     std::size_t n = recorder_.HostRead(buffer, count, baud_);
-    if (n == 0 && readTimeoutMs_ > 0) {
-        // Nothing there: the read waits its time-out, then looks once more.
-        if (sleepMs_)
-            sleepMs_(readTimeoutMs_);
-        n = recorder_.HostRead(buffer, count, baud_);
+    if (n < count && readTimeoutMs_ > 0) {
+        // The read waits until the rest is there or its time-out has passed, then looks once more;
+        // with nothing more on its way, a read that got something returns at once.
+        const std::int64_t ready = recorder_.MsUntilReady(count - n);
+        if (ready < 0 && n > 0) {
+            *got = static_cast<std::uint32_t>(n);
+            return StatusOk;
+        }
+        const std::uint32_t wait =
+            ready < 0 ? readTimeoutMs_ : static_cast<std::uint32_t>(std::min<std::int64_t>(ready, readTimeoutMs_));
+        if (sleepMs_ && wait > 0)
+            sleepMs_(wait);
+        n += recorder_.HostRead(buffer + n, count - n, baud_);
     }
     *got = static_cast<std::uint32_t>(n);
     return StatusOk;

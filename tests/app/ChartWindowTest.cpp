@@ -17,6 +17,7 @@
 #include "store/RecordingLibrary.h"
 #include "tests/store/StoreFixtures.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -162,6 +163,30 @@ TEST_F(ChartWindow, ViewerControlsRedrawAndStopAtTheirLimits)
     w.EngineeringClick("DisplayBtn");
     EXPECT_EQ(chart.state().ChartMode, 5);
     EXPECT_EQ(w.control<QPushButton>("DisplayBtn")->text(), "5");
+}
+
+// The low-cut and high-cut switches are ticked check boxes; a press unticks
+// the box, turns its filter off and redraws, the next press turns it on again.
+TEST_F(ChartWindow, FilterCheckBoxesSwitchTheirFilters)
+{
+    TECGMain& w = *window_;
+    addRecording("142530", false);
+    open("14:25:30");
+    const ecg::FilterSwitches& f = w.chart()->filters().switches();
+    const QImage filtered = w.ECGChart->pixmap().toImage();
+    for (const char* name : {"LowCut", "HighCut"}) {
+        SCOPED_TRACE(name);
+        auto* box = w.control<QCheckBox>(name);
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->isChecked());
+        box->click();
+        EXPECT_FALSE(box->isChecked());
+        EXPECT_FALSE(std::string(name) == "LowCut" ? f.lowCut : f.highCut);
+        EXPECT_NE(w.ECGChart->pixmap().toImage(), filtered);
+        box->click();
+        EXPECT_TRUE(std::string(name) == "LowCut" ? f.lowCut : f.highCut);
+        EXPECT_EQ(w.ECGChart->pixmap().toImage(), filtered);
+    }
 }
 
 TEST_F(ChartWindow, ClickingTheOpenRecordingAgainKeepsThePanel)

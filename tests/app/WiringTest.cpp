@@ -3,6 +3,7 @@
 #include "SimulatedRecording.h"
 #include "TestApp.h"
 #include "app/DeviceServices.h"
+#include "dialogs/MDDownload.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/Startup.h"
@@ -31,6 +32,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -137,21 +139,37 @@ TEST_F(WiringTest, DemoRecorderConnectsAndAnswersTheDownloadButton)
                           8000))
         << w->Connected->pictureName().toStdString();
 
-    // Download opens the download window after the information read; the user closes it again.
-    bool opened = false;
-    QTimer user;
-    user.setInterval(50);
-    QObject::connect(&user, &QTimer::timeout, [&] {
-        TDownload* dialog = w->findChild<TDownload*>();
-        if (dialog && dialog->isVisible()) {
-            opened = true;
-            dialog->CancelClick();
-        }
+    // Download opens the download dialog; its Download button brings the demo's recordings home
+    // with real progress, and afterwards the last one is selected and opened.
+    int progressCalls = 0;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        TDownload* dialog = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<TDownload*>(top); d && d->isVisible())
+                dialog = d;
+        if (!dialog)
+            return;  // still reading the recorder's information
+        poll.stop();
+        EXPECT_EQ(dialog->TotalFileLabel->text(), "Number of files : 5");
+        auto shownProgress = device.board().downloadProgress;
+        device.board().downloadProgress = [&, shownProgress] {
+            ++progressCalls;
+            shownProgress();
+        };
+        dialog->OKClick();
     });
-    user.start();
+    poll.start();
     w->DownloadClick();
-    user.stop();
-    EXPECT_TRUE(opened);
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.last(), "Download complete.");
+    EXPECT_GT(progressCalls, 5);
+    const QString last = device.board().download.timeText;
+    ASSERT_FALSE(last.isEmpty());
+    ASSERT_NE(w->library()->openRecording(), nullptr);
+    EXPECT_TRUE(w->library()->openRecording()->path.endsWith(last + ".edf"))
+        << w->library()->openRecording()->path.toStdString();
     w->close();
     EXPECT_FALSE(device.worker()->isRunning());
 }

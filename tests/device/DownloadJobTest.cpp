@@ -186,9 +186,20 @@ TEST(DownloadJob, ARecordingAlreadyAtHomeCountsAsStoredAndIsNotRewritten)
     DownloadRig rig(2);
     ASSERT_EQ(rig.Download(), JobSucceeded);
     const QString first = rig.result().rows[0].path;
+    // Opened and uploaded since: the analysis results and the uploaded marker were written into its block.
+    QFile file(first);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype block = bytes.size() - FHR_BLOCK::Size;
+    for (int i = FHR_BLOCK::UploadedMarker; i <= FHR_BLOCK::AnalysedMark; ++i)
+        bytes[block + i] = char(i);
+    file.seek(0);
+    file.write(bytes);
+    file.close();
     const auto before = QFileInfo(first).lastModified();
     ASSERT_EQ(rig.Download(), JobSucceeded);
     EXPECT_EQ(rig.result().rows[0].outcome, RecordingOutcome::AlreadyStored);
+    EXPECT_EQ(rig.result().rows[1].outcome, RecordingOutcome::AlreadyStored);
     EXPECT_EQ(QFileInfo(first).lastModified(), before);
 }
 

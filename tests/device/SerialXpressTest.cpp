@@ -9,6 +9,7 @@
 
 #include "device/transport/AbsentBridges.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -263,6 +264,8 @@ TEST(SerialRecorder, InformationReadAndFastLinkThroughPseudoTerminal)
     const auto readInfo = [&link]() -> std::optional<DEVICE_INFO_BLOCK> {
         const Frame wake = WakeBlock();
         link.WriteBlock(wake.data(), FrameSize, CommandWriteTimeoutMs);
+        // The pause after the wake block: the next write's flush would drop it before the recorder heard it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         CommandFrame frame;
         frame.ReadInfo();
         if (link.WriteBlock(frame.data(), FrameSize, CommandWriteTimeoutMs) != FrameSize)

@@ -161,6 +161,33 @@ TEST_F(UploadDialogs, DeleteAfterUploadRemovesOnlyDeliveredRecordings)
     EXPECT_EQ(messages, QStringList{"Upload failed!"});
 }
 
+TEST_F(UploadDialogs, RetryAfterABrokenTransferSkipsTheRecordingAlreadyDeliveredAndDeleted)
+{
+    const QStringList files{recording("142500"), recording("142600"), recording("142700")};
+    // The second header's reply proves the first recording; the third's is cut off.
+    service.faults().shortReply = sim::WebStage{sim::WebStage::Header, 3};
+    TUpload dialog(setup(files));
+    press(dialog);
+    ASSERT_TRUE(dialog.isVisible());
+    EXPECT_EQ(messages, QStringList{"Connection closed!"});
+    EXPECT_FALSE(QFile::exists(files[0]));
+    EXPECT_TRUE(QFile::exists(files[1]));
+
+    // Second try without deleting: the rest arrives, and the first recording's
+    // entry still leaves the list because its file is gone.
+    messages.clear();
+    service.faults().shortReply = sim::WebStage{};
+    dialog.AutoDel->setChecked(false);
+    EXPECT_EQ(press(dialog), QDialog::Accepted);
+    EXPECT_EQ(messages, QStringList{"Upload completed!"});
+    EXPECT_TRUE(dialog.removeEntries());
+    for (const QString& f : {files[1], files[2]}) {
+        FHR_BLOCK block;
+        ASSERT_TRUE(ReadFhrBlock(f, block));
+        EXPECT_EQ(block.uploadedMarker(), 1);
+    }
+}
+
 TEST_F(UploadDialogs, RefusedAccountShowsTheMessageThenTheAccountDialogAndStaysOpen)
 {
     service.faults().checkCode = 2;

@@ -80,4 +80,32 @@ TEST(DownloadPty, CommandLineDownloadStoresTheSimulatorsRecordingsWhereTheyBelon
     EXPECT_FALSE(frames.contains("lost")) << frames.toStdString();
 }
 
+// Two recordings of the same second: the second cannot take the first one's name, so the command
+// says so, keeps the recorder full and fails.
+TEST(DownloadPty, ARecordingNotStoredFailsTheCommandAndKeepsTheRecorderFull)
+{
+    QTemporaryDir dir;
+    QProcess simProcess;
+    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--plain", "3", "--same-time"});
+    ASSERT_TRUE(simProcess.waitForStarted(10000));
+    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
+    const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+
+    const QStringList download = {"device", "download", "--link", "serial:" + tty, "--data-folder", dir.filePath("lib"),
+                                  "--erase", "--json"};
+    int exitCode = -1;
+    const QJsonObject r = RunCliJson(download, &exitCode);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(r["stored"].toArray().size(), 1);
+    EXPECT_EQ(r["recordings"].toArray()[1].toObject()["outcome"].toString(), "name taken");
+    EXPECT_FALSE(r["erased"].toBool());
+    EXPECT_EQ(r["eraseRefused"].toString(), "not every recording was stored");
+
+    // The recorder still holds all three.
+    const QJsonObject again = RunCliJson({"device", "info", "--link", "serial:" + tty, "--json"}, &exitCode);
+    EXPECT_EQ(again["recordings"].toInt(), 3);
+    simProcess.terminate();
+    EXPECT_TRUE(simProcess.waitForFinished(10000));
+}
+
 }  // namespace

@@ -275,6 +275,37 @@ TEST_F(Library, OpeningAClickedRecordingAndItsFolder)
     EXPECT_NE(lib.openRecording(), nullptr);
 }
 
+// The root clears the chart and the findings; the recording that was open
+// comes back with the next click on it instead of leaving an empty chart.
+TEST_F(Library, OpenRecordingClickedAgainAfterTheRootIsShownAgain)
+{
+    const QString path = rec("0000A1F3/201305/07/142530.edf");
+    fixtures::writeDownloaded(path, 7680);
+    int cleared = 0;
+    lib.hooks().clearCharts = [&] { ++cleared; };
+    lib.RebuildDataList();
+    lib.model().select(nodeByCaption(lib.model(), "14:25:30"));
+    lib.DataListClick();
+    ASSERT_EQ(charts, 1);
+
+    lib.model().select(nodeByCaption(lib.model(), "Data"));
+    lib.DataListClick();
+    EXPECT_EQ(lib.dataSetInfo().heartRate, "");
+    const int clearedByRoot = cleared;
+    EXPECT_GE(clearedByRoot, 2);
+
+    lib.model().select(nodeByCaption(lib.model(), "14:25:30"));
+    lib.DataListClick();
+    EXPECT_EQ(charts, 2);
+    EXPECT_EQ(lib.dataSetInfo().heartRate, "72");
+    EXPECT_EQ(lib.recordDate(), "05/07/2013  14:25:30");
+
+    // Clicked once more it is left as it is.
+    lib.DataListClick();
+    EXPECT_EQ(charts, 2);
+    EXPECT_EQ(cleared, clearedByRoot + 1);
+}
+
 TEST_F(Library, RefusedRecordingIsReportedAndNotTouched)
 {
     const QString path = rec("0000A1F3/201305/07/142530.edf");

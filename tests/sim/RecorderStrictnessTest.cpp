@@ -1,0 +1,86 @@
+// The simulated recorder is as strict as a recorder: a client that skips the
+// wake block, sends a malformed frame or reads faster than the line are found out.
+#include "device/protocol/Commands.h"
+#include "sim/recorder/DownloadScenarios.h"
+#include <gtest/gtest.h>
+
+using namespace device::protocol;
+
+namespace {
+
+struct Bench {
+    std::int64_t now = 0;
+    sim::SimulatedRecorder recorder{[this] { return now; }};
+    void Send(const Frame& f) { recorder.HostWrite(f.data(), f.size(), 230400); }
+    void Wake() { Send(WakeBlock()); }
+    std::size_t Read(std::size_t max = 4096)
+    {
+        std::vector<std::uint8_t> out(max);
+        return recorder.HostRead(out.data(), max, 230400);
+    }
+};
+
+TEST(RecorderStrictness, NothingIsAnsweredBeforeTheWakeBlockNorAfterUnplugging)
+{
+    Bench b;
+    CommandFrame f;
+    f.ReadInfo();
+    b.Send(f.bytes());
+    b.now += 100;
+    EXPECT_EQ(b.Read(), 0u);
+    b.Wake();
+    b.Send(f.bytes());
+    b.now += 100;
+    EXPECT_EQ(b.Read(), 256u);
+    b.recorder.PowerDown();
+    b.Send(f.bytes());
+    b.now += 100;
+    EXPECT_EQ(b.Read(), 0u);
+}
+
+TEST(RecorderStrictness, MalformedFramesAreIgnored)
+{
+    struct Case {
+        const char* name;
+        std::size_t at;
+        std::uint8_t value;
+    };
+    for (const Case c : {Case{"byte count", 0, 4}, Case{"byte 2", 2, 1}, Case{"direction letter", 3, 'R'}}) {
+        Bench b;
+        sim::FillPlainRecordings(b.recorder, 2);
+        b.Wake();
+        CommandFrame erase;
+        erase.EraseRecords();
+        Frame bad = erase.bytes();
+        bad[c.at] = c.value;
+        b.Send(bad);
+        b.now += 100;
+        EXPECT_EQ(b.Read(), 0u) << c.name;
+        EXPECT_EQ(b.recorder.recordings().size(), 2u) << c.name;
+        EXPECT_EQ(b.recorder.ignoredFrames(), 1) << c.name;
+        b.Send(erase.bytes());  // the well-formed one is taken
+        b.now += 100;
+        EXPECT_EQ(b.Read(), 64u) << c.name;
+        EXPECT_TRUE(b.recorder.recordings().empty()) << c.name;
+    }
+}
+
+TEST(RecorderStrictness, BytesReachTheHostAtTheLineRate)
+{
+    Bench b;
+    b.Wake();
+    CommandFrame f;
+    f.ReadInfo();
+    b.Send(f.bytes());
+    // 256 bytes at 230400 baud, 10 bits each, take 11.1 ms.
+    EXPECT_EQ(b.Read(), 0u);
+    b.now += 5;
+    const std::size_t first = b.Read();
+    EXPECT_GE(first, 110u);
+    EXPECT_LE(first, 116u);
+    EXPECT_EQ(b.recorder.MsUntilReady(256 - first), 7);
+    b.now += 7;
+    EXPECT_EQ(first + b.Read(), 256u);
+}
+
+}  // namespace
