@@ -104,6 +104,9 @@ TDownload::~TDownload()
 void TDownload::FormCreate()
 {
     FileLabel->clear();
+    // Empty, the progress line keeps no room: at a label's first size it would
+    // reach down over the delete option's line.
+    FileLabel->adjustSize();
     board_.download = device::DownloadCounters{};
     const auto& info = board_.infoBlock;
     count_ = device::protocol::RecordCount(info);
