@@ -9,6 +9,7 @@
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
 #include "art/Pictures.h"
+#include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
 
 #include <QCheckBox>
@@ -103,16 +104,25 @@ TDownload::~TDownload()
 void TDownload::FormCreate()
 {
     FileLabel->clear();
+    // Empty, the progress line keeps no room: at a label's first size it would
+    // reach down over the delete option's line.
+    FileLabel->adjustSize();
     board_.download = device::DownloadCounters{};
     const auto& info = board_.infoBlock;
     count_ = device::protocol::RecordCount(info);
-    TotalFileLabel->setText(TextOf(36) + " : " + QString::number(count_));
-    TotalSizeLabel->setText(TextOf(37) + " : " + QString::number(info.bytesStored) + " " + TextOf(40));
-    DeviceIDLabel->setText(TextOf(51) + " : " + QString::fromStdString(device::protocol::DeviceIdText(info.deviceId)));
-    AutoDel->setText(TextOf(41));
-    OK->setText(TextOf(17));
-    TitleLabel->setText(TextOf(17));
-    Cancel->setText(TextOf(43));
+    ShowSlotText(TotalFileLabel, 36, TextSizing::FollowsText, " : " + QString::number(count_));
+    ShowSlotText(TotalSizeLabel, 37, TextSizing::FollowsText, " : " + QString::number(info.bytesStored) + " " + TextOf(40));
+    ShowSlotText(DeviceIDLabel, 51, TextSizing::FollowsText,
+                 " : " + QString::fromStdString(device::protocol::DeviceIdText(info.deviceId)));
+    ShowSlotText(AutoDel, 41, TextSizing::FollowsText);
+    ShowSlotText(OK, 17, TextSizing::Fixed);
+    ShowSlotText(TitleLabel, 17, TextSizing::FollowsText);
+    ShowSlotText(Cancel, 43, TextSizing::Fixed);
+    // The progress line at its longest: the last recording of all, every byte done.
+    const QString all = QString::number(count_);
+    const QString bytes = QString::number(info.bytesStored);
+    NoteSlotText(FileLabel, 38, TextSizing::FollowsText,
+                 ": " + all + " / " + all + "     " + TextOf(39) + ": " + bytes + " / " + bytes + " " + TextOf(40));
     for (QLabel* l : {TitleLabel, DeviceIDLabel, TotalFileLabel, TotalSizeLabel})
         l->adjustSize();
     AutoDel->adjustSize();

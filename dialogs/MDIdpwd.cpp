@@ -4,6 +4,7 @@
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
+#include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
 #include "store/ProfileFile.h"
 
@@ -109,16 +110,16 @@ void TIdPwd::FormCreate()
         Password->setText(password);
         Remember->setChecked(true);
     }
-    TitleLabel->setText(TextOf(22));
-    AccountLabel->setText(TextOf(23));
-    PasswordLabel->setText(TextOf(24));
+    ShowSlotText(TitleLabel, 22, TextSizing::FollowsText);
+    ShowSlotText(AccountLabel, 23, TextSizing::FollowsText);
+    ShowSlotText(PasswordLabel, 24, TextSizing::FollowsText);
     RegisterLinkLabel->setText(TextTable::current().extraText(3));
     RegisterLabel->setText(TextTable::current().extraText(0));
     RegisterLabel1->setText(TextTable::current().extraText(1));
     RegisterLabel2->setText(TextTable::current().extraText(2));
     Remember->setText(TextOf(46));
-    OK->setText(TextOf(45));
-    Cancel->setText(TextOf(43));
+    ShowSlotText(OK, 45, TextSizing::Fixed);
+    ShowSlotText(Cancel, 43, TextSizing::Fixed);
     for (QLabel* l : findChildren<QLabel*>()) l->adjustSize();
 }
 

@@ -6,6 +6,7 @@
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
+#include "dialogs/SlotText.h"
 #include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
 
@@ -161,31 +162,31 @@ void TSetting::buildControls()
 void TSetting::fillTexts(const device::protocol::DEVICE_INFO_BLOCK& info)
 {
     const QString id = QString::fromStdString(device::protocol::DeviceIdText(info.deviceId));
-    DeviceIDLabel->setText(TextOf(Slot::DeviceId) + " : " + id);
+    ShowSlotText(DeviceIDLabel, Slot::DeviceId, TextSizing::Fixed, " : " + id);
     MIDLabel1->setText(TextOf(Slot::Mid) + " : " + QString::fromStdString(device::protocol::DeviceIdText(info.mid)));
-    FirmwareVer->setText(TextOf(Slot::FirmwareVersion) + " : " +
-                         QString::fromStdString(device::protocol::FirmwareVersionText(info.firmwareVersion)));
+    ShowSlotText(FirmwareVer, Slot::FirmwareVersion, TextSizing::Fixed,
+                 " : " + QString::fromStdString(device::protocol::FirmwareVersionText(info.firmwareVersion)));
     TachyLabel->setText(TextOf(Slot::Tachycardia) + " :");
     BradyLabel->setText(TextOf(Slot::Bradycardia) + " :");
     PauseLabel->setText(TextOf(Slot::Pause) + " :");
     RSensitivityH->setText(TextOf(Slot::High));
     RSensitivityM->setText(TextOf(Slot::Medium));
     RSensitivityL->setText(TextOf(Slot::Low));
-    SyncPC->setText(TextOf(Slot::SyncWithPc));
-    KeyGroupBox->setTitle(TextOf(Slot::KeyBeep));
-    HeartGroupBox->setTitle(TextOf(Slot::HeartBeep));
+    ShowSlotText(SyncPC, Slot::SyncWithPc, TextSizing::Fixed);
+    ShowSlotText(KeyGroupBox, Slot::KeyBeep, TextSizing::Fixed);
+    ShowSlotText(HeartGroupBox, Slot::HeartBeep, TextSizing::Fixed);
     for (QRadioButton* on : {KeyVolOn, HeartVolOn})
-        on->setText(TextOf(Slot::On));
+        ShowSlotText(on, Slot::On, TextSizing::Fixed);
     for (QRadioButton* off : {KeyVolOff, HeartVolOff})
-        off->setText(TextOf(Slot::Off));
-    DefGroupBox->setTitle(TextOf(Slot::Standard));
-    Default->setText(TextOf(Slot::Standard));
-    DefSetLabel->setText(TextOf(Slot::ReturnToDefault));
-    OK->setText(TextOf(Slot::Ok));
-    Cancel->setText(TextOf(Slot::Cancel));
-    GroupBox1->setTitle(TextOf(Slot::DateTime));
-    TitleLabel->setText(TextOf(Slot::SettingsTitle));
-    DeviceInfoGroupBox->setTitle(TextOf(Slot::DeviceInformation));
+        ShowSlotText(off, Slot::Off, TextSizing::Fixed);
+    ShowSlotText(DefGroupBox, Slot::Standard, TextSizing::Fixed);
+    ShowSlotText(Default, Slot::Standard, TextSizing::Fixed);
+    ShowSlotText(DefSetLabel, Slot::ReturnToDefault, TextSizing::Fixed);
+    ShowSlotText(OK, Slot::Ok, TextSizing::Fixed);
+    ShowSlotText(Cancel, Slot::Cancel, TextSizing::Fixed);
+    ShowSlotText(GroupBox1, Slot::DateTime, TextSizing::Fixed);
+    ShowSlotText(TitleLabel, Slot::SettingsTitle, TextSizing::Fixed);
+    ShowSlotText(DeviceInfoGroupBox, Slot::DeviceInformation, TextSizing::Fixed);
     // Languages whose words need the room differently.
     const int language = TextTable::current().languageId();
     if (language == 1036) {

@@ -7,6 +7,7 @@
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
+#include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
 #include "net/UploadFileActions.h"
 #include "net/UploadMessages.h"
@@ -127,12 +128,17 @@ void TUpload::FormCreate()
         auto* row = new QTreeWidgetItem(DataList, QStringList{TextOf(38) + TextOf(44) + ": " + path.right(20)});
         row->setIcon(0, waiting);
     }
-    TotalFileLabel->setText(TextOf(36) + " : " + QString::number(setup_.recordings.size()));
-    TotalSizeLabel->setText(TextOf(37) + " : " + SizeText(totalSize_) + " " + TextOf(40));
-    TitleLabel->setText(TextOf(16));
-    OK->setText(TextOf(16));
-    Cancel->setText(TextOf(43));
-    AutoDel->setText(TextOf(42));
+    ShowSlotText(TotalFileLabel, 36, TextSizing::FollowsText, " : " + QString::number(setup_.recordings.size()));
+    ShowSlotText(TotalSizeLabel, 37, TextSizing::FollowsText, " : " + SizeText(totalSize_) + " " + TextOf(40));
+    ShowSlotText(TitleLabel, 16, TextSizing::FollowsText);
+    ShowSlotText(OK, 16, TextSizing::Fixed);
+    ShowSlotText(Cancel, 43, TextSizing::Fixed);
+    ShowSlotText(AutoDel, 42, TextSizing::Fixed);
+    // The progress line at its longest: the last recording, every byte sent.
+    const QString all = QString::number(setup_.recordings.size());
+    NoteSlotText(FileLabel, 38, TextSizing::FollowsText,
+                 all + " / " + all + "     " + TextOf(39) + ": " + SizeText(totalSize_) + " / " + SizeText(totalSize_) +
+                     " " + TextOf(40));
     CGauge1->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid rgb(195, 206, 212); background: white; "
                                           "text-align: center; color: rgb(60, 60, 60); }"
                                           "QProgressBar::chunk { background: rgb(168, 204, 244); }"));

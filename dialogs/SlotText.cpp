@@ -4,11 +4,15 @@
 #include "lang/TextTable.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
 #include <QToolTip>
 #include <QVariant>
 #include <algorithm>
@@ -23,6 +27,9 @@ constexpr char kLongestSuffixProperty[] = "talmonTextLongestSuffix";
 constexpr int kButtonInnerMargin = 4;
 // A tool tip's frame and margins around its text.
 constexpr int kToolTipMargins = 8;
+// A group box title's inset from the frame's edge (left offset and padding);
+// the title must end as far from the right edge.
+constexpr int kGroupTitleInset = 13;
 
 void SetCaption(QWidget* control, const QString& text)
 {
@@ -30,6 +37,21 @@ void SetCaption(QWidget* control, const QString& text)
         label->setText(text);
     else if (auto* button = qobject_cast<QAbstractButton*>(control))
         button->setText(text);
+    else if (auto* group = qobject_cast<QGroupBox*>(control))
+        group->setTitle(text);
+}
+
+// Pixels a check box or radio button keeps left of its caption for the indicator.
+int IndicatorRoom(const QAbstractButton& button)
+{
+    const QStyle* style = button.style();
+    if (qobject_cast<const QRadioButton*>(&button))
+        return style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, &button) +
+               style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, &button);
+    if (qobject_cast<const QCheckBox*>(&button))
+        return style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, &button) +
+               style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, &button);
+    return 0;
 }
 
 // The pixels the text's letters cover from the control's left edge, found by
@@ -107,10 +129,22 @@ QList<TextFit> MeasureSlotTexts(const QWidget& window)
             fit.text = TextOf(fit.slot) + control->property(kLongestSuffixProperty).toString();
             fit.width = TextWidth(control->font(), fit.text);
             const bool fixed = control->property(kFixedProperty).toBool();
-            if (qobject_cast<const QAbstractButton*>(control)) {
+            const int textHeight = QFontMetrics(control->font()).height();
+            if (qobject_cast<const QPushButton*>(control)) {
                 fit.room = control->width() - 2 * kButtonInnerMargin;
+            } else if (const auto* choice = qobject_cast<const QAbstractButton*>(control)) {
+                // A check box or radio button: the caption starts after the indicator.
+                const int indicator = IndicatorRoom(*choice);
+                fit.room = RoomBeside(*control, textHeight) - indicator;
+                if (fixed)
+                    fit.room = std::min(fit.room, control->width() - indicator);
+            } else if (qobject_cast<const QGroupBox*>(control)) {
+                // The skin draws group titles in bold.
+                QFont bold = control->font();
+                bold.setBold(true);
+                fit.width = TextWidth(bold, fit.text);
+                fit.room = control->width() - 2 * kGroupTitleInset;
             } else {
-                const int textHeight = QFontMetrics(control->font()).height();
                 fit.room = RoomBeside(*control, textHeight);
                 if (fixed)
                     fit.room = std::min(fit.room, control->contentsRect().width());

@@ -1,6 +1,7 @@
 // Every text of every language measured in the font and the place of the
-// control that shows it: the main window's captions and tool tips, the about
-// and welcome windows and the message box's buttons. A text that does not fit
+// control that shows it: the main window's captions and tool tips, the about,
+// welcome, settings, download, upload and account windows and the message
+// box's buttons. A text that does not fit
 // is printed as one line, "TEXT-FIT <language> slot <n> <control> "<text>"
 // width <w> room <r>", so that its translation can be shortened:
 //   QT_QPA_PLATFORM=offscreen build/bin/test_app --gtest_filter='TextFit*'
@@ -9,7 +10,13 @@
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/Startup.h"
+#include "device/DeviceEnvironment.h"
+#include "device/DeviceJobBoard.h"
 #include "dialogs/MDAbout.h"
+#include "dialogs/MDDownload.h"
+#include "dialogs/MDIdpwd.h"
+#include "dialogs/MDSetting.h"
+#include "dialogs/MDUpload.h"
 #include "dialogs/MDWelcome.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SlotText.h"
@@ -59,6 +66,28 @@ QList<Measured> MeasureLanguage(int languageId)
     add("About", MeasureSlotTexts(about));
     TWelcome welcome(nullptr, 500);
     add("Welcome", MeasureSlotTexts(welcome));
+
+    // A recorder holding 99 recordings; the windows only show what it reported.
+    device::DeviceJobBoard board;
+    board.infoBlock.deviceId = 0x0012AB34;
+    board.infoBlock.firmwareVersion = 12000;
+    board.infoBlock.factorA = 250;
+    board.infoBlock.factorB = 30;
+    board.infoBlock.bytesStored = 99 * 250 * 30 * 2;
+    device::QtDeviceEnvironment env;
+    TSetting setting(board.infoBlock, board, env);
+    add("Setting", MeasureSlotTexts(setting));
+    TDownload download(board, env, languageId);
+    add("Download", MeasureSlotTexts(download));
+    UploadDialogSetup upload;
+    upload.recordings = {home.filePath("a.ecg"), home.filePath("b.ecg")};
+    upload.heartletIni = home.filePath("heartlet.ini");
+    upload.languageId = languageId;
+    TUpload uploadDialog(upload);
+    add("Upload", MeasureSlotTexts(uploadDialog));
+    TIdPwd account(home.filePath("heartlet.ini"));
+    add("IdPwd", MeasureSlotTexts(account));
+
     TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
         add("MessageBox", MeasureSlotTexts(box));
         box.clickButton(MsgButton::OK);

@@ -5,7 +5,10 @@
 #include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
 
+#include <QCheckBox>
 #include <QFontMetrics>
+#include <QGroupBox>
+#include <QStyle>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolTip>
@@ -94,6 +97,40 @@ TEST(SlotText, RoomEndsAtTheNeighbourOnTheLineOrAtTheOwnWidth)
     EXPECT_EQ(t.room, 300);
     EXPECT_GT(t.width, QFontMetrics(QToolTip::font()).horizontalAdvance("Download") - 3);
     EXPECT_TRUE(t.fits());
+}
+
+// A check box's caption starts after its indicator; a group title is drawn
+// bold, inset from both edges of its frame.
+TEST(SlotText, CheckBoxLeavesRoomForItsIndicatorAndGroupTitlesAreBold)
+{
+    TestApp();
+    TextTable::current().SelectLanguage(1033);
+    QWidget window;
+    window.resize(300, 100);
+    auto* check = new QCheckBox(&window);
+    check->setObjectName("check");
+    check->setGeometry(10, 5, 120, 20);
+    ShowSlotText(check, 41, TextSizing::Fixed);
+    auto* group = new QGroupBox(&window);
+    group->setObjectName("group");
+    group->setGeometry(10, 40, 200, 50);
+    ShowSlotText(group, 53, TextSizing::Fixed);
+
+    const QList<TextFit> fits = MeasureSlotTexts(window);
+    const TextFit c = FitOf(fits, "check");
+    EXPECT_EQ(check->text(), c.text);
+    const int indicator = check->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, check) +
+                          check->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, check);
+    EXPECT_GT(indicator, 0);
+    EXPECT_EQ(c.room, 120 - indicator);
+
+    const TextFit g = FitOf(fits, "group");
+    EXPECT_EQ(group->title(), g.text);
+    EXPECT_EQ(g.room, 200 - 26);
+    QFont bold = group->font();
+    bold.setBold(true);
+    EXPECT_GT(g.width, QFontMetrics(group->font()).horizontalAdvance(g.text));
+    EXPECT_LE(g.width, QFontMetrics(bold).horizontalAdvance(g.text));
 }
 
 }  // namespace
