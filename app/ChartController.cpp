@@ -69,6 +69,7 @@ void ChartController::prepare(const OpenedRecording& opened)
 {
     // The baseline shift is applied here, once per reading of the recording.
     recording_ = PrepareChartRecording(opened.record);
+    recording_->annotationRate = opened.fileRate;
     recordingPath_ = opened.path;
     RedrawChart();
 }

@@ -107,7 +107,10 @@ ChartSurfaces RedrawChart(const ChartRecording& recording, ChartDisplayState& st
         QPainter p(&s.chart);
         chart::PaintTrace(p, s.chart.rect(), trace);
         if (!annotationFile.isEmpty()) {
-            const auto annotations = ReadAnnotationFile(annotationFile);
+            auto annotations = ReadAnnotationFile(annotationFile);
+            const int from = recording.annotationRate > 0 ? recording.annotationRate : rate;
+            if (from != rate)
+                for (ecg::MitAnnotation& a : annotations) a.sample = a.sample * rate / from;
             chart::PaintAnnotations(p, s.chart.rect(), annotations, chart::WindowStart(state.ExtraSeconds, rate),
                                     rate);
         }

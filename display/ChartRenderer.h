@@ -15,6 +15,9 @@ struct ChartRecording {
     std::vector<int16_t> samples;
     int32_t sampleCount = 0;
     int rate = 0;  // 0 or a rate the chart cannot draw: grid, rulers and pulse only
+    // The rate the annotation file counts its samples in: the recording file's
+    // own, also when the chart shows it decimated to 128/s; 0 for the chart's rate.
+    int annotationRate = 0;
 };
 
 // Channel 1 of a recording ready for the chart. A channel whose digital

@@ -21,6 +21,7 @@ EdfProblem OpenRecording(const QString& path, const AnalyseHook& analyse, bool k
         out.analysed = true;
     }
     EDF_CHANNEL& channel1 = out.record.Channels[0];
+    out.fileRate = channel1.SampleRate;
     if (channel1.SampleRate == 256 && !keep256) DecimateTo128(channel1);
     ReadParFile(path);
     if (out.analysed) out.writeProblem = UpdateFhrBlock(path, out.block, out.hadBlock, out.results);

@@ -14,6 +14,7 @@ using AnalyseHook = std::function<ManagerResults(const EDF_RECORD& record, int p
 struct OpenedRecording {
     QString path;
     EDF_RECORD record;        // channel 1 possibly decimated to 128/s for display
+    int fileRate = 0;         // channel 1's rate in the file, before any decimation
     FHR_BLOCK block;          // the block as written back (or as read when not written)
     bool hadBlock = false;    // the file carried an analysis block before opening
     ManagerResults results;   // what the analysis returned (defaults without analysis)

@@ -266,6 +266,18 @@ TEST_F(ChartRender, AnnotationsAreWrittenOverTheirBeats)
         const bool nearSecond = std::abs(p.x() - 6 * 732 / 10) < 8 && p.y() >= 156 && p.y() < 176;
         EXPECT_TRUE(nearFirst || nearSecond) << p.x() << "," << p.y();
     }
+
+    // A 256/s file shown at 128/s: the analyser counted in the file's samples,
+    // and its labels still sit over the same beats.
+    for (auto& a : list) a.sample *= 2;
+    const auto bytes256 = ecg::EncodeMitAnnotations(list);
+    QFile atr256(dir.filePath("r256.atr"));
+    ASSERT_TRUE(atr256.open(QIODevice::WriteOnly));
+    atr256.write(reinterpret_cast<const char*>(bytes256.data()), qint64(bytes256.size()));
+    atr256.close();
+    ChartRecording decimated = prepared;
+    decimated.annotationRate = 256;
+    EXPECT_EQ(RedrawChart(decimated, state, filters, atr256.fileName()).chart, annotated);
 }
 
 TEST_F(ChartRender, EngineeringViewsDrawTheirTraceAndModesOneToThreeNone)

@@ -10,6 +10,7 @@
 #include "store/EdfWriter.h"
 #include "tools/cli/Rhyscan.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -132,6 +133,39 @@ TEST(Rhyscan, MitBihRecordsGiveTheReferenceBeats)
         EXPECT_GE(s.Sensitivity(), 0.98);
         EXPECT_GE(s.PositivePredictivity(), 0.99);
     }
+}
+
+// A recording under a name that does not end in ".edf" has no annotation file
+// name of its own: without the refusal "ecg" put its beats in "<folder>.atr"
+// beside the folder, and "x.atr" was replaced by its own annotations.
+TEST(Rhyscan, ARecordingNotNamedEdfIsRefusedAndNothingIsWritten)
+{
+    QTemporaryDir dir;
+    const std::vector<int16_t> samples = sim::SynthesiseEcgSamples({});
+    QDir().mkpath(dir.filePath("rec"));
+    for (const QString& name : {QStringLiteral("rec/ecg"), QStringLiteral("rec/142530.atr")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString path = WriteRecorderFile(dir.filePath(name), samples);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray before = f.readAll();
+        f.close();
+        const QStringList entriesBefore = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot) +
+                                          QDir(dir.filePath("rec")).entryList(QDir::Files);
+        QString errText;
+        EXPECT_EQ(Rhyscan(path, &errText), 1);
+        EXPECT_FALSE(errText.isEmpty());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), before);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot) +
+                      QDir(dir.filePath("rec")).entryList(QDir::Files),
+                  entriesBefore);
+        QFile::remove(path);
+    }
+    // Upper-case ".EDF" is a recording name like ".edf".
+    const QString upper = WriteRecorderFile(dir.filePath("rec/150000.EDF"), samples);
+    EXPECT_EQ(Rhyscan(upper), 0);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("rec/150000.atr")));
 }
 
 TEST(Rhyscan, TheProgramRefusesWhatIsNotARecordingAndWritesNothing)

@@ -16,6 +16,13 @@ int RunRhyscan(const QStringList& args, QTextStream& out, QTextStream& err)
         return 2;
     }
     const QString input = args[0];
+    // The annotation file takes the recording's name with ".atr" in place of
+    // ".edf": any other name would put it beside the wrong name, or over the
+    // input itself when that is called ".atr".
+    if (!input.endsWith(QLatin1String(".edf"), Qt::CaseInsensitive)) {
+        err << input << ": not a recording file (its name must end in \".edf\").\n";
+        return 1;
+    }
     EDF_RECORD record;
     const EdfProblem problem = ReadRecording(input, record);
     if (!problem.ok()) {
