@@ -146,17 +146,14 @@ EdfProblem WriteExportEdf(const QString& path, const EDF_RECORD& record, uint32_
     const qint64 count = static_cast<qint64>(ch.Samples.size());
     const bool plus = annotations != nullptr;
 
-    // One record per second when the samples fill whole seconds, else one record
-    // for all that lasts as long as its samples: other readers take the sample
-    // rate from the record's duration, and the whole seconds alone would
-    // stretch or squeeze the trace against its beat annotations.
-    qint64 records = 1, perRecord = count;
-    double seconds = ch.SampleRate > 0 ? double(count) / ch.SampleRate : double(std::max<qint64>(1, record.TotalSeconds));
+    // One record per second when the samples fill whole seconds, else one record for all.
+    qint64 records = 1, perRecord = count, seconds = record.TotalSeconds;
     if (ch.SampleRate > 0 && count % ch.SampleRate == 0 && count / ch.SampleRate >= 1) {
         records = count / ch.SampleRate;
         perRecord = ch.SampleRate;
         seconds = 1;
     }
+    if (seconds < 1) seconds = 1;
 
     // Other readers insist on a proper range; the recorder's units are
     // 186 per millivolt when its header gives none.
@@ -196,9 +193,9 @@ EdfProblem WriteExportEdf(const QString& path, const EDF_RECORD& record, uint32_
     qint64 annotationSamples = 0;
     if (plus) {
         tals.resize(static_cast<size_t>(records));
-        for (qint64 r = 0; r < records; ++r) tals[static_cast<size_t>(r)] = Tal(double(r) * seconds, {});
+        for (qint64 r = 0; r < records; ++r) tals[static_cast<size_t>(r)] = Tal(double(r * seconds), {});
         for (const EdfAnnotation& a : *annotations) {
-            const qint64 r = std::clamp<qint64>(static_cast<qint64>(std::floor(a.onsetSeconds / seconds)), 0,
+            const qint64 r = std::clamp<qint64>(static_cast<qint64>(std::floor(a.onsetSeconds / double(seconds))), 0,
                                                 records - 1);
             tals[static_cast<size_t>(r)] += Tal(a.onsetSeconds, {a.text});
         }
@@ -230,7 +227,7 @@ EdfProblem WriteExportEdf(const QString& path, const EDF_RECORD& record, uint32_
     PutEdfField(header, 176, 8, time);
     PutEdfField(header, 184, 8, number(header.size()));
     PutEdfField(header, 236, 8, number(records));
-    PutEdfField(header, 244, 8, real(seconds));
+    PutEdfField(header, 244, 8, number(seconds));
     PutEdfField(header, 252, 4, number(signalCount));
     PutEdfField(header, f.at(0, 16, 0), 16, "ECG");
     PutEdfField(header, f.at(16, 80, 0), 80, "transducer type not recorded");

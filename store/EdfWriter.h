@@ -27,8 +27,7 @@ QByteArray BuildDownloadedEdfHeader(const DEVICE_RECORD_HEADER& header);
 
 // Writes channel 1 of `record` as a plain standard EDF file without an
 // analysis block, one data record per second (or one record holding all
-// samples, as long as they last, when the count is not a whole number of
-// seconds), that other EDF
+// samples when the count is not a whole number of seconds), that other EDF
 // readers accept. `deviceNumber` goes into the recording identification.
 EdfProblem WritePlainEdf(const QString& path, const EDF_RECORD& record, uint32_t deviceNumber,
                          bool hasDeviceNumber);
