@@ -1,3 +1,4 @@
+#include "tools/cli/RecordingInput.h"
 #include "tools/cli/Commands.h"
 
 #include "display/ChartRenderer.h"
@@ -54,11 +55,8 @@ int RunChart(const QStringList& args, QTextStream& out, QTextStream& err)
         return 2;
     }
     EDF_RECORD record;
-    const EdfProblem problem = ReadRecording(input, record);
-    if (!problem.ok()) {
-        err << input << ": " << problem.message() << "\n";
+    if (!ReadRecordingOrSay(input, record, err))
         return 1;
-    }
     if (annotationsGiven && ReadAnnotationFile(annotations).empty())
         err << annotations << ": no annotations could be read; the chart is drawn without them.\n";
     if (!annotationsGiven) annotations = AnnotationFileBeside(input);

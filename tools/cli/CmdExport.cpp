@@ -1,3 +1,4 @@
+#include "tools/cli/RecordingInput.h"
 #include "tools/cli/Commands.h"
 
 #include "store/EdfRecord.h"
@@ -70,11 +71,8 @@ int RunExport(const QStringList& args, QTextStream& out, QTextStream& err)
         return 1;
     }
     EDF_RECORD record;
-    EdfProblem problem = ReadRecording(input, record);
-    if (!problem.ok()) {
-        err << input << ": " << problem.message() << "\n";
+    if (!ReadRecordingOrSay(input, record, err))
         return 1;
-    }
     uint32_t deviceNumber = 0;
     const bool hasDevice = deviceNumberOf(input, deviceNumber);
     std::vector<EdfAnnotation> annotations;
@@ -84,7 +82,7 @@ int RunExport(const QStringList& args, QTextStream& out, QTextStream& err)
             annotations.push_back({static_cast<double>(b.sample) / ch.SampleRate,
                                    QString::fromStdString(ecg::MitMnemonic(ecg::MitCodeOfBeatType(b.type)))});
     }
-    problem = WriteExportEdf(output, record, deviceNumber, hasDevice, beats ? &annotations : nullptr);
+    const EdfProblem problem = WriteExportEdf(output, record, deviceNumber, hasDevice, beats ? &annotations : nullptr);
     if (!problem.ok()) {
         err << output << ": " << problem.message() << "\n";
         return 1;

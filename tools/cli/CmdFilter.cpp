@@ -1,3 +1,4 @@
+#include "tools/cli/RecordingInput.h"
 #include "tools/cli/Commands.h"
 
 #include "display/ChartRenderer.h"
@@ -62,11 +63,8 @@ int RunFilter(const QStringList& args, QTextStream& out, QTextStream& err)
         return 2;
     }
     EDF_RECORD record;
-    const EdfProblem problem = ReadRecording(input, record);
-    if (!problem.ok()) {
-        err << input << ": " << problem.message() << "\n";
+    if (!ReadRecordingOrSay(input, record, err))
         return 1;
-    }
     const ChartRecording chart = PrepareChartRecording(record);
     const size_t used = std::min<size_t>(size_t(chart.sampleCount / chart.rate) * size_t(chart.rate), chart.samples.size());
     std::vector<int16_t> filtered(chart.samples.begin(), chart.samples.begin() + std::ptrdiff_t(used));

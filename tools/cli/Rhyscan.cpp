@@ -1,3 +1,4 @@
+#include "tools/cli/RecordingInput.h"
 #include "tools/cli/Rhyscan.h"
 
 #include "store/AnnotationFile.h"
@@ -24,11 +25,8 @@ int RunRhyscan(const QStringList& args, QTextStream& out, QTextStream& err)
         return 1;
     }
     EDF_RECORD record;
-    const EdfProblem problem = ReadRecording(input, record);
-    if (!problem.ok()) {
-        err << input << ": " << problem.message() << "\n";
+    if (!ReadRecordingOrSay(input, record, err))
         return 1;
-    }
     const std::vector<ecg::TypedBeat> beats = EveryBeatOfRecording(input, record);
     // The recording may have been deleted while it was analysed: then its
     // annotations are not wanted either.
