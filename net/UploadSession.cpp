@@ -1,6 +1,7 @@
 #include "net/UploadSession.h"
 
 #include "net/BlockSocket.h"
+#include "net/DirectoryLookup.h"
 #include "net/NetLog.h"
 #include "net/UploadWire.h"
 #include "store/FhrBlock.h"
@@ -100,7 +101,7 @@ bool UploadedBefore(const QString& recordingPath)
 }
 
 UploadSession::UploadSession(Request request, QObject* parent)
-    : QObject(parent), request_(std::move(request)), pause_(new QTimer(this))
+    : QObject(parent), request_(std::move(request)), directory_(new DirectoryLookup(this)), pause_(new QTimer(this))
 {
     pause_->setSingleShot(true);
 }
@@ -178,7 +179,7 @@ void UploadSession::finishRun()
         socket_->deleteLater();
         socket_ = nullptr;
     }
-    ++generation_;  // a name lookup still under way is forgotten
+    directory_->abort();
     // Sent, but never confirmed by the service: it may hold them or not.
     for (size_t i : pending_) emit fileSettled(outcome_.files[i]);
     pending_.clear();
@@ -207,43 +208,21 @@ BlockSocket* UploadSession::newConnection()
 void UploadSession::resolveDirectory()
 {
     step_ = Step::Lookup;
-    const QString host = request_.directoryHost.trimmed();
-    if (const auto dotted = ParseDottedIPv4(host.toLatin1()); dotted && host == QString::fromLatin1(host.toLatin1()))
-        return queryDirectory(*dotted);
-    if (host.isEmpty()) return fail(Failure::LookupFailed);
-    const int generation = generation_;
-    after(request_.timings.lookupMs, [this] { fail(Failure::LookupFailed); });
-    const Resolver resolver = request_.resolver ? request_.resolver : SystemResolver();
-    QPointer<UploadSession> self(this);
-    resolver(host, [self, generation](const QList<QHostAddress>& addresses) {
-        if (!self || !self->running_ || self->generation_ != generation || self->step_ != Step::Lookup) return;
-        self->pause_->stop();
-        for (const QHostAddress& a : addresses)
-            if (a.protocol() == QAbstractSocket::IPv4Protocol) return self->queryDirectory(a);
-        self->fail(Failure::LookupFailed);
-    });
-}
-
-void UploadSession::queryDirectory(const QHostAddress& directory)
-{
-    step_ = Step::Directory;
     const Timings& t = request_.timings;
-    BlockSocket* s = newConnection();
-    s->connectTo(directory, request_.port, t.connectMs, [this, s, t](BlockSocket::Result connected) {
-        if (connected != BlockSocket::Result::Ok) return fail(Failure::ConnectFailed);
-        s->send(*BuildRequest(RequestType::ServerQuery, account_), t.sendMs, [this, s, t](BlockSocket::Result sent) {
-            if (sent != BlockSocket::Result::Ok) return fail(Failure::SendFailed);
-            s->receive(kBlockSize, t.replyMs, [this](BlockSocket::Result received, const QByteArray& reply) {
-                if (received != BlockSocket::Result::Ok)
-                    return fail(received == BlockSocket::Result::Closed ? Failure::ReplyCut : Failure::ReceiveFailed);
-                const DirectoryAnswer answer = ParseDirectoryAnswer(reply);
-                qCDebug(talmonNet) << "directory answered" << answer.text;
-                if (answer.kind == DirectoryAnswer::Kind::UnknownAccount) return fail(Failure::UnknownAccount);
-                if (answer.kind != DirectoryAnswer::Kind::Address) return fail(Failure::BadDirectoryAnswer);
-                accountServer_ = answer.address;
-                checkCredentials();
-            });
-        });
+    DirectoryLookup::Settings settings;
+    settings.host = request_.directoryHost;
+    settings.port = request_.port;
+    settings.account = account_;
+    settings.lookupMs = t.lookupMs;
+    settings.connectMs = t.connectMs;
+    settings.sendMs = t.sendMs;
+    settings.replyMs = t.replyMs;
+    settings.resolver = request_.resolver;
+    directory_->start(std::move(settings), [this](Failure failure, Step step, const QHostAddress& server) {
+        step_ = step;
+        if (failure != Failure::None) return fail(failure);
+        accountServer_ = server;
+        checkCredentials();
     });
 }
 

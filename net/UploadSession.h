@@ -11,6 +11,8 @@ class QTimer;
 
 namespace upload {
 
+class DirectoryLookup;
+
 // One press of Upload: the server query at the directory, the credential
 // check and the transfer connection that carries every recording and its
 // note, all asynchronous with a deadline on every wait. The caller gets the
@@ -61,7 +63,6 @@ private:
     size_t report(const Item& item, Delivery delivery, int code = 0);
 
     void resolveDirectory();
-    void queryDirectory(const QHostAddress& directory);
     void checkCredentials();
     void askOverwrite();
     void openTransfer();
@@ -75,11 +76,11 @@ private:
     Outcome outcome_;
     std::vector<size_t> pending_;    // sent files waiting for the service's proof
     QHostAddress accountServer_;
+    DirectoryLookup* directory_ = nullptr;
     BlockSocket* socket_ = nullptr;
     QTimer* pause_ = nullptr;
     Step step_ = Step::Prepare;
     int index_ = -1;
-    int generation_ = 0;
     bool sendingContent_ = false;
     bool running_ = false;
     bool stopRequested_ = false;

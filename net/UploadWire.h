@@ -27,6 +27,8 @@ enum class RequestType : std::uint8_t {
     UploadLogin = 0x61,
     FileHeader = 0x60,
     TransferEnd = 0x07,
+    ImageQuery = 0x6E,    // the update server: is an image offered, and how large?
+    BlockRequest = 0x6F,  // the update server: the next 12,000 bytes of the image
 };
 
 // Reply codes in byte 0 of a reply to a check, a login or a file header.

@@ -1,5 +1,6 @@
 #include "sim/web/WebService.h"
 
+#include "device/protocol/FirmwareImage.h"
 #include "net/UploadWire.h"
 
 #include <QCryptographicHash>
@@ -170,7 +171,8 @@ private:
         QByteArray text;
         switch (faults().directory) {
         case WebFaults::DirectoryMode::Normal:
-            if (service_.accountTable_.contains(account)) text = accountAddress().toString().toLatin1();
+            if (account == service_.upgradeAccount_) text = updateAddress().toString().toLatin1();
+            else if (service_.accountTable_.contains(account)) text = accountAddress().toString().toLatin1();
             break;
         case WebFaults::DirectoryMode::Empty: break;
         case WebFaults::DirectoryMode::Garbage: text = "\x7F\x01garbage!!"; break;
@@ -282,6 +284,8 @@ private:
         case 0x61: return QStringLiteral("UploadLogin");
         case 0x60: return QStringLiteral("FileHeader");
         case 0x07: return QStringLiteral("TransferEnd");
+        case 0x6E: return QStringLiteral("ImageQuery");
+        case 0x6F: return QStringLiteral("BlockRequest");
         default: return QStringLiteral("unknown 0x%1").arg(type, 2, 16, QLatin1Char('0'));
         }
     }
@@ -308,6 +312,15 @@ WebService::WebService(QObject* parent) : QObject(parent) {}
 
 WebService::~WebService() = default;
 
+QByteArray WebService::DefaultFirmwareImage()
+{
+    // A body that is not all alike, so that a shifted or repeated block shows.
+    std::vector<std::uint8_t> body(20000);
+    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<std::uint8_t>((i * 7 + i / 251) & 0xFF);
+    const std::vector<std::uint8_t> file = device::protocol::BuildFirmwareImageFile(body);
+    return QByteArray(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
+}
+
 void WebService::addAccount(const QByteArray& name, const QByteArray& password)
 {
     accountTable_.insert(name, password);
@@ -333,26 +346,37 @@ QString WebService::CleanedName(const QByteArray& wireName)
 bool WebService::listen(quint16 port, QString* error)
 {
     if (accountTable_.isEmpty()) addAccount("demo", "demo");
-    // With a free port chosen for the directory, the account address may
-    // have it taken already; a few tries find one free on both.
+    if (firmwareImage_.isNull()) firmwareImage_ = DefaultFirmwareImage();
+    // With a free port chosen for the directory, the other addresses may
+    // have it taken already; a few tries find one free on all three.
     for (int attempt = 0; attempt < 20; ++attempt) {
         delete directory_;
         delete accounts_;
+        delete update_;
         directory_ = new QTcpServer(this);
         accounts_ = new QTcpServer(this);
+        update_ = new QTcpServer(this);
         if (!directory_->listen(directoryAddress(), port)) {
             if (error) *error = directory_->errorString();
             return false;
         }
         port_ = directory_->serverPort();
-        if (faults_.refuseAccount || accounts_->listen(accountAddress(), port_)) break;
+        QTcpServer* failed = nullptr;
+        if (!faults_.refuseAccount && !accounts_->listen(accountAddress(), port_)) failed = accounts_;
+        else if (!update_->listen(updateAddress(), port_)) failed = update_;
+        if (!failed) break;
         if (port != 0 || attempt == 19) {
-            if (error) *error = accounts_->errorString();
+            if (error) *error = failed->errorString();
             return false;
         }
     }
     connect(directory_, &QTcpServer::newConnection, this, [this] { accept(directory_, true); });
     connect(accounts_, &QTcpServer::newConnection, this, [this] { accept(accounts_, false); });
+    connect(update_, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = update_->nextPendingConnection())
+            new UpdateConnection(socket, firmwareImage_, faults_.update, QJsonObject{{"connection", nextId_++}},
+                                 [this](const QJsonObject& entry) { record(entry); }, this);
+    });
     return true;
 }
 

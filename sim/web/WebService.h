@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include "sim/web/UpdateConnection.h"
+
 class QTcpServer;
 class QTcpSocket;
 
@@ -40,6 +42,7 @@ struct WebFaults {
     qint64 stopReadingAfterBytes = -1;  // stop reading the transfer after this many content bytes
     int trickleMs = 0;               // replies go out in four pieces this far apart
     bool refuseAccount = false;      // nothing listens at the account server's address
+    UpdateFaults update;             // the update server's misbehaviour
 };
 
 // A stand-in for the web service on loopback: the directory on 127.0.0.1
@@ -61,12 +64,20 @@ public:
     void setStoreFolder(const QString& folder) { storeFolder_ = folder; }
     void setLogFile(const QString& path) { logFile_ = path; }
     WebFaults& faults() { return faults_; }
+    // The update server: the directory answers the upgrade account (default
+    // "firmware_server") with its address, 127.0.0.3, on the same port. It
+    // offers `imageFile` (default: a valid image of 20,000 body bytes).
+    void setUpgradeAccount(const QByteArray& account) { upgradeAccount_ = account; }
+    void setFirmwareImage(const QByteArray& imageFile) { firmwareImage_ = imageFile; }
+    const QByteArray& firmwareImage() const { return firmwareImage_; }
+    static QByteArray DefaultFirmwareImage();
 
     // Listens on both addresses; port 0 picks a free one for both.
     bool listen(quint16 port, QString* error);
     quint16 port() const { return port_; }
     static QHostAddress directoryAddress() { return QHostAddress(QStringLiteral("127.0.0.1")); }
     static QHostAddress accountAddress() { return QHostAddress(QStringLiteral("127.0.0.2")); }
+    static QHostAddress updateAddress() { return QHostAddress(QStringLiteral("127.0.0.3")); }
 
     // Every finished connection, oldest first.
     const QList<QJsonObject>& log() const { return log_; }
@@ -86,6 +97,9 @@ private:
 
     QTcpServer* directory_ = nullptr;
     QTcpServer* accounts_ = nullptr;
+    QTcpServer* update_ = nullptr;
+    QByteArray upgradeAccount_ = "firmware_server";
+    QByteArray firmwareImage_;
     QHash<QByteArray, QByteArray> accountTable_;
     QString storeFolder_;
     QString logFile_;

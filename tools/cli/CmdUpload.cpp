@@ -1,4 +1,5 @@
 #include "tools/cli/Commands.h"
+#include "tools/cli/ServiceOptions.h"
 
 #include "lang/TextTable.h"
 #include "net/UploadFileActions.h"
@@ -12,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 #include <cstdio>
 #include <map>
 
@@ -110,8 +110,7 @@ int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     if (TextTable::current().languageId() == 0) TextTable::current().SelectLanguage(TextTable::kEnglish);
 
-    if (settings.isEmpty())
-        settings = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/talmon");
+    settings = SettingsFolder(settings);
     ProfileFile heartlet(QDir(settings).filePath(QStringLiteral("Heartlet.ini")));
     const QString section = QStringLiteral("INFO");
 
@@ -122,23 +121,7 @@ int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
         const int id = QString::fromLatin1(setinfo.readAll()).trimmed().toInt(&ok);
         if (ok) request.languageId = id;
     }
-    if (server.isEmpty()) server = heartlet.readString(section, QStringLiteral("HOST_NAME"));
-    request.directoryHost = server;
-    const qsizetype colon = server.lastIndexOf(QLatin1Char(':'));
-    if (colon > 0) {
-        bool ok = false;
-        const uint port = server.mid(colon + 1).toUInt(&ok);
-        if (!ok || port == 0 || port > 65535) {
-            err << "Bad server \"" << server << "\".\n";
-            return 2;
-        }
-        request.directoryHost = server.left(colon);
-        request.port = static_cast<quint16>(port);
-    }
-    if (request.directoryHost.isEmpty()) {
-        err << "No server: give --server or set HOST_NAME in " << heartlet.path() << ".\n";
-        return 2;
-    }
+    if (!ServiceAddress(server, heartlet, &request.directoryHost, &request.port, err)) return 2;
 
     const QString storedAccount = heartlet.readString(section, QStringLiteral("ACCOUNT"));
     request.account = account.isEmpty() ? storedAccount : account;

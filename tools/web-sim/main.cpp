@@ -4,6 +4,7 @@
 #include "sim/web/WebService.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <cstdio>
 
 namespace {
@@ -12,14 +13,20 @@ const char* const kUsage =
     "Usage: web-sim [OPTIONS]\n"
     "\n"
     "Stand-in for the web service: the directory on 127.0.0.1 answers with the account\n"
-    "server 127.0.0.2, both on the same port. The first line of output is the directory\n"
-    "host to use (for example: ecg-cli upload --server 127.0.0.1:PORT ...).\n"
+    "server 127.0.0.2, and for the upgrade account with the update server 127.0.0.3,\n"
+    "all on the same port. The first line of output is the directory host to use\n"
+    "(for example: ecg-cli upload --server 127.0.0.1:PORT ..., or\n"
+    "ecg-cli firmware fetch --server 127.0.0.1:PORT --out FILE).\n"
     "\n"
     "Options:\n"
     "  --port N                  port for both (default: any free one)\n"
     "  --account NAME:PASSWORD   an account (repeatable; default demo:demo)\n"
     "  --store DIR               store received files in DIR/<account>/\n"
     "  --log FILE                append one JSON line per connection (passwords redacted)\n"
+    "  --image FILE              the firmware image file the update server (127.0.0.3)\n"
+    "                            offers (default: a valid image of 20,000 body bytes)\n"
+    "  --upgrade-account NAME    the directory's name of the update server\n"
+    "                            (default firmware_server)\n"
     "Faults:\n"
     "  --refuse-account          nothing listens at the account server\n"
     "  --directory-answer TEXT   answer TEXT to every server query; empty, garbage and\n"
@@ -32,7 +39,14 @@ const char* const kUsage =
     "  --silent-at STAGE         never reply (and stop reading)\n"
     "  --reset-after BYTES       reset the transfer after this many content bytes\n"
     "  --stop-reading-after BYTES  stop reading the transfer after this many content bytes\n"
-    "  --trickle MS              send replies in four pieces MS apart\n"
+    "  --trickle MS              send replies in four pieces MS apart, image blocks\n"
+    "                            in twelve pieces\n"
+    "  --no-image                the update server offers no image\n"
+    "  --offer-size N            announce N bytes instead of the image's size\n"
+    "  --close-after-blocks N    close once N image blocks went out\n"
+    "  --short-block K           send half of the K-th image block, then close\n"
+    "  --stall-block K           never answer the K-th block request\n"
+    "  --stall-offer             never answer the image query\n"
     "STAGE is directory, check, login, header or header@K (the K-th file header).\n";
 
 bool ParseCode(const QString& text, int& code, int* at = nullptr)
@@ -106,7 +120,30 @@ int main(int argc, char** argv)
         } else if (a == "--stop-reading-after") {
             f.stopReadingAfterBytes = value.toLongLong(&ok);
         } else if (a == "--trickle") {
-            f.trickleMs = value.toInt(&ok);
+            f.trickleMs = f.update.trickleMs = value.toInt(&ok);
+        } else if (a == "--image") {
+            QFile file(value);
+            ok = file.open(QIODevice::ReadOnly);
+            if (ok) service.setFirmwareImage(file.readAll());
+        } else if (a == "--upgrade-account") {
+            service.setUpgradeAccount(value.toLatin1());
+        } else if (a == "--no-image") {
+            takesValue = false;
+            f.update.noImage = true;
+        } else if (a == "--offer-size") {
+            f.update.offeredSize = value.toUInt(&ok);
+        } else if (a == "--close-after-blocks") {
+            f.update.closeAfterBlocks = value.toInt(&ok);
+            ok = ok && f.update.closeAfterBlocks >= 0;
+        } else if (a == "--short-block") {
+            f.update.shortBlockAt = value.toInt(&ok);
+            ok = ok && f.update.shortBlockAt >= 1;
+        } else if (a == "--stall-block") {
+            f.update.stallAtBlock = value.toInt(&ok);
+            ok = ok && f.update.stallAtBlock >= 1;
+        } else if (a == "--stall-offer") {
+            takesValue = false;
+            f.update.stallOffer = true;
         } else {
             ok = false;
         }

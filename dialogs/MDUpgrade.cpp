@@ -1,0 +1,303 @@
+#include "dialogs/MDUpgrade.h"
+
+#include "device/JobRequest.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/SkinPicture.h"
+#include "dialogs/SkinPictureButton.h"
+#include "dialogs/SkinStyle.h"
+#include "dialogs/SkinWindowDrag.h"
+#include "dialogs/SlotText.h"
+#include "lang/TextTable.h"
+#include "net/FirmwareMessages.h"
+#include "store/ProfileFile.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+constexpr char kSection[] = "INFO";
+constexpr char kImageFile[] = "tmp.rom";
+// The firmware job's status text; the recorder's own words, the same in every language.
+constexpr char kFlashStatus[] = "Upgrade firmware...";
+
+QString Number(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, QPoint at, const QString& style = QString())
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->move(at);
+    if (!style.isEmpty()) label->setStyleSheet(style);
+    return label;
+}
+
+}  // namespace
+
+ImageFileCheck CheckImageFile(const QString& path)
+{
+    using namespace device::protocol;
+    ImageFileCheck check;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return check;
+    // One byte more than the largest valid file, so that a longer one is seen as such.
+    const QByteArray bytes = file.read(qint64(FirmwareHeaderSize + FirmwareBodyCapacity));
+    if (file.error() != QFileDevice::NoError) return check;
+    check.fault = CheckFirmwareImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                     static_cast<std::size_t>(bytes.size()), &check.image);
+    check.result = check.fault == ImageFault::None ? ImageFileCheck::Result::Ok : ImageFileCheck::Result::Refused;
+    return check;
+}
+
+TUpgrade::TUpgrade(UpgradeDialogSetup setup, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), setup_(std::move(setup)), jobWatch_(new QTimer(this))
+{
+    setObjectName("Upgrade");
+    setFixedSize(470, 390);
+    setFont(SkinFont(font(), 8));
+    BGImg = new SkinPicture(this, QColor(243, 246, 248));
+    BGImg->setObjectName("BGImg");
+    BGImg->setGeometry(0, 0, 470, 390);
+    BGImg->setPicture("image\\dlg-upgrade.bmp");
+    EnableWindowDrag(BGImg, this);
+    TitleLabel = MakeLabel(this, "TitleLabel", {18, 8}, "color: white; font-weight: bold;");
+    CloseBtn = new SkinPictureButton(this);
+    CloseBtn->setObjectName("CloseBtn");
+    CloseBtn->setGeometry(445, 5, 19, 17);
+    CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    connect(CloseBtn, &SkinPictureButton::clicked, this, &TUpgrade::reject);
+
+    const QString bold = QStringLiteral("font-weight: bold; color: rgb(40, 40, 40);");
+    HeadLabel1 = MakeLabel(this, "HeadLabel1", {184, 63}, bold);
+    HeadLabel2 = MakeLabel(this, "HeadLabel2", {184, 82}, bold);
+    HeadLabel3 = MakeLabel(this, "HeadLabel3", {184, 101}, bold);
+    ProLabel = MakeLabel(this, "ProLabel", {184, 152}, "font-weight: bold; color: rgb(0, 17, 43);");
+    const QString grey = QStringLiteral("color: rgb(60, 60, 60);");
+    ProLabel1_1 = MakeLabel(this, "ProLabel1_1", {197, 171}, grey);
+    ProLabel1_2 = MakeLabel(this, "ProLabel1_2", {210, 182}, grey);
+    ProLabel2_1 = MakeLabel(this, "ProLabel2_1", {197, 209}, grey);
+    ProLabel2_2 = MakeLabel(this, "ProLabel2_2", {210, 220}, grey);
+    ProLabel3 = MakeLabel(this, "ProLabel3", {197, 247}, grey);
+    lblUpgrade = MakeLabel(this, "lblUpgrade", {189, 300}, grey);
+    FileLabel = MakeLabel(this, "FileLabel", {300, 300}, grey);
+    CGauge1 = new QProgressBar(this);
+    CGauge1->setObjectName("CGauge1");
+    CGauge1->setGeometry(189, 319, 252, 21);
+    CGauge1->setRange(0, 100);
+    CGauge1->setTextVisible(true);
+    Upgrade = new QPushButton(this);
+    Upgrade->setObjectName("Upgrade");
+    Upgrade->setGeometry(295, 360, 66, 22);
+    Cancel = new QPushButton(this);
+    Cancel->setObjectName("Cancel");
+    Cancel->setGeometry(375, 360, 66, 22);
+    for (QPushButton* b : {Upgrade, Cancel}) b->setStyleSheet(SkinButtonStyle());
+    connect(Upgrade, &QPushButton::clicked, this, &TUpgrade::UpgradeClick);
+    connect(Cancel, &QPushButton::clicked, this, &TUpgrade::CancelClick);
+    jobWatch_->setInterval(int(device::ButtonWaitStepMs));
+    connect(jobWatch_, &QTimer::timeout, this, &TUpgrade::lookAtJob);
+    FormCreate();
+}
+
+TUpgrade::~TUpgrade()
+{
+    // The firmware job may outlive the window (a forced end): it must not call into it.
+    if (setup_.board) setup_.board->flashProgress = nullptr;
+    if (fetch_) {
+        fetch_->disconnect(this);
+        fetch_->cancel();
+    }
+    QFile::remove(setup_.settingsFolder + kImageFile);
+}
+
+void TUpgrade::FormCreate()
+{
+    MsgBox = new TMessageBoxForm(this);
+    FileLabel->clear();
+    lblUpgrade->clear();
+    setGauge(0, 0);
+    ShowSlotText(TitleLabel, 70, TextSizing::FollowsText);
+    const std::pair<QLabel*, int> captions[] = {{HeadLabel1, 60},  {HeadLabel2, 61},  {HeadLabel3, 62},
+                                                {ProLabel, 63},    {ProLabel1_1, 64}, {ProLabel1_2, 65},
+                                                {ProLabel2_1, 66}, {ProLabel2_2, 67}, {ProLabel3, 68}};
+    for (const auto& [label, slot] : captions) ShowSlotText(label, slot, TextSizing::FollowsText);
+    // The phase line while downloading (the firmware job's status is the same in every language).
+    NoteSlotText(lblUpgrade, firmware::kSlotDownload, TextSizing::FollowsText, QStringLiteral("..."));
+    // The progress line at its longest: the firmware job's, with the largest image.
+    NoteSlotText(FileLabel, firmware::kSlotTotalSize, TextSizing::FollowsText,
+                 ": 65535 / 65535 " + TextOf(firmware::kSlotBytes));
+    ShowSlotText(Upgrade, 70, TextSizing::Fixed);
+    ShowSlotText(Cancel, 43, TextSizing::Fixed);
+    CGauge1->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid rgb(195, 206, 212); background: white; "
+                                          "text-align: center; color: rgb(60, 60, 60); }"
+                                          "QProgressBar::chunk { background: rgb(168, 204, 244); }"));
+    Upgrade->setEnabled(true);
+}
+
+void TUpgrade::showMessage(const QString& text)
+{
+    MsgBox->ShowMessageBox(text, MsgKind::Information, setup_.languageId, {MsgButton::OK});
+}
+
+void TUpgrade::setGauge(double done, double total)
+{
+    // Never beyond the bar's end, whatever the counters say.
+    const double share = total > 0 ? std::floor(done / total * 100.0) : 0.0;
+    CGauge1->setValue(static_cast<int>(std::clamp(share, 0.0, 100.0)));
+}
+
+void TUpgrade::UpgradeClick()
+{
+    if (phase_ != Phase::Idle) return;
+    phase_ = Phase::Fetching;
+    lblUpgrade->setText(TextOf(firmware::kSlotDownload) + QStringLiteral("..."));
+    lblUpgrade->adjustSize();
+    FileLabel->clear();
+    Upgrade->setEnabled(false);
+    setGauge(0, 0);
+
+    const ProfileFile ini(setup_.heartletIni);
+    firmware::FetchRequest request;
+    request.directoryHost = setup_.directoryHost.isEmpty() ? ini.readString(kSection, "HOST_NAME") : setup_.directoryHost;
+    request.port = setup_.port;
+    request.account = ini.readString(kSection, "UPGRADE_ACCOUNT", request.account);
+    request.imagePath = setup_.settingsFolder + kImageFile;
+    request.timings = setup_.timings;
+    request.resolver = setup_.resolver;
+    auto* fetch = new firmware::FirmwareFetch(std::move(request), this);
+    fetch_ = fetch;
+    connect(fetch, &firmware::FirmwareFetch::progress, this, &TUpgrade::onFetchProgress);
+    connect(fetch, &firmware::FirmwareFetch::finished, this, &TUpgrade::onFetched);
+    fetch->start();
+}
+
+void TUpgrade::onFetchProgress(qint64 downloaded, quint32 size)
+{
+    FileLabel->setText(TextOf(firmware::kSlotSize) + ": " + Number(double(downloaded)) + " / " + QString::number(size) +
+                       " " + TextOf(firmware::kSlotBytes));
+    FileLabel->adjustSize();
+    setGauge(double(downloaded), double(size));
+}
+
+void TUpgrade::onFetched(const firmware::FetchOutcome& outcome)
+{
+    if (fetch_) fetch_->deleteLater();
+    fetch_ = nullptr;
+    const QString imagePath = setup_.settingsFolder + kImageFile;
+    if (!outcome.ok()) {
+        QFile::remove(imagePath);
+        const upload::MessageRef m = firmware::MessageFor(outcome);
+        if (!m.none()) showMessage(m.slot >= 0 ? TextOf(m.slot) : m.english);
+        return backToIdle();
+    }
+    const ImageFileCheck check = CheckImageFile(imagePath);
+    // The image is in memory now; the file has served its purpose.
+    QFile::remove(imagePath);
+    if (check.result != ImageFileCheck::Result::Ok) {
+        showMessage(TextOf(check.result == ImageFileCheck::Result::OpenFailed ? firmware::kSlotOpenError
+                                                                             : firmware::kSlotFormatError));
+        return backToIdle();
+    }
+    phase_ = Phase::Asking;
+    const std::uint8_t answer = MsgBox->ShowMessageBox(TextOf(firmware::kSlotAskUpgrade), MsgKind::Confirmation,
+                                                       setup_.languageId, {MsgButton::OK, MsgButton::Cancel});
+    if (answer != 1) return backToIdle();
+    handOver(check.image);
+}
+
+void TUpgrade::handOver(const device::protocol::FirmwareImage& image)
+{
+    device::DeviceJobBoard* board = setup_.board;
+    // A request from inside a device step could never start its job.
+    if (!board || board->stepRunning) {
+        lastJobState_ = device::JobFailed;
+        showMessage(TextOf(firmware::kSlotFailed));
+        return backToIdle();
+    }
+    phase_ = Phase::Flashing;
+    Upgrade->setEnabled(false);
+    Cancel->setEnabled(false);
+    CloseBtn->setEnabled(false);
+    board->firmwareImage = image;
+    board->flash = device::FlashCounters{0, double(image.length), false};
+    board->flashProgress = [this] { showFlashProgress(); };
+    board->cancelRequest = false;
+    device::PostJob(*board, device::FlashJobCode);
+    jobWatch_->start();
+}
+
+void TUpgrade::showFlashProgress()
+{
+    const device::FlashCounters& c = setup_.board->flash;
+    if (lblUpgrade->text() != QLatin1String(kFlashStatus)) {
+        lblUpgrade->setText(QString::fromLatin1(kFlashStatus));
+        lblUpgrade->adjustSize();
+    }
+    FileLabel->setText(TextOf(firmware::kSlotTotalSize) + ": " + Number(c.bytesDone) + " / " + Number(c.bytesTotal) +
+                       " " + TextOf(firmware::kSlotBytes));
+    FileLabel->adjustSize();
+    setGauge(c.bytesDone, c.bytesTotal);
+}
+
+void TUpgrade::lookAtJob()
+{
+    const std::uint8_t state = setup_.board->JobState;
+    if (state == device::JobPending || state == device::JobRunning) return;
+    jobWatch_->stop();
+    setup_.board->flashProgress = nullptr;
+    lastJobState_ = state;
+    if (state == device::JobSucceeded) {
+        showMessage(TextOf(firmware::kSlotCompleted));
+        phase_ = Phase::Idle;
+        accept();
+        return;
+    }
+    showMessage(TextOf(state == device::JobFailed ? firmware::kSlotFailed : firmware::kSlotCancelled));
+    backToIdle();
+}
+
+void TUpgrade::backToIdle()
+{
+    phase_ = Phase::Idle;
+    Upgrade->setEnabled(true);
+    Cancel->setEnabled(true);
+    CloseBtn->setEnabled(true);
+}
+
+void TUpgrade::CancelClick()
+{
+    reject();
+}
+
+void TUpgrade::reject()
+{
+    // The recorder is being written: leaving now could leave it without firmware.
+    if (phase_ == Phase::Flashing) return;
+    if (fetch_) {
+        // Ends the download at once; nothing has been handed to the recorder.
+        fetch_->disconnect(this);
+        fetch_->cancel();
+        fetch_->deleteLater();
+        fetch_ = nullptr;
+    }
+    QFile::remove(setup_.settingsFolder + kImageFile);
+    phase_ = Phase::Idle;
+    QDialog::reject();
+}
+
+void TUpgrade::closeEvent(QCloseEvent* event)
+{
+    if (phase_ == Phase::Flashing) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
