@@ -1,6 +1,7 @@
 #pragma once
 #include "device/DownloadResult.h"
 #include "device/protocol/DeviceInfoBlock.h"
+#include "device/protocol/FirmwareImage.h"
 #include "device/protocol/SettingsPacket.h"
 #include <QString>
 #include <cstdint>
@@ -39,6 +40,22 @@ enum class JobFailure : std::uint8_t {
     RecorderChanged,  // the attached recorder is not the one the request was made for
     BadDeviceId,      // the settings' ID text is not 8 hexadecimal digits
     UnknownJob,       // a job code without a job
+    // The firmware job: which step stopped it.
+    NoImage,             // no image on the board, or one whose length or checksum does not hold
+    BootRefused,         // the boot loader did not answer after the boot-mode command (JobAborted)
+    PageRefused,         // a page announcement or preparation was not accepted
+    BlockRefused,        // a block was not accepted
+    VerifyFailed,        // the verify went unanswered or said "bad"; the recorder stays in its boot loader
+    NoAnswerAfterReset,  // verified and reset, but the recorder did not answer again
+};
+
+// Progress the firmware job publishes for the upgrade dialog (facts; the dialog chooses the words).
+// bytesDone counts accepted blocks, the last one only up to the image length, so it never passes
+// bytesTotal (the image length).
+struct FlashCounters {
+    double bytesDone = 0;
+    double bytesTotal = 0;
+    bool writing = false;  // the page loop has begun
 };
 
 // Counters the download publishes for its dialog; reset by the dialog when it opens.
@@ -84,6 +101,12 @@ struct DeviceJobBoard {
     // erase job; eraseRefusal says why it did not erase.
     std::optional<EraseCondition> eraseOnlyIf;
     EraseRefusal eraseRefusal = EraseRefusal::None;
+    // The image the firmware job writes: set by the requester before FlashJob; the job uses it once
+    // and clears it, so a later request never flashes a stale image.
+    std::optional<protocol::FirmwareImage> firmwareImage;
+    FlashCounters flash;
+    // Called by the firmware job after each change of `flash` (on the step's thread).
+    std::function<void()> flashProgress;
 
     void ClearInfoBlock() { infoBlock = protocol::DEVICE_INFO_BLOCK{}; }
 };
