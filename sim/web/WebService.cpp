@@ -160,6 +160,9 @@ private:
             // Everything before it has been read: closing in order tells the client so.
             socket_->disconnectFromHost();
             return;
+        case RequestType::ImageQuery:
+        case RequestType::BlockRequest:
+            break;  // the update server's requests, at the wrong address
         }
         requests_.append(r);
         end(QStringLiteral("unknown request"));

@@ -20,7 +20,7 @@ QByteArray Pattern(int size)
     return bytes;
 }
 
-struct Run {
+struct FetchRun {
     FetchOutcome outcome;
     QList<qint64> progress;
     bool fileLeft = false;
@@ -46,9 +46,9 @@ protected:
         return r;
     }
 
-    Run run(FetchRequest r, std::function<void(FirmwareFetch&, qint64)> onProgress = {})
+    FetchRun run(FetchRequest r, std::function<void(FirmwareFetch&, qint64)> onProgress = {})
     {
-        Run result;
+        FetchRun result;
         FirmwareFetch fetch(std::move(r));
         bool done = false;
         QObject::connect(&fetch, &FirmwareFetch::progress, [&](qint64 downloaded, quint32 size) {
@@ -82,7 +82,9 @@ TEST_F(FirmwareFetchTest, BlocksAreTakenUpToTheOfferedSize)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         service.faults().update.trickleMs = row.trickleMs;
-        if (!service.port()) ASSERT_TRUE(service.listen(0, nullptr));
+        if (!service.port()) {
+            ASSERT_TRUE(service.listen(0, nullptr));
+        }
         QFile::remove(imagePath);
         // Whatever was there before belongs to no attempt of this run.
         QFile stale(imagePath);
@@ -92,7 +94,7 @@ TEST_F(FirmwareFetchTest, BlocksAreTakenUpToTheOfferedSize)
 
         FetchRequest r = request();
         r.timings.blockMs = 5000;
-        const Run result = run(r);
+        const FetchRun result = run(r);
         EXPECT_TRUE(result.outcome.ok()) << int(result.outcome.failure);
         EXPECT_EQ(result.outcome.blocks, 3);
         EXPECT_EQ(result.outcome.size, 30000u);
@@ -148,7 +150,7 @@ TEST_F(FirmwareFetchTest, FailuresEndWithAReasonAndLeaveNoImageFile)
         FetchRequest r = request();
         r.port = server.port();
         r.account = row.account;
-        const Run result = run(r);
+        const FetchRun result = run(r);
         if (row.closedBetweenBlocks && result.outcome.failure == FetchFailure::SendFailed)
             EXPECT_GT(result.outcome.downloaded, 0);
         else
@@ -163,7 +165,7 @@ TEST_F(FirmwareFetchTest, CancelDuringTheDownloadRemovesThePartialImage)
 {
     service.faults().update.trickleMs = 10;
     ASSERT_TRUE(service.listen(0, nullptr));
-    const Run result = run(request(), [](FirmwareFetch& fetch, qint64 downloaded) {
+    const FetchRun result = run(request(), [](FirmwareFetch& fetch, qint64 downloaded) {
         if (downloaded >= 12000) fetch.cancel();
     });
     EXPECT_EQ(result.outcome.failure, FetchFailure::Cancelled);
