@@ -35,6 +35,8 @@ const char* const kUsage =
     "                                     write the display-filtered samples\n"
     "  upload [--server HOST[:PORT]] [--settings DIR] [--account NAME] [--password-file FILE|-]\n"
     "         [--delete-after] [--overwrite yes|no] [--json] FILE.edf...  send recordings to the web service\n"
+    "  firmware fetch [--server HOST[:PORT]] [--settings DIR] --out FILE\n"
+    "                                     download the firmware image the update server offers\n"
     "  report FILE.edf... --pdf OUT.pdf [--gain 1-6] [--language ID]\n"
     "                                     print one A4 report page per recording into a PDF\n"
     "\n"
@@ -79,6 +81,7 @@ int main(int argc, char** argv)
     if (command == "filter") return cli::RunFilter(args, out, err);
     if (command == "upload") return cli::RunUpload(args, out, err);
     if (command == "report") return cli::RunReport(args, out, err);
+    if (command == "firmware" && args.value(0) == "fetch") return cli::RunFirmwareFetch(args.mid(1), out, err);
     err << "Unknown command \"" << command << "\".\n\n" << kUsage;
     return 2;
 }
