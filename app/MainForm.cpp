@@ -5,6 +5,7 @@
 #include "app/Configuration.h"
 #include "app/MainLayout.h"
 #include "app/PanelLayout.h"
+#include "app/UpgradeController.h"
 #include "app/UploadController.h"
 #include "dialogs/MDAbout.h"
 #include "dialogs/MDWelcome.h"
@@ -77,6 +78,7 @@ TECGMain::TECGMain(const StartupState& state, MainWindowOptions options, QWidget
 
     buildWindowControls();
     upload_ = new UploadController(*this, options_.openUrl);
+    upgrade_ = new UpgradeController(*this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");

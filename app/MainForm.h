@@ -26,6 +26,7 @@ class RecordingLibrary;
 class DataListView;
 class ChartController;
 class UploadController;
+class UpgradeController;
 class ReportController;
 struct EdfProblem;
 
@@ -59,6 +60,9 @@ public:
     ChartController* chart() const { return chart_; }
     // The Upload and Account commands.
     UploadController* uploadController() const { return upload_; }
+    // The hidden Upgrade command (engineering button "UpgradeBtn").
+    UpgradeController* upgradeController() const { return upgrade_; }
+    void UpgradeBtnClick();
     ReportController* report() const { return report_; }
 
     // The rest of start-up on the window: language positions and captions, the
@@ -164,5 +168,6 @@ private:
     DataListView* dataListView_ = nullptr;
     ChartController* chart_ = nullptr;
     UploadController* upload_ = nullptr;
+    UpgradeController* upgrade_ = nullptr;
     ReportController* report_ = nullptr;
 };

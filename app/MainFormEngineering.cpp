@@ -2,6 +2,7 @@
 // program shows them. Their actions arrive with the features they belong to.
 #include "app/MainForm.h"
 #include "app/ChartController.h"
+#include "app/UpgradeController.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -83,4 +84,11 @@ void TECGMain::EngineeringClick(const QString& name)
         runBatchComparison();
     else if (name == QLatin1String("DelAll"))
         eraseRecorder();
+    else if (name == QLatin1String("UpgradeBtn"))
+        UpgradeBtnClick();
+}
+
+void TECGMain::UpgradeBtnClick()
+{
+    upgrade_->UpgradeBtnClick(device_);
 }

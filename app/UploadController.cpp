@@ -1,6 +1,7 @@
 #include "app/UploadController.h"
 
 #include "app/MainForm.h"
+#include "app/UpgradeController.h"
 #include "dialogs/DataListView.h"
 #include "dialogs/MDIdpwd.h"
 #include "dialogs/MDUpload.h"
@@ -33,6 +34,8 @@ bool UploadController::startDemoService()
         return false;
     }
     useService(sim::WebService::directoryAddress().toString(), demoService_->port());
+    // The same stand-in offers a firmware image to the hidden Upgrade command.
+    window_.upgradeController()->useService(sim::WebService::directoryAddress().toString(), demoService_->port());
     ProfileFile ini(window_.paths().heartletIni);
     if (ini.readString("INFO", "ACCOUNT").isEmpty() && ini.readString("INFO", "PASSWORD").isEmpty()) {
         ini.writeString("INFO", "ACCOUNT", "demo");

@@ -57,10 +57,11 @@ public:
 public slots:
     void UpgradeClick();
     void CancelClick();
+    // Refused while the recorder is being written; ends a fetch under way.
+    void reject() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     void FormCreate();
