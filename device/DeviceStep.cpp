@@ -3,12 +3,14 @@
 namespace device {
 
 DeviceStep::DeviceStep(Link& link, DeviceJobBoard& board, DeviceEnvironment& env)
-    : link_(link), board_(board), env_(env), jobs_(link, board, env), download_(link, board, env, jobs_)
+    : link_(link), board_(board), env_(env), jobs_(link, board, env), download_(link, board, env, jobs_),
+      flash_(board, env, jobs_)
 {
     handlers_[DownloadJobCode] = [this] { download_.Run(); };
     handlers_[ReadInfoJobCode] = [this] { jobs_.ReadInfoJob(); };
     handlers_[WriteSettingsJobCode] = [this] { jobs_.WriteSettingsJob(); };
     handlers_[EraseJobCode] = [this] { jobs_.EraseJob(); };
+    handlers_[FlashJobCode] = [this] { flash_.Run(); };
 }
 
 void DeviceStep::SetJobHandler(std::uint8_t code, std::function<void()> job)

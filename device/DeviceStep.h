@@ -3,6 +3,7 @@
 #include "device/DeviceJobBoard.h"
 #include "device/DeviceJobs.h"
 #include "device/DownloadJob.h"
+#include "device/FlashJob.h"
 #include "device/Link.h"
 #include <functional>
 #include <map>
@@ -37,6 +38,7 @@ private:
     DeviceEnvironment& env_;
     DeviceJobs jobs_;
     DownloadJob download_;
+    FlashJob flash_;
     std::map<std::uint8_t, std::function<void()>> handlers_;
 };
 

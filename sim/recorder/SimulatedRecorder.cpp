@@ -37,7 +37,8 @@ DEVICE_INFO_BLOCK DefaultRecorderInfo()
 }
 
 SimulatedRecorder::SimulatedRecorder(std::function<std::int64_t()> clockMs)
-    : clockMs_(std::move(clockMs)), info_(DefaultRecorderInfo()), flash_(FlashSize, 0xFF)
+    : clockMs_(std::move(clockMs)), info_(DefaultRecorderInfo()), flash_(FlashSize, 0xFF),
+      blockWritten_(FlashSize / FirmwareBlockSize, false)
 {
     lastActivityMs_ = clockMs_ ? clockMs_() : 0;
 }
@@ -102,7 +103,23 @@ void SimulatedRecorder::logFrame(const std::uint8_t* frame, std::uint32_t hostBa
     std::snprintf(line, sizeof line, "%lld ms host %u recorder %u: count %u code 0x%02X byte2 %u dir %c param 0x%02X %s",
                   static_cast<long long>(clockMs_ ? clockMs_() : 0), hostBaud, baud(), frame[0], frame[1], frame[2],
                   frame[3] >= 32 && frame[3] < 127 ? frame[3] : '?', frame[4], verdict);
-    frameLog_(line + SettingsLogText(frame));
+    frameLog_(line + SettingsLogText(frame) + FirmwareLogText(frame));
+}
+
+std::string SimulatedRecorder::FirmwareLogText(const std::uint8_t* frame)
+{
+    if (frame[0] == 0 || frame[1] != CmdFirmware)
+        return {};
+    switch (frame[4]) {
+    case FwPresence: return "; firmware presence";
+    case FwBootMode: return "; firmware boot-mode";
+    case FwAnnouncePage: return "; firmware page " + std::to_string(frame[5]);
+    case FwPreparePage: return "; firmware prepare";
+    case FwWriteBlock: return "; firmware block " + std::to_string(frame[5]);
+    case FwVerify: return "; firmware verify";
+    case FwReset: return "; firmware reset";
+    default: return "; firmware unknown";
+    }
 }
 
 std::string SimulatedRecorder::SettingsLogText(const std::uint8_t* frame)
@@ -279,7 +296,7 @@ void SimulatedRecorder::handleFrame(const std::uint8_t* frame)
         return;  // the wake block, or filler
     const std::uint8_t code = frame[1];
     log_.push_back(code);
-    if (faults_.noAnswer)
+    if (faults_.noAnswer || silenced_)
         return;
     // An ordinary command shows the application is back in charge after a failed boot attempt.
     if (code != CmdFirmware)
@@ -377,43 +394,93 @@ void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)
         answer(CmdFirmware);
         if (faults_.refuseBootMode) {
             bootRefused_ = true;
-        } else {
+        } else if (!bootMode_) {
+            // The boot loader erases the application when it takes over.
             bootMode_ = true;
-            flashWritten_ = 0;
+            std::fill(flash_.begin(), flash_.end(), 0xFF);
+            std::fill(blockWritten_.begin(), blockWritten_.end(), false);
+            blocksSeen_ = 0;
+            lastPage_ = -1;
+            pagePrepared_ = false;
+            flashBroken_ = false;
+            verifiedGood_ = false;
         }
         break;
     case FwAnnouncePage:
-        if (bootMode_) {
-            page_ = frame[5];
-            answer(CmdFirmware);
+        if (!bootMode_)
+            break;
+        pagePrepared_ = false;
+        if (frame[5] == faults_.refusePage) {
+            flashBroken_ = true;
+            break;
         }
+        page_ = frame[5];
+        lastPage_ = frame[5];
+        answer(CmdFirmware);
         break;
     case FwPreparePage:
-        if (bootMode_)
-            answer(CmdFirmware);
-        break;
-    case FwWriteBlock:
-        if (bootMode_ && frame[5] < FirmwareBlocksPerPage) {
-            const std::size_t at = page_ * FirmwarePageSize + frame[5] * FirmwareBlockSize;
-            std::copy_n(frame + 6, FirmwareBlockSize, flash_.begin() + static_cast<std::ptrdiff_t>(at));
-            flashWritten_ += FirmwareBlockSize;
+        if (bootMode_ && lastPage_ >= 0) {
+            pagePrepared_ = true;
             answer(CmdFirmware);
         }
         break;
+    case FwWriteBlock: {
+        if (!bootMode_)
+            break;
+        const int seen = blocksSeen_++;
+        // A block for a page that was not announced and prepared has nowhere to go.
+        if (seen == faults_.refuseBlock || !pagePrepared_ || frame[5] >= FirmwareBlocksPerPage) {
+            flashBroken_ = true;
+            break;
+        }
+        const std::size_t index = page_ * FirmwareBlocksPerPage + frame[5];
+        std::copy_n(frame + 6, FirmwareBlockSize, flash_.begin() + static_cast<std::ptrdiff_t>(index * FirmwareBlockSize));
+        blockWritten_[index] = true;
+        answer(CmdFirmware);
+        break;
+    }
     case FwVerify:
-        if (bootMode_)
-            answer(CmdFirmware, faults_.failVerify ? 0 : 1);
+        if (bootMode_) {
+            verifiedGood_ = !faults_.failVerify && FlashComplete();
+            answer(CmdFirmware, verifiedGood_ ? 1 : 0);
+        }
         break;
     case FwReset:
         if (bootMode_) {
             answer(CmdFirmware);
             bootMode_ = false;
             rateCode_ = RateCodeNormal;
+            ++resets_;
+            if (faults_.silentAfterReset)
+                silenced_ = true;
+            if (onReset_)
+                onReset_(FlashedBytes(), verifiedGood_);
         }
         break;
     default:
         break;
     }
+}
+
+std::vector<std::uint8_t> SimulatedRecorder::FlashedBytes() const
+{
+    std::size_t blocks = 0;
+    while (blocks < blockWritten_.size() && blockWritten_[blocks])
+        ++blocks;
+    return {flash_.begin(), flash_.begin() + static_cast<std::ptrdiff_t>(blocks * FirmwareBlockSize)};
+}
+
+bool SimulatedRecorder::FlashComplete() const
+{
+    if (flashBroken_ || lastPage_ < 0)
+        return false;
+    const std::size_t blocks = FlashedBytes().size() / FirmwareBlockSize;
+    if (blocks == 0)
+        return false;
+    // No block written beyond the gap-free run, and the run ends in the last page announced: an
+    // announced page left empty, or a hole, means the image is not all there.
+    const auto written = static_cast<std::size_t>(std::count(blockWritten_.begin(), blockWritten_.end(), true));
+    return written == blocks && (blocks - 1) / FirmwareBlocksPerPage == static_cast<std::size_t>(lastPage_);
 }
 
 }  // namespace sim

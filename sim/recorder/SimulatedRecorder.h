@@ -42,6 +42,9 @@ struct RecorderFaults {
     // query goes unanswered until an ordinary command comes.
     bool refuseBootMode = false;
     bool failVerify = false;      // the verify answer says "bad"
+    int refuseBlock = -1;         // the boot loader leaves the N-th block after boot mode (from 0) unanswered
+    int refusePage = -1;          // the boot loader leaves the announcement of page N unanswered
+    bool silentAfterReset = false;  // after the firmware reset the recorder never answers again
     int checksumErrors = 0;       // the next N streams end with a wrong check frame
     int stallAfterBytes = -1;     // the next stream stops after this many bytes (once)
     std::size_t shortReadChunk = 0;  // at most this many bytes per read (0 = as many as asked)
@@ -96,6 +99,19 @@ public:
     std::uint32_t baud() const;
     bool bootMode() const { return bootMode_; }
     const std::vector<std::uint8_t>& flashImage() const { return flash_; }
+    // What the boot loader holds since it last took over: the blocks written from address 0 without a
+    // gap, a multiple of 32 bytes (the last block's bytes past the image are whatever the host sent).
+    std::vector<std::uint8_t> FlashedBytes() const;
+    // Whether a verify now would say "good": blocks were written since boot mode, none was refused,
+    // they run from address 0 without a gap and every page announced before the last was filled.
+    bool FlashComplete() const;
+    // Called when the boot loader takes the reset, with the bytes flashed and whether its last verify
+    // was good.
+    void SetOnReset(std::function<void(const std::vector<std::uint8_t>& flashed, bool verified)> onReset)
+    {
+        onReset_ = std::move(onReset);
+    }
+    int resets() const { return resets_; }
     // Command codes in arrival order (firmware frames as 0xFD).
     const std::vector<std::uint8_t>& commandLog() const { return log_; }
 
@@ -118,6 +134,7 @@ private:
     void checkFallBack();
     void logFrame(const std::uint8_t* frame, std::uint32_t hostBaud, const char* verdict);
     static std::string SettingsLogText(const std::uint8_t* frame);
+    static std::string FirmwareLogText(const std::uint8_t* frame);
     // The recorder's strictness: a frame it does not take, with the reason for the log; null when taken.
     const char* refusal(const std::uint8_t* frame);
     void queueOutput(const std::uint8_t* bytes, std::size_t length);
@@ -156,7 +173,15 @@ private:
     bool bootRefused_ = false;  // took sub-command 1 under refuseBootMode; presence stays silent
     std::uint8_t page_ = 0;
     std::vector<std::uint8_t> flash_;
-    std::size_t flashWritten_ = 0;
+    std::vector<bool> blockWritten_;  // per 32-byte block of the flash since boot mode began
+    int blocksSeen_ = 0;              // block frames since boot mode began
+    int lastPage_ = -1;               // the last page announced since boot mode began
+    bool pagePrepared_ = false;       // sub-command 3 came after the last announcement
+    bool flashBroken_ = false;        // a page or block was refused since boot mode began
+    bool verifiedGood_ = false;
+    bool silenced_ = false;           // silentAfterReset took effect
+    int resets_ = 0;
+    std::function<void(const std::vector<std::uint8_t>&, bool)> onReset_;
 };
 
 // The stream of a recording whose header lies about its sample bytes (claimedSampleBytes set).

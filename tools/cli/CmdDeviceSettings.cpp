@@ -152,6 +152,12 @@ QString FailureName(device::JobFailure f)
     case F::RecorderChanged: return "recorderChanged";
     case F::BadDeviceId: return "badDeviceId";
     case F::UnknownJob: return "unknownJob";
+    case F::NoImage: return "noImage";
+    case F::BootRefused: return "bootRefused";
+    case F::PageRefused: return "pageRefused";
+    case F::BlockRefused: return "blockRefused";
+    case F::VerifyFailed: return "verifyFailed";
+    case F::NoAnswerAfterReset: return "noAnswerAfterReset";
     }
     return "unknown";
 }
