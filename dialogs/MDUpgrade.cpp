@@ -86,8 +86,10 @@ TUpgrade::TUpgrade(UpgradeDialogSetup setup, QWidget* parent)
     ProLabel2_1 = MakeLabel(this, "ProLabel2_1", {197, 209}, grey);
     ProLabel2_2 = MakeLabel(this, "ProLabel2_2", {210, 220}, grey);
     ProLabel3 = MakeLabel(this, "ProLabel3", {197, 247}, grey);
-    lblUpgrade = MakeLabel(this, "lblUpgrade", {189, 300}, grey);
-    FileLabel = MakeLabel(this, "FileLabel", {300, 300}, grey);
+    // The phase above the progress text rather than beside it: "Total size: 65535 / 65535 Byte(s)"
+    // needs up to 200 pixels in some languages, more than the 170 right of x = 300.
+    lblUpgrade = MakeLabel(this, "lblUpgrade", {189, 282}, grey);
+    FileLabel = MakeLabel(this, "FileLabel", {189, 300}, grey);
     CGauge1 = new QProgressBar(this);
     CGauge1->setObjectName("CGauge1");
     CGauge1->setGeometry(189, 319, 252, 21);
@@ -128,7 +130,16 @@ void TUpgrade::FormCreate()
     const std::pair<QLabel*, int> captions[] = {{HeadLabel1, 60},  {HeadLabel2, 61},  {HeadLabel3, 62},
                                                 {ProLabel, 63},    {ProLabel1_1, 64}, {ProLabel1_2, 65},
                                                 {ProLabel2_1, 66}, {ProLabel2_2, 67}, {ProLabel3, 68}};
-    for (const auto& [label, slot] : captions) ShowSlotText(label, slot, TextSizing::FollowsText);
+    for (const auto& [label, slot] : captions) {
+        ShowSlotText(label, slot, TextSizing::FollowsText);
+        label->adjustSize();
+    }
+    TitleLabel->adjustSize();
+    // A sentence's second line sits one text line below its first (11 pixels in the
+    // original font; our fonts are a little taller).
+    const int lineStep = std::max(11, ProLabel1_1->height());
+    ProLabel1_2->move(ProLabel1_2->x(), ProLabel1_1->y() + lineStep);
+    ProLabel2_2->move(ProLabel2_2->x(), ProLabel2_1->y() + lineStep);
     // The phase line while downloading (the firmware job's status is the same in every language).
     NoteSlotText(lblUpgrade, firmware::kSlotDownload, TextSizing::FollowsText, QStringLiteral("..."));
     // The progress line at its longest: the firmware job's, with the largest image.

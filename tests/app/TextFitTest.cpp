@@ -1,6 +1,6 @@
 // Every text of every language measured in the font and the place of the
 // control that shows it: the main window's captions and tool tips, the about,
-// welcome, settings, download, upload and account windows and the message
+// welcome, settings, download, upload, account and upgrade windows and the message
 // box's buttons. A text that does not fit
 // is printed as one line, "TEXT-FIT <language> slot <n> <control> "<text>"
 // width <w> room <r>", so that its translation can be shortened:
@@ -16,6 +16,7 @@
 #include "dialogs/MDDownload.h"
 #include "dialogs/MDIdpwd.h"
 #include "dialogs/MDSetting.h"
+#include "dialogs/MDUpgrade.h"
 #include "dialogs/MDUpload.h"
 #include "dialogs/MDWelcome.h"
 #include "dialogs/MessageBox.h"
@@ -87,6 +88,13 @@ QList<Measured> MeasureLanguage(int languageId)
     add("Upload", MeasureSlotTexts(uploadDialog));
     TIdPwd account(home.filePath("heartlet.ini"));
     add("IdPwd", MeasureSlotTexts(account));
+    UpgradeDialogSetup upgrade;
+    upgrade.heartletIni = home.filePath("heartlet.ini");
+    upgrade.settingsFolder = home.path() + "/";
+    upgrade.languageId = languageId;
+    upgrade.board = &board;
+    TUpgrade upgradeDialog(upgrade);
+    add("Upgrade", MeasureSlotTexts(upgradeDialog));
 
     TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
         add("MessageBox", MeasureSlotTexts(box));
