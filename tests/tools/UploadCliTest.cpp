@@ -4,6 +4,7 @@
 #include "store/FhrBlock.h"
 #include "store/ProfileFile.h"
 #include "tests/store/StoreFixtures.h"
+#include "tests/tools/WebSimProcess.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -23,26 +24,6 @@
 namespace {
 
 const QString kPassword = QStringLiteral("s3cret-pw");
-
-// The stand-in service as a program; its first line is the directory host.
-class WebSim {
-public:
-    explicit WebSim(QStringList args)
-    {
-        process_.start(QStringLiteral(TALMON_BIN_DIR "/web-sim"), args);
-        if (process_.waitForReadyRead(15000)) server_ = QString::fromLatin1(process_.readLine()).trimmed();
-    }
-    ~WebSim()
-    {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-    const QString& server() const { return server_; }
-
-private:
-    QProcess process_;
-    QString server_;
-};
 
 struct UploadRun {
     int exitCode = -1;

@@ -1,0 +1,72 @@
+// Runs of `ecg-cli firmware fetch` against the stand-in service `web-sim`, both
+// as the real programs: what lands in the output file and what the exit says.
+#include "device/protocol/FirmwareImage.h"
+#include "tests/tools/WebSimProcess.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+struct FetchCase {
+    const char* name;
+    QStringList simArgs;
+    int exitCode;
+    const char* says;  // in the error output
+};
+
+TEST(FirmwareCli, FetchWritesTheWholeImageOrLeavesTheEarlierFile)
+{
+    QTemporaryDir dir;
+    // An image of 30,000 bytes: two whole blocks and 6,000 bytes of the third.
+    std::vector<std::uint8_t> body(30000 - 128);
+    for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<std::uint8_t>(i * 13 + i / 300);
+    const auto file = device::protocol::BuildFirmwareImageFile(body);
+    const QByteArray image(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
+    const QString imagePath = dir.filePath("offered.rom");
+    QFile offered(imagePath);
+    ASSERT_TRUE(offered.open(QIODevice::WriteOnly));
+    offered.write(image);
+    offered.close();
+
+    const std::vector<FetchCase> cases = {
+        {"good", {}, 0, "Size: 30000 / 30000 Byte(s)"},
+        {"trickled", {"--trickle", "20"}, 0, "Size: 30000 / 30000 Byte(s)"},
+        {"no image", {"--no-image"}, 1, "Image format error! (no-image)"},
+        {"stalled block", {"--stall-block", "2"}, 1, "Data receiving error! (receive-failed)"},
+        {"short block", {"--short-block", "3"}, 1, "Data receiving error! (reply-cut)"},
+        {"absurd size", {"--offer-size", "200000"}, 1, "Image format error! (bad-size)"},
+        {"unknown account", {"--upgrade-account", "elsewhere"}, 1, "Cannot connect to the upgrade server! (unknown-account)"},
+    };
+    for (const FetchCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        WebSim sim(QStringList{"--image", imagePath} + c.simArgs);
+        ASSERT_FALSE(sim.server().isEmpty());
+        const QString out = dir.filePath("fetched.rom");
+        QFile earlier(out);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+        earlier.close();
+
+        QProcess cli;
+        QElapsedTimer clock;
+        clock.start();
+        cli.start(TALMON_BIN_DIR "/ecg-cli", {"firmware", "fetch", "--server", sim.server(), "--settings", dir.path(),
+                                              "--timeout", "2", "--out", out});
+        ASSERT_TRUE(cli.waitForFinished(20000));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        EXPECT_EQ(cli.exitCode(), c.exitCode) << err.toStdString();
+        EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
+        EXPECT_LT(clock.elapsed(), 10000);
+        QFile result(out);
+        ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+        EXPECT_EQ(result.readAll(), c.exitCode == 0 ? image : QByteArray("earlier"));
+        EXPECT_FALSE(QFile::exists(out + ".part"));
+    }
+}
+
+}  // namespace
