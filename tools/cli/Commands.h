@@ -19,4 +19,8 @@ int RunReport(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunDeviceSettings(const QStringList& args, QTextStream& out, QTextStream& err);
 // device download: the arguments after "download".
 int RunDeviceDownload(const QStringList& args, QTextStream& out, QTextStream& err);
+// device flash: the arguments after "flash".
+int RunDeviceFlash(const QStringList& args, QTextStream& out, QTextStream& err);
+// firmware check: the arguments after "check".
+int RunFirmwareCheck(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli
