@@ -75,7 +75,8 @@ TEST(JobStep, EraseAndSettingsJobs)
     EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, EraseJobCode, SlowWaitStepMs), JobFailed);
     // A job code without a job ends at once instead of leaving its requester waiting.
     rig.recorder.faults().noAnswer = false;
-    EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, FlashJobCode, ButtonWaitStepMs), JobFailed);
+    EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, 99, ButtonWaitStepMs), JobFailed);
+    EXPECT_EQ(rig.board.failure, JobFailure::UnknownJob);
 }
 
 // A block cut short must not count as an answer: its missing bytes would read as DC offset 0 and

@@ -4,6 +4,7 @@
 #include "tools/cli/Commands.h"
 #include "tools/cli/DeviceInfoPrint.h"
 #include "tools/cli/DeviceLink.h"
+#include "tools/cli/EnglishText.h"
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,16 +34,6 @@ const char* const kSettingsUsage =
     "  --sensitivity low|medium|high   sensitivity of the rhythm check\n"
     "  --default                   start from the standard settings (100, 60, 2, medium, beeps on)\n"
     "  --json                      print the result as one JSON object\n";
-
-QString EnglishText(int slot)
-{
-    static const TextTable table = [] {
-        TextTable t;
-        t.SelectLanguage(TextTable::kEnglish);
-        return t;
-    }();
-    return table.text(slot);
-}
 
 constexpr int SlotSaved = 152;
 constexpr int SlotSaveFailed = 153;
@@ -141,27 +132,6 @@ QJsonObject SettingsJson(const device::protocol::DeviceSettings& s)
     return o;
 }
 
-QString FailureName(device::JobFailure f)
-{
-    using F = device::JobFailure;
-    switch (f) {
-    case F::None: return "none";
-    case F::NotAttached: return "notAttached";
-    case F::NoPermission: return "noPermission";
-    case F::NoAnswer: return "noAnswer";
-    case F::RecorderChanged: return "recorderChanged";
-    case F::BadDeviceId: return "badDeviceId";
-    case F::UnknownJob: return "unknownJob";
-    case F::NoImage: return "noImage";
-    case F::BootRefused: return "bootRefused";
-    case F::PageRefused: return "pageRefused";
-    case F::BlockRefused: return "blockRefused";
-    case F::VerifyFailed: return "verifyFailed";
-    case F::NoAnswerAfterReset: return "noAnswerAfterReset";
-    }
-    return "unknown";
-}
-
 // Prints the outcome; returns the exit status.
 int Report(bool json, bool saved, const QString& message, QJsonObject extra, QTextStream& out, QTextStream& err)
 {
@@ -220,7 +190,7 @@ int RunDeviceSettings(const QStringList& args, QTextStream& out, QTextStream& er
         form = device::FormFromInfo(session->board.infoBlock);
     else
         return Report(o.json, false, InfoReadFailureText(session->board.failure),
-                      {{"reason", FailureName(session->board.failure)}}, out, err);
+                      {{"reason", JobFailureName(session->board.failure)}}, out, err);
     if (const auto bad = Apply(o, form)) {
         err << "Bad value for " << *bad << ".\n\n" << kSettingsUsage;
         return 2;
@@ -235,7 +205,7 @@ int RunDeviceSettings(const QStringList& args, QTextStream& out, QTextStream& er
     QJsonObject extra{{"settings", SettingsJson(session->board.settings)}};
     QString message = EnglishText(saved ? SlotSaved : SlotSaveFailed);
     if (!saved) {
-        extra["reason"] = FailureName(session->board.failure);
+        extra["reason"] = JobFailureName(session->board.failure);
         if (session->board.failure == device::JobFailure::NoPermission)
             message += "\n" + DeviceAccessDeniedText();
     }

@@ -21,4 +21,8 @@ int RunDeviceSettings(const QStringList& args, QTextStream& out, QTextStream& er
 int RunDeviceDownload(const QStringList& args, QTextStream& out, QTextStream& err);
 // firmware fetch: the arguments after "fetch".
 int RunFirmwareFetch(const QStringList& args, QTextStream& out, QTextStream& err);
+// device flash: the arguments after "flash".
+int RunDeviceFlash(const QStringList& args, QTextStream& out, QTextStream& err);
+// firmware check: the arguments after "check".
+int RunFirmwareCheck(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli

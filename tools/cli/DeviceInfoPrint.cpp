@@ -70,4 +70,25 @@ QJsonObject DeviceInfoJson(const device::protocol::DEVICE_INFO_BLOCK& b)
     return o;
 }
 
+QString JobFailureName(device::JobFailure f)
+{
+    using F = device::JobFailure;
+    switch (f) {
+    case F::None: return "none";
+    case F::NotAttached: return "notAttached";
+    case F::NoPermission: return "noPermission";
+    case F::NoAnswer: return "noAnswer";
+    case F::RecorderChanged: return "recorderChanged";
+    case F::BadDeviceId: return "badDeviceId";
+    case F::UnknownJob: return "unknownJob";
+    case F::NoImage: return "noImage";
+    case F::BootRefused: return "bootRefused";
+    case F::PageRefused: return "pageRefused";
+    case F::BlockRefused: return "blockRefused";
+    case F::VerifyFailed: return "verifyFailed";
+    case F::NoAnswerAfterReset: return "noAnswerAfterReset";
+    }
+    return "unknown";
+}
+
 }  // namespace cli

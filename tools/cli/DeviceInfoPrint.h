@@ -24,6 +24,9 @@ QString DeviceInfoText(const device::protocol::DEVICE_INFO_BLOCK& block);
 // the recorder's bridge, else to check the connection.
 QString InfoReadFailureText(device::JobFailure failure);
 
+// Why a job failed, as one key for JSON output ("none", "notAttached", "blockRefused", ...).
+QString JobFailureName(device::JobFailure failure);
+
 // The same facts as one JSON object.
 QJsonObject DeviceInfoJson(const device::protocol::DEVICE_INFO_BLOCK& block);
 

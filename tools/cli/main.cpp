@@ -29,14 +29,17 @@ const char* const kUsage =
     "        [--heart-beep on|off] [--tachycardia N] [--bradycardia N] [--pause N]\n"
     "        [--sensitivity low|medium|high] [--default] [--json]\n"
     "                                     check and write the recorder's settings\n"
+    "  device flash [--link ...] [--json] IMAGE\n"
+    "                                     write a firmware image into the recorder\n"
+    "  firmware check [--json] IMAGE      check a firmware image file (length, checksum)\n"
+    "  firmware fetch [--server HOST[:PORT]] [--settings DIR] --out FILE\n"
+    "                                     download the firmware image the update server offers\n"
     "  chart FILE.edf --png OUT.png [--gain 1-6] [--colour pink|green] [--annotations FILE.atr]\n"
     "                                     draw the recording's chart as the window shows it\n"
     "  filter FILE.edf --csv OUT.csv [--lowcut on|off] [--highcut 1-4] [--notch on|off]\n"
     "                                     write the display-filtered samples\n"
     "  upload [--server HOST[:PORT]] [--settings DIR] [--account NAME] [--password-file FILE|-]\n"
     "         [--delete-after] [--overwrite yes|no] [--json] FILE.edf...  send recordings to the web service\n"
-    "  firmware fetch [--server HOST[:PORT]] [--settings DIR] --out FILE\n"
-    "                                     download the firmware image the update server offers\n"
     "  report FILE.edf... --pdf OUT.pdf [--gain 1-6] [--language ID]\n"
     "                                     print one A4 report page per recording into a PDF\n"
     "\n"
@@ -82,6 +85,7 @@ int main(int argc, char** argv)
     if (command == "upload") return cli::RunUpload(args, out, err);
     if (command == "report") return cli::RunReport(args, out, err);
     if (command == "firmware" && args.value(0) == "fetch") return cli::RunFirmwareFetch(args.mid(1), out, err);
+    if (command == "firmware" && args.value(0) == "check") return cli::RunFirmwareCheck(args.mid(1), out, err);
     err << "Unknown command \"" << command << "\".\n\n" << kUsage;
     return 2;
 }

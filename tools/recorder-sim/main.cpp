@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -42,6 +43,13 @@ const char* const kUsage =
     "  --refuse-boot-mode    take the boot-mode command but never start the boot loader\n"
     "                        (the presence query after it goes unanswered)\n"
     "  --fail-verify         report a bad firmware image at verify\n"
+    "  --refuse-block N      leave the N-th firmware block after boot mode (from 0) unanswered\n"
+    "  --refuse-page N       leave the announcement of firmware page N unanswered\n"
+    "  --silent-after-reset  answer nothing after the firmware reset\n"
+    "  --flash-out FILE      at the firmware reset after a good verify, write what the boot loader\n"
+    "                        holds to FILE: the blocks written from address 0 without a gap, a\n"
+    "                        multiple of 32 bytes (the last block's bytes past the image are the\n"
+    "                        host's filler)\n"
     "  --unplug-after MS     pull the cable after MS milliseconds\n"
     "  --no-speed-check      answer at any line speed\n"
     "  --log FILE            append a line for every command frame received\n"
@@ -72,6 +80,7 @@ int main(int argc, char** argv)
     long unplugAfter = -1;
     bool checkSpeed = true;
     std::string logPath;
+    std::string flashOutPath;
     long plain = -1;
     bool sameTime = false;
     for (int i = 1; i < argc; ++i) {
@@ -114,6 +123,18 @@ int main(int argc, char** argv)
             recorder.faults().refuseBootMode = true;
         } else if (a == "--fail-verify") {
             recorder.faults().failVerify = true;
+        } else if (a == "--refuse-block") {
+            ok = NextInt(argc, argv, i, v) && v >= 0;
+            recorder.faults().refuseBlock = static_cast<int>(v);
+        } else if (a == "--refuse-page") {
+            ok = NextInt(argc, argv, i, v) && v >= 0 && v <= 255;
+            recorder.faults().refusePage = static_cast<int>(v);
+        } else if (a == "--silent-after-reset") {
+            recorder.faults().silentAfterReset = true;
+        } else if (a == "--flash-out") {
+            ok = i + 1 < argc;
+            if (ok)
+                flashOutPath = argv[++i];
         } else if (a == "--unplug-after") {
             ok = NextInt(argc, argv, i, v) && v >= 0;
             unplugAfter = v;
@@ -153,6 +174,20 @@ int main(int argc, char** argv)
         recorder.SetFrameLog([log](const std::string& line) {
             std::fprintf(log, "%s\n", line.c_str());
             std::fflush(log);
+        });
+    }
+
+    if (!flashOutPath.empty()) {
+        recorder.SetOnReset([flashOutPath](const std::vector<std::uint8_t>& flashed, bool verified) {
+            if (!verified)
+                return;  // an unverified image is no flashed firmware
+            const std::string part = flashOutPath + ".part";
+            std::FILE* f = std::fopen(part.c_str(), "wb");
+            bool written = f && std::fwrite(flashed.data(), 1, flashed.size(), f) == flashed.size();
+            if (f)
+                written = std::fclose(f) == 0 && written;
+            if (!written || std::rename(part.c_str(), flashOutPath.c_str()) != 0)
+                std::fprintf(stderr, "recorder-sim: cannot write \"%s\"\n", flashOutPath.c_str());
         });
     }
 
