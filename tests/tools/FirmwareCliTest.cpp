@@ -69,4 +69,37 @@ TEST(FirmwareCli, FetchWritesTheWholeImageOrLeavesTheEarlierFile)
     }
 }
 
+// The whole way as the programs go: the stand-in's image fetched, checked and
+// written into the simulated recorder on a pseudo-terminal.
+TEST(FirmwareCli, AFetchedImageChecksAndFlashesIntoTheRecorder)
+{
+    QTemporaryDir dir;
+    WebSim web({});
+    ASSERT_FALSE(web.server().isEmpty());
+    const QString image = dir.filePath("fetched.rom");
+    auto run = [](const QStringList& args) {
+        QProcess cli;
+        cli.start(TALMON_BIN_DIR "/ecg-cli", args);
+        EXPECT_TRUE(cli.waitForFinished(60000));
+        return cli.exitCode();
+    };
+    ASSERT_EQ(run({"firmware", "fetch", "--server", web.server(), "--settings", dir.path(), "--out", image}), 0);
+    EXPECT_EQ(run({"firmware", "check", image}), 0);
+
+    const QString flashOut = dir.filePath("flashed.bin");
+    QProcess recorder;
+    recorder.start(TALMON_BIN_DIR "/recorder-sim", {"--flash-out", flashOut});
+    ASSERT_TRUE(recorder.waitForReadyRead(10000));
+    const QString tty = QString::fromUtf8(recorder.readLine()).trimmed();
+    EXPECT_EQ(run({"device", "flash", "--link", "serial:" + tty, image}), 0);
+    recorder.terminate();
+    recorder.waitForFinished(10000);
+
+    QFile fetched(image), flashed(flashOut);
+    ASSERT_TRUE(fetched.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(flashed.open(QIODevice::ReadOnly));
+    const QByteArray body = fetched.readAll().mid(128);
+    EXPECT_EQ(flashed.readAll().left(body.size()), body);
+}
+
 }  // namespace
