@@ -220,6 +220,8 @@ void TUpgrade::onFetched(const firmware::FetchOutcome& outcome)
     phase_ = Phase::Asking;
     const std::uint8_t answer = MsgBox->ShowMessageBox(TextOf(firmware::kSlotAskUpgrade), MsgKind::Confirmation,
                                                        setup_.languageId, {MsgButton::OK, MsgButton::Cancel});
+    // Closed while the question was open: the user has left, nothing is written.
+    if (phase_ != Phase::Asking) return;
     if (answer != 1) return backToIdle();
     handOver(check.image);
 }

@@ -58,6 +58,7 @@ struct UpgradeRig {
     QStringList messages;
     // Answers the question about upgrading (OK), every other message with OK.
     bool answerUpgrade = true;
+    std::function<void()> whileAsked;
 
     UpgradeRig()
     {
@@ -77,6 +78,7 @@ struct UpgradeRig {
         TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
             const QString text = box.findChild<QLabel*>("Msg")->text();
             messages << text;
+            if (text == TextOf(137) && whileAsked) whileAsked();
             box.clickButton(text == TextOf(137) && !answerUpgrade ? MsgButton::Cancel : MsgButton::OK);
         });
     }
@@ -210,6 +212,19 @@ TEST(UpgradeDialog, CancelDuringTheFetchAndDecliningTheQuestionFlashNothing)
         EXPECT_TRUE(rig.recorder.commandLog().empty());
         EXPECT_FALSE(rig.board.firmwareImage.has_value());
         EXPECT_FALSE(QFile::exists(rig.imagePath()));
+    }
+    {
+        // Closed while the question is open, then answered OK: the user has gone.
+        UpgradeRig rig;
+        TUpgrade dialog(rig.setup());
+        rig.whileAsked = [&] { dialog.reject(); };
+        dialog.show();
+        dialog.Upgrade->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 5000));
+        QTest::qWait(100);
+        EXPECT_EQ(rig.board.RequestedJob, device::NoJob);
+        EXPECT_FALSE(rig.board.firmwareImage.has_value());
+        EXPECT_TRUE(rig.recorder.commandLog().empty());
     }
 }
 
