@@ -71,6 +71,8 @@ void DirectoryLookup::finish(Failure failure, const QHostAddress& server)
     if (!running_) return;
     Done done = std::move(done_);
     const Step step = step_;
+    // The directory answered: leave in order rather than with a reset.
+    if (failure == Failure::None && socket_) socket_->close();
     abort();
     if (done) done(failure, step, server);
 }

@@ -144,6 +144,7 @@ void FirmwareFetch::nextBlock()
         const bool written = file_.flush();
         file_.close();
         if (!written) return fail(FetchFailure::FileError);
+        socket_->close();
         running_ = false;
         end();
         QTimer::singleShot(0, this, [this, outcome = outcome_] { emit finished(outcome); });
