@@ -59,11 +59,14 @@ struct UpgradeRig {
     // Answers the question about upgrading (OK), every other message with OK.
     bool answerUpgrade = true;
     std::function<void()> whileAsked;
+    int language = 0;
 
     UpgradeRig()
     {
         TestApp();
-        TextTable::current().SelectLanguage(1033);
+        // TALMON_SCREENSHOT_LANGUAGE=1028: the dialog in that language (upgrade-dialog-1028.png).
+        language = qEnvironmentVariableIntValue("TALMON_SCREENSHOT_LANGUAGE");
+        TextTable::current().SelectLanguage(language ? language : 1033);
         link.ResetForStartup();
         link.state().arrivalStage = 0;
         EXPECT_TRUE(service.listen(0, nullptr));
@@ -89,6 +92,7 @@ struct UpgradeRig {
         UpgradeDialogSetup s;
         s.heartletIni = dir.filePath("Heartlet.ini");
         s.settingsFolder = dir.path() + "/";
+        s.languageId = language ? language : 1033;
         s.directoryHost = "127.0.0.1";
         s.port = service.port();
         s.timings = firmware::FetchTimings::Fast();
@@ -119,7 +123,8 @@ TEST(UpgradeDialog, AGoodUpgradeFlashesTheFetchedBodyAndCloses)
             seenLabel = dialog.FileLabel->text();
             // TALMON_SCREENSHOT_DIR=dir: the dialog during the flash, to look at.
             if (const QString out = qEnvironmentVariable("TALMON_SCREENSHOT_DIR"); !out.isEmpty()) {
-                EXPECT_TRUE(dialog.grab().save(out + "/upgrade-dialog.png"));
+                const QString suffix = rig.language ? QStringLiteral("-%1").arg(rig.language) : QString();
+                EXPECT_TRUE(dialog.grab().save(out + "/upgrade-dialog" + suffix + ".png"));
             }
             // The window cannot be closed while the recorder is written.
             dialog.close();
@@ -141,8 +146,8 @@ TEST(UpgradeDialog, AGoodUpgradeFlashesTheFetchedBodyAndCloses)
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(flashed.data()), body.size()), body);
     EXPECT_GT(seenGauge, 0);
     EXPECT_LE(seenGauge, 100);
-    EXPECT_TRUE(seenLabel.startsWith("Total size: ")) << seenLabel.toStdString();
-    EXPECT_TRUE(seenLabel.endsWith(" / 20000 Byte(s)")) << seenLabel.toStdString();
+    EXPECT_TRUE(seenLabel.startsWith(TextOf(37) + ": ")) << seenLabel.toStdString();
+    EXPECT_TRUE(seenLabel.endsWith(" / 20000 " + TextOf(40))) << seenLabel.toStdString();
     EXPECT_LE(dialog.CGauge1->value(), 100);
     EXPECT_FALSE(QFile::exists(rig.imagePath()));
 }
