@@ -7,6 +7,7 @@
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
 #include "dialogs/SlotText.h"
+#include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
 #include "net/FirmwareMessages.h"
 #include "store/ProfileFile.h"
@@ -29,6 +30,22 @@ constexpr char kFlashStatus[] = "Upgrade firmware...";
 QString Number(double value)
 {
     return QString::number(value, 'g', 15);
+}
+
+// What the user can do about a failed firmware job, beside "Firmware upgrade failed.".
+QString FlashProblemText(device::JobFailure failure)
+{
+    using device::JobFailure;
+    switch (failure) {
+    case JobFailure::NoPermission: return DeviceAccessDeniedText();
+    case JobFailure::NotAttached: return TextOf(118);  // "Check that the ECG device is connected."
+    case JobFailure::PageRefused:
+    case JobFailure::BlockRefused:
+    case JobFailure::VerifyFailed:
+        // Written in part: the recorder waits in its boot loader for a whole image.
+        return QStringLiteral("The recorder did not take the whole image. Keep it connected and press Upgrade again.");
+    default: return QString();
+    }
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, QPoint at, const QString& style = QString())
@@ -273,7 +290,10 @@ void TUpgrade::lookAtJob()
         accept();
         return;
     }
-    showMessage(TextOf(state == device::JobFailed ? firmware::kSlotFailed : firmware::kSlotCancelled));
+    QString text = TextOf(state == device::JobFailed ? firmware::kSlotFailed : firmware::kSlotCancelled);
+    if (const QString why = FlashProblemText(setup_.board->failure); state == device::JobFailed && !why.isEmpty())
+        text += "\n" + why;
+    showMessage(text);
     backToIdle();
 }
 

@@ -233,6 +233,36 @@ TEST(UpgradeDialog, CancelDuringTheFetchAndDecliningTheQuestionFlashNothing)
     }
 }
 
+TEST(UpgradeDialog, AFailingRecorderIsReportedAndTheDialogStaysOpen)
+{
+    const QString partly = "The recorder did not take the whole image. Keep it connected and press Upgrade again.";
+    struct Row {
+        const char* name;
+        std::function<void(UpgradeRig&)> script;
+        QString says;
+    };
+    const std::vector<Row> rows = {
+        {"block refused", [](UpgradeRig& r) { r.recorder.faults().refuseBlock = 40; }, TextOf(156) + "\n" + partly},
+        {"verify bad", [](UpgradeRig& r) { r.recorder.faults().failVerify = true; }, TextOf(156) + "\n" + partly},
+        {"boot mode refused", [](UpgradeRig& r) { r.recorder.faults().refuseBootMode = true; }, TextOf(122)},
+        {"unplugged", [](UpgradeRig& r) { r.xpress.SetPlugged(false); }, TextOf(156) + "\n" + TextOf(118)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        UpgradeRig rig;
+        row.script(rig);
+        TUpgrade dialog(rig.setup());
+        dialog.show();
+        dialog.Upgrade->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.lastJobState() != device::JobIdle; }, 20000));
+        QTest::qWait(50);
+        EXPECT_EQ(rig.messages, (QStringList{TextOf(137), row.says}));
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(dialog.Upgrade->isEnabled());
+        EXPECT_LE(dialog.CGauge1->value(), 100);
+    }
+}
+
 TEST(UpgradeDialog, TheJobsEndStateChoosesTheMessage)
 {
     struct Row {
