@@ -33,6 +33,11 @@ void FlashJob::published()
 
 void FlashJob::end(std::uint8_t state, JobFailure why)
 {
+    // A recorder pulled out during the job failed it, whichever step noticed.
+    if (state != JobSucceeded && jobs_.port().link().state().DevicePresence == DeviceDetached) {
+        state = JobFailed;
+        why = JobFailure::NotAttached;
+    }
     board_.RequestedJob = NoJob;
     board_.JobState = state;
     board_.failure = why;

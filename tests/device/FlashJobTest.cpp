@@ -179,9 +179,23 @@ TEST(FlashJob, NoUsableImageTouchesNoRecorder)
 
 TEST(FlashJob, DetachedRecorderFails)
 {
-    FlashRig rig(false);
-    EXPECT_EQ(rig.Flash(Body(64)), JobFailed);
-    EXPECT_TRUE(rig.firmwareLog.empty());
+    {
+        FlashRig rig(false);
+        EXPECT_EQ(rig.Flash(Body(64)), JobFailed);
+        EXPECT_EQ(rig.board.failure, JobFailure::NotAttached);
+        EXPECT_TRUE(rig.firmwareLog.empty());
+    }
+    // Pulled out in the middle of the writing, while the boot loader has taken over.
+    for (std::int64_t after : {std::int64_t{800}, std::int64_t{3000}}) {
+        FlashRig rig;
+        rig.loop.At(rig.loop.now + after, [&rig] {
+            rig.xpress.SetPlugged(false);
+            rig.link.DeviceRemoved();
+        });
+        EXPECT_EQ(rig.Flash(Body(65535)), JobFailed) << after;
+        EXPECT_EQ(rig.board.failure, JobFailure::NotAttached) << after;
+        EXPECT_EQ(rig.recorder.resets(), 0) << after;
+    }
 }
 
 }  // namespace
