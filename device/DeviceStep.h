@@ -4,12 +4,14 @@
 #include "device/DeviceJobs.h"
 #include "device/DownloadJob.h"
 #include "device/Link.h"
+#include "device/StreamJobs.h"
 #include <functional>
 #include <map>
 
 // One tick of the device worker, run on the user-interface thread: presence
 // service, the automatic information read after an arrival (with its offset
-// repair), then at most one requested job from start to end.
+// repair), then at most one requested job from start to end, and while the
+// live stream runs, what the recorder has sent since the last tick.
 
 namespace device {
 
@@ -37,6 +39,7 @@ private:
     DeviceEnvironment& env_;
     DeviceJobs jobs_;
     DownloadJob download_;
+    StreamJobs stream_;
     std::map<std::uint8_t, std::function<void()>> handlers_;
 };
 

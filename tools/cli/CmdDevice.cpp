@@ -14,9 +14,11 @@ const char* const kDeviceUsage =
     "Usage: ecg-cli device info [--link LINK] [--json]\n"
     "       ecg-cli device settings [--link LINK] [OPTIONS]   (ecg-cli device settings --help)\n"
     "       ecg-cli device download [--link LINK] --data-folder DIR [--erase] [--json]\n"
+    "       ecg-cli device stream [--link LINK] --seconds N [--csv OUT]\n"
     "\n"
     "info reads the recorder's information block and prints it; settings writes its clock, beeps\n"
-    "and alarm thresholds; download brings its recordings into the data folder.\n"
+    "and alarm thresholds; download brings its recordings into the data folder; stream receives\n"
+    "its live signal for N seconds.\n"
     "  --link usb          both bridge kinds (default)\n"
     "  --link hid          the HID-to-UART bridge only\n"
     "  --link serial       the serial bridges found by udev\n"
@@ -70,6 +72,8 @@ int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err)
         return RunDeviceSettings(args.mid(1), out, err);
     if (sub == "download")
         return RunDeviceDownload(args.mid(1), out, err);
+    if (sub == "stream")
+        return RunDeviceStream(args.mid(1), out, err);
     if (sub == "--help" || sub == "-h") {
         out << kDeviceUsage;
         return 0;

@@ -19,4 +19,6 @@ int RunReport(const QStringList& args, QTextStream& out, QTextStream& err);
 int RunDeviceSettings(const QStringList& args, QTextStream& out, QTextStream& err);
 // device download: the arguments after "download".
 int RunDeviceDownload(const QStringList& args, QTextStream& out, QTextStream& err);
+// device stream: the arguments after "stream".
+int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli
