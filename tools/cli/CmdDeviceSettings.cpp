@@ -152,6 +152,7 @@ QString FailureName(device::JobFailure f)
     case F::RecorderChanged: return "recorderChanged";
     case F::BadDeviceId: return "badDeviceId";
     case F::UnknownJob: return "unknownJob";
+    case F::Streaming: return "streaming";
     }
     return "unknown";
 }
