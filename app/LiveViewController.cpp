@@ -2,7 +2,11 @@
 #include "app/ChartController.h"
 #include "app/DeviceServices.h"
 #include "app/MainForm.h"
+#include "app/MainDeviceControls.h"
 #include "device/JobRequest.h"
+#include "dialogs/MessageBox.h"
+#include "lang/ProgramTexts.h"
+#include "lang/TextTable.h"
 
 #include <QLabel>
 #include <QPixmap>
@@ -59,13 +63,16 @@ void LiveViewController::Start()
     setTick(kStreamingTickMs);
     device::DeviceJobBoard& board = device_.board();
     // Another job still under way keeps its place on the board; Start can be pressed again.
-    if (board.RequestedJob == device::NoJob)
+    if (board.RequestedJob == device::NoJob) {
         device::PostJob(board, device::StreamStartJobCode);
+        starting_ = true;
+    }
 }
 
 void LiveViewController::Stop()
 {
     setTick(kNormalTickMs);
+    starting_ = false;
     device::DeviceJobBoard& board = device_.board();
     board.stream.Reset();
     pacing_.stop();
@@ -91,9 +98,27 @@ void LiveViewController::pace()
     if (!sweep_)
         return;
     device::DeviceJobBoard& board = device_.board();
+    if (starting_ && board.RequestedJob != device::StreamStartJobCode) {
+        starting_ = false;
+        if (!board.stream.Streaming) {
+            startFailed();
+            return;
+        }
+    }
     const float gain = window_.chart() ? window_.chart()->state().ChartGain : 2.0f;
     sweep_->setScale(StreamOffset(board.infoBlock), live::LivePixelsPerUnit(gain, sweep_->image().height()));
     RingSamples source(board.stream);
     if (sweep_->Step(source) > 0)
         window_.ECGChart->setPixmap(QPixmap::fromImage(sweep_->image()));
+}
+
+void LiveViewController::startFailed()
+{
+    pacing_.stop();
+    setTick(kNormalTickMs);
+    const device::JobFailure why = device_.board().failure;
+    const QString text =
+        why == device::JobFailure::NoPermission ? DeviceAccessDeniedText() : TextOf(SlotCheckDeviceConnected);
+    if (window_.messageBox())
+        window_.messageBox()->ShowMessageBox(text, MsgKind::Information, window_.languageId(), {MsgButton::OK});
 }

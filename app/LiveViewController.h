@@ -29,7 +29,8 @@ public:
     // The window closes: no more pacing, and a running stream is stopped at once.
     void shutdown();
 
-    // One pacing beat: the display step when the stream runs, and the chart shows the result.
+    // One pacing beat: the display step when the stream runs, and the chart shows the result; a start
+    // job that failed ends the pacing with a message.
     void pace();
 
     live::LiveSweep* sweep() const { return sweep_.get(); }
@@ -37,9 +38,13 @@ public:
 
 private:
     void setTick(int ms);
+    // The start job has ended without a stream: back to rest, and the user is told why.
+    void startFailed();
 
     TECGMain& window_;
     DeviceServices& device_;
     std::unique_ptr<live::LiveSweep> sweep_;
     QTimer pacing_;
+    // A start job is on the board and its end not seen yet.
+    bool starting_ = false;
 };

@@ -28,27 +28,42 @@ bool WaitUntil(const std::function<bool()>& done, int ms)
     return done();
 }
 
-TEST(LiveView, StartSweepsTheStreamOtherJobsAreRefusedAndClosingStopsIt)
-{
-    TestApp();
-    TextTable::current().SelectLanguage(1033);
+class LiveView : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        TextTable::current().SelectLanguage(1033);
+        state = RunStartup(home.filePath("Documents"), TextTable::current(), guard).state;
+        TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
+            shown.append(box.findChild<QLabel*>("Msg")->text());
+            box.clickButton(MsgButton::OK);
+        });
+    }
+    void TearDown() override { TMessageBoxForm::setModalRunner({}); }
+
+    std::unique_ptr<TECGMain> open(DeviceServices& device)
+    {
+        device.ResetForStartup();
+        MainWindowOptions options;
+        options.showWelcome = false;
+        auto w = std::make_unique<TECGMain>(state, options);
+        w->attachDevice(&device);
+        w->FormCreate();
+        w->show();
+        return w;
+    }
+
     QTemporaryDir home;
     InstanceGuard guard;
-    const StartupState state = RunStartup(home.filePath("Documents"), TextTable::current(), guard).state;
+    StartupState state;
     QStringList shown;
-    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
-        shown.append(box.findChild<QLabel*>("Msg")->text());
-        box.clickButton(MsgButton::OK);
-    });
+};
 
+TEST_F(LiveView, StartSweepsTheStreamOtherJobsAreRefusedAndClosingStopsIt)
+{
     DeviceServices device(true);
-    device.ResetForStartup();
-    MainWindowOptions options;
-    options.showWelcome = false;
-    auto w = std::make_unique<TECGMain>(state, options);
-    w->attachDevice(&device);
-    w->FormCreate();
-    w->show();
+    auto w = open(device);
     ASSERT_TRUE(WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; }, 8000));
 
     auto* start = w->findChild<QPushButton*>("Start");
@@ -90,7 +105,19 @@ TEST(LiveView, StartSweepsTheStreamOtherJobsAreRefusedAndClosingStopsIt)
     EXPECT_FALSE(device.demoRecorder()->recorder().streaming());
     EXPECT_FALSE(device.board().stream.Streaming);
     EXPECT_FALSE(device.worker()->isRunning());
-    TMessageBoxForm::setModalRunner({});
+}
+
+TEST_F(LiveView, StartWithoutRecorderSaysSoAndGoesBackToRest)
+{
+    DeviceServices device(false);
+    auto w = open(device);
+    w->findChild<QPushButton*>("Start")->click();
+    ASSERT_TRUE(WaitUntil([&] { return !shown.isEmpty(); }, 5000));
+    EXPECT_EQ(shown.last(), "Check that the ECG device is connected.");
+    auto* live = w->findChild<LiveViewController*>();
+    EXPECT_FALSE(live->pacing());
+    EXPECT_EQ(device.worker()->tickInterval(), 300);
+    w->close();
 }
 
 }  // namespace
