@@ -25,6 +25,8 @@ const char* const kStreamUsage =
     "error when the samples take standard output.\n";
 
 constexpr int StreamTickMs = 30;
+// A stream that brings nothing for this long has ended, whatever the recorder was asked, ms.
+constexpr qint64 SilenceLimitMs = 2000;
 
 QString FailureText(device::JobFailure failure)
 {
@@ -84,13 +86,17 @@ int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err)
     std::vector<std::int16_t> samples;
     QElapsedTimer elapsed;
     elapsed.start();
+    qint64 lastSampleMs = 0;
+    bool fellSilent = false;
     QEventLoop loop;
     QTimer tick;
     tick.setInterval(StreamTickMs);
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
         session->step->Run();
-        ring.TakeSamples(samples);
-        if (!ring.Streaming)
+        if (ring.TakeSamples(samples) > 0)
+            lastSampleMs = elapsed.elapsed();
+        fellSilent = elapsed.elapsed() - lastSampleMs > SilenceLimitMs;
+        if (!ring.Streaming || fellSilent)
             loop.quit();  // the recorder went away
     });
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
@@ -114,7 +120,7 @@ int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err)
     summary << "samples " << samples.size() << ", seconds " << QString::number(streamedSeconds, 'f', 2)
             << ", samples per second " << QString::number(samples.size() / streamedSeconds, 'f', 1)
             << ", bytes lost " << lost << "\n";
-    if (!stillStreaming) {
+    if (!stillStreaming || fellSilent) {
         err << "The ECG device went away during the stream.\n";
         return 1;
     }
