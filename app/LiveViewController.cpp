@@ -57,16 +57,16 @@ void LiveViewController::setTick(int ms)
 
 void LiveViewController::Start()
 {
+    device::DeviceJobBoard& board = device_.board();
+    // Another job still under way keeps its place on the board; Start can be pressed again after it.
+    if (board.RequestedJob != device::NoJob && board.RequestedJob != device::StreamStartJobCode)
+        return;
     if (!sweep_)
         sweep_ = std::make_unique<live::LiveSweep>(window_.ECGChart->size());
     pacing_.start();
     setTick(kStreamingTickMs);
-    device::DeviceJobBoard& board = device_.board();
-    // Another job still under way keeps its place on the board; Start can be pressed again.
-    if (board.RequestedJob == device::NoJob) {
-        device::PostJob(board, device::StreamStartJobCode);
-        starting_ = true;
-    }
+    device::PostJob(board, device::StreamStartJobCode);
+    starting_ = true;
 }
 
 void LiveViewController::Stop()
@@ -87,7 +87,8 @@ void LiveViewController::shutdown()
     if (!board.stream.Streaming && board.RequestedJob != device::StreamStartJobCode)
         return;
     // The worker stops with the window, so the stop job runs here and now: the recorder must not
-    // be left streaming into a closed program.
+    // be left streaming into a closed program. Inside a start job still waiting for the recorder,
+    // the step does not run again; that job serves the stop when its wait is over.
     setTick(kNormalTickMs);
     device::PostJob(board, device::StreamStopJobCode);
     device_.RunStepNow();

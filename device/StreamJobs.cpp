@@ -33,6 +33,11 @@ void StreamJobs::StartJob()
         return;
     }
     board_.stream.Streaming = true;
+    // A stop requested while this job waited for the recorder (the window closing, say) is served now.
+    if (board_.RequestedJob == StreamStopJobCode) {
+        StopJob();
+        return;
+    }
     end(JobSucceeded, JobFailure::None);
 }
 

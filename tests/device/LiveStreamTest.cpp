@@ -158,4 +158,18 @@ TEST(StreamJobs, StartFailsWithoutAnAnswerAndEndsWhenTheRecorderGoes)
     EXPECT_FALSE(rig.board.stream.Streaming);
 }
 
+TEST(StreamJobs, StopRequestedWhileTheStartWaitsIsServedByTheStart)
+{
+    // The window closes during the start job's wake pause: its stop request must not be lost.
+    StreamingRig rig;
+    PostJob(rig.board, StreamStartJobCode);
+    rig.loop.At(rig.loop.now + 300, [&rig] { PostJob(rig.board, StreamStopJobCode); });
+    rig.loop.RunFor(1500);
+    EXPECT_EQ(rig.board.JobState, JobSucceeded);
+    EXPECT_EQ(rig.board.RequestedJob, NoJob);
+    EXPECT_FALSE(rig.board.stream.Streaming);
+    EXPECT_FALSE(rig.recorder.streaming());
+    EXPECT_EQ(rig.Count(protocol::CmdStreamStop), 1);
+}
+
 }  // namespace
