@@ -30,6 +30,9 @@ public:
     void Start(QObject* uiContext, MainWindowDeviceHooks hooks);
     // Stops the worker and waits for it; the link stays as it is.
     void Stop();
+    // One device step now, on the calling (user-interface) thread: for a job that cannot wait for
+    // the worker's next tick, such as stopping the live stream while the window closes.
+    void RunStepNow() { step_->Run(); }
 
     MainDeviceControls* controls() { return controls_.get(); }
     device::Link& link() { return *link_; }

@@ -100,6 +100,8 @@ QString MainDeviceControls::infoFailureText() const
 {
     if (board_.failure == JobFailure::NoPermission)
         return DeviceAccessDeniedText();
+    if (board_.failure == JobFailure::Streaming)
+        return DeviceStreamingText();
     return text(SlotCheckDeviceConnected);
 }
 

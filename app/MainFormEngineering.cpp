@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "app/ChartController.h"
 #include "app/UpgradeController.h"
+#include "app/LiveViewController.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -76,7 +77,15 @@ void TECGMain::EngineeringClick(const QString& name)
     // Functions whose features are not part of the program yet do nothing.
     if (chart_->engineeringClick(name))
         return;
-    if (name == QLatin1String("UKnow"))
+    if ((name == QLatin1String("Start") || name == QLatin1String("Stop")) && device_) {
+        auto* live = findChild<LiveViewController*>();
+        if (!live)
+            live = new LiveViewController(*this, *device_);
+        if (name == QLatin1String("Start"))
+            live->Start();
+        else
+            live->Stop();
+    } else if (name == QLatin1String("UKnow"))
         chooseOtherFolder();
     else if (name == QLatin1String("SamplingBtn"))
         runSamplingConversion();

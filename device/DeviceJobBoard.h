@@ -1,5 +1,6 @@
 #pragma once
 #include "device/DownloadResult.h"
+#include "device/StreamRing.h"
 #include "device/protocol/DeviceInfoBlock.h"
 #include "device/protocol/FirmwareImage.h"
 #include "device/protocol/SettingsPacket.h"
@@ -21,6 +22,8 @@ constexpr std::uint8_t WriteSettingsJobCode = 151;
 constexpr std::uint8_t EraseJobCode = 17;
 constexpr std::uint8_t DownloadJobCode = 25;
 constexpr std::uint8_t FlashJobCode = 253;
+constexpr std::uint8_t StreamStartJobCode = 21;
+constexpr std::uint8_t StreamStopJobCode = 22;
 
 // Job states (JobState).
 constexpr std::uint8_t JobIdle = 0;
@@ -40,6 +43,7 @@ enum class JobFailure : std::uint8_t {
     RecorderChanged,  // the attached recorder is not the one the request was made for
     BadDeviceId,      // the settings' ID text is not 8 hexadecimal digits
     UnknownJob,       // a job code without a job
+    Streaming,        // the live stream is running; only stopping it is possible now
     // The firmware job: which step stopped it.
     NoImage,             // no image on the board, or one whose length or checksum does not hold
     BootRefused,         // the boot loader did not answer after the boot-mode command (JobAborted)
@@ -92,6 +96,8 @@ struct DeviceJobBoard {
     protocol::DeviceSettings settings;
     std::optional<std::uint32_t> settingsRecorderId;
     DownloadCounters download;
+    // The live stream: filled by the device step while the recorder streams, read by the display.
+    StreamRing stream;
     // Root of the recording library the download writes into (the data folder).
     QString dataFolder;
     // Called by the download after each change of the counters or the rows (on the step's thread).

@@ -4,8 +4,10 @@ namespace device {
 
 DeviceStep::DeviceStep(Link& link, DeviceJobBoard& board, DeviceEnvironment& env)
     : link_(link), board_(board), env_(env), jobs_(link, board, env), download_(link, board, env, jobs_),
-      flash_(board, env, jobs_)
+      flash_(board, env, jobs_), stream_(link, board, env, jobs_)
 {
+    handlers_[StreamStartJobCode] = [this] { stream_.StartJob(); };
+    handlers_[StreamStopJobCode] = [this] { stream_.StopJob(); };
     handlers_[DownloadJobCode] = [this] { download_.Run(); };
     handlers_[ReadInfoJobCode] = [this] { jobs_.ReadInfoJob(); };
     handlers_[WriteSettingsJobCode] = [this] { jobs_.WriteSettingsJob(); };
@@ -33,8 +35,11 @@ void DeviceStep::Run()
         board_.JobState = JobFailed;
         board_.RequestedJob = NoJob;
         board_.failure = s.accessDenied ? JobFailure::NoPermission : JobFailure::NotAttached;
+        stream_.Abandon();
     } else if (s.DevicePresence == DeviceAttached) {
         runRequestedJob();
+        if (board_.stream.Streaming)
+            stream_.ReadAvailable();
     }
     board_.stepRunning = false;
 }
@@ -59,6 +64,13 @@ void DeviceStep::runRequestedJob()
     const std::uint8_t code = board_.RequestedJob;
     if (code == NoJob)
         return;
+    // The recorder talks of nothing else while it streams: any other job would wait in vain.
+    if (board_.stream.Streaming && code != StreamStartJobCode && code != StreamStopJobCode) {
+        board_.RequestedJob = NoJob;
+        board_.JobState = JobFailed;
+        board_.failure = JobFailure::Streaming;
+        return;
+    }
     auto it = handlers_.find(code);
     if (it == handlers_.end() || !it->second) {
         board_.RequestedJob = NoJob;

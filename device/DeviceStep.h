@@ -5,12 +5,14 @@
 #include "device/DownloadJob.h"
 #include "device/FlashJob.h"
 #include "device/Link.h"
+#include "device/StreamJobs.h"
 #include <functional>
 #include <map>
 
 // One tick of the device worker, run on the user-interface thread: presence
 // service, the automatic information read after an arrival (with its offset
-// repair), then at most one requested job from start to end.
+// repair), then at most one requested job from start to end, and while the
+// live stream runs, what the recorder has sent since the last tick.
 
 namespace device {
 
@@ -39,6 +41,7 @@ private:
     DeviceJobs jobs_;
     DownloadJob download_;
     FlashJob flash_;
+    StreamJobs stream_;
     std::map<std::uint8_t, std::function<void()>> handlers_;
 };
 

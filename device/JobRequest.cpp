@@ -13,6 +13,12 @@ std::uint8_t RequestJobAndWait(DeviceJobBoard& board, DeviceEnvironment& env, st
 {
     if (board.stepRunning)
         return JobFailed;
+    // While the live stream runs only its own jobs can run; any other fails without a wait.
+    if (board.stream.Streaming && code != StreamStartJobCode && code != StreamStopJobCode) {
+        board.JobState = JobFailed;
+        board.failure = JobFailure::Streaming;
+        return JobFailed;
+    }
     PostJob(board, code);
     auto waiting = [&] {
         return board.JobState == JobPending || (waitWhileRunning && board.JobState == JobRunning);

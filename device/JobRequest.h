@@ -15,7 +15,7 @@ void PostJob(DeviceJobBoard& board, std::uint8_t code);
 // Posts a job and waits, pumping messages, until its state is no longer JobPending (nor JobRunning
 // when waitWhileRunning). Waits of stepMs are cut into 50 ms slices so the window stays responsive.
 // Returns the end state; JobFailed at once, with nothing posted, when called from inside a device
-// step, where the job could never start.
+// step, where the job could never start, and while the live stream runs (for any job but its own two).
 std::uint8_t RequestJobAndWait(DeviceJobBoard& board, DeviceEnvironment& env, std::uint8_t code,
                                std::uint32_t stepMs, bool waitWhileRunning = false);
 

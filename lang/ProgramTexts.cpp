@@ -8,3 +8,8 @@ QString DeviceAccessDeniedText()
         "<prefix>/lib/udev/rules.d; for a prefix other than /usr copy it to /etc/udev/rules.d and run "
         "udevadm control --reload), then plug the recorder in again.");
 }
+
+QString DeviceStreamingText()
+{
+    return QStringLiteral("The ECG device is streaming its live signal. Press Stop first.");
+}

@@ -6,3 +6,6 @@
 
 // A recorder is attached, but this user may not open its bridge; names the remedy.
 QString DeviceAccessDeniedText();
+
+// The live view has the recorder streaming; it takes no other command until Stop.
+QString DeviceStreamingText();

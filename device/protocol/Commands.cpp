@@ -40,6 +40,16 @@ void CommandFrame::RequestRecord(std::uint8_t subCode)
     frame_[4] = subCode;
 }
 
+void CommandFrame::StreamStart()
+{
+    head(3, CmdStreamStart, DirectionRead);
+}
+
+void CommandFrame::StreamStop()
+{
+    head(3, CmdStreamStop, DirectionWrite);
+}
+
 void CommandFrame::Firmware(std::uint8_t subCommand)
 {
     head(4, CmdFirmware, DirectionWrite);

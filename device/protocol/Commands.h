@@ -24,6 +24,9 @@ constexpr std::uint8_t CmdWriteSettings = 0x21;
 constexpr std::uint8_t CmdSetLinkSpeed = 0x41;
 constexpr std::uint8_t CmdRequestRecord = 0x19;
 constexpr std::uint8_t CmdFirmware = 0xFD;
+// The live stream: after an accepted start the recorder sends its signal until the stop frame.
+constexpr std::uint8_t CmdStreamStart = 21;
+constexpr std::uint8_t CmdStreamStop = 22;
 
 // RequestRecord sub-codes (frame byte 4).
 constexpr std::uint8_t RecordFirst = 0x38;  // '8'
@@ -72,6 +75,8 @@ public:
     void WriteSettings(const DeviceSettings& settings);
     void SetLinkSpeed(std::uint8_t rateCode);
     void RequestRecord(std::uint8_t subCode);
+    void StreamStart();
+    void StreamStop();
     // Firmware sub-commands 7, 1, 3, 5, 6 (no further bytes).
     void Firmware(std::uint8_t subCommand);
     // Sub-command 2: announce the 512-byte page with this number.

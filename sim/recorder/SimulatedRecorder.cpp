@@ -2,6 +2,8 @@
 #include "device/Link.h"
 #include "device/protocol/ByteOrder.h"
 #include "device/protocol/Commands.h"
+#include "device/protocol/LiveStream.h"
+#include "sim/ecg/EcgSynth.h"
 #include <algorithm>
 #include <cstdio>
 
@@ -14,6 +16,8 @@ namespace {
 constexpr std::int64_t FallBackAfterMs = 3000;
 // Every page a one-byte page number can name, so no block the host sends lands outside the flash.
 constexpr std::size_t FlashSize = 256 * FirmwarePageSize;
+// Length of the synthesised signal the live stream plays in a loop, seconds.
+constexpr double StreamLoopSeconds = 60.0;
 }  // namespace
 
 DEVICE_INFO_BLOCK DefaultRecorderInfo()
@@ -141,6 +145,7 @@ std::string SimulatedRecorder::SettingsLogText(const std::uint8_t* frame)
 std::size_t SimulatedRecorder::HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud)
 {
     checkFallBack();
+    produceStream();
     if (hostBaud != 0 && hostBaud != baud())
         return 0;
     std::size_t n = std::min(maxLength, readyBytes());
@@ -256,6 +261,8 @@ const char* SimulatedRecorder::refusal(const std::uint8_t* frame)
     case CmdWriteSettings: count = 22; direction = DirectionWrite; break;
     case CmdSetLinkSpeed: count = 4; break;
     case CmdRequestRecord: count = 4; break;
+    case CmdStreamStart: count = 3; break;
+    case CmdStreamStop: count = 3; direction = DirectionWrite; break;
     case CmdFirmware:
         direction = DirectionWrite;
         count = frame[4] == FwAnnouncePage ? 5 : frame[4] == FwWriteBlock ? 37 : 4;
@@ -342,9 +349,52 @@ void SimulatedRecorder::handleFrame(const std::uint8_t* frame)
     case CmdFirmware:
         handleFirmware(frame);
         break;
+    case CmdStreamStart:
+        answer(CmdStreamStart);
+        startStream();
+        break;
+    case CmdStreamStop:
+        produceStream();
+        streaming_ = false;
+        break;
     default:
         break;
     }
+}
+
+void SimulatedRecorder::startStream()
+{
+    if (streamSource_.empty()) {
+        SynthOptions options;
+        options.sampleRate = StreamSampleRate;
+        options.seconds = StreamLoopSeconds;
+        options.seed = 21;
+        options.noiseMv = 0.01;
+        streamSource_ = SynthesiseEcgSamples(options);
+    }
+    streaming_ = true;
+    streamStartMs_ = nowMs();
+    streamQueued_ = 0;
+}
+
+void SimulatedRecorder::produceStream()
+{
+    if (!streaming_ || streamSource_.empty())
+        return;
+    const double elapsed = nowMs() - streamStartMs_;
+    const auto due = static_cast<std::uint64_t>(std::max(0.0, elapsed) * StreamSampleRate / 1000.0);
+    if (due <= streamQueued_)
+        return;
+    std::vector<std::int16_t> samples;
+    samples.reserve(static_cast<std::size_t>(due - streamQueued_));
+    for (; streamQueued_ < due; ++streamQueued_)
+        samples.push_back(streamSource_[static_cast<std::size_t>(streamQueued_ % streamSource_.size())]);
+    std::vector<std::uint8_t> bytes;
+    AppendStreamSamples(samples.data(), samples.size(), bytes);
+    queueOutput(bytes.data(), bytes.size());
+    streamed_.insert(streamed_.end(), samples.begin(), samples.end());
+    if (streamLog_)
+        streamLog_(samples.data(), samples.size());
 }
 
 void SimulatedRecorder::sendRecording(std::size_t index)

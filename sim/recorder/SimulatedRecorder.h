@@ -79,7 +79,7 @@ public:
     // than that are on their way at all.
     std::int64_t MsUntilReady(std::size_t count) const;
     // Powers the recorder down (cable pulled): it needs a wake block again before it answers.
-    void PowerDown() { awake_ = false; DiscardOutput(); }
+    void PowerDown() { awake_ = false; streaming_ = false; DiscardOutput(); }
     bool awake() const { return awake_; }
     // Frames ignored because they were malformed (byte count, byte 2, direction) or came before the wake.
     int ignoredFrames() const { return ignoredFrames_; }
@@ -122,6 +122,17 @@ public:
     // whether it was heard); unset = no log.
     void SetFrameLog(std::function<void(const std::string& line)> log) { frameLog_ = std::move(log); }
 
+    // --- the live stream: after the start frame, synthesised ECG at 256 samples per second on the
+    // recorder's clock, until the stop frame (or the cable is pulled).
+    bool streaming() const { return streaming_; }
+    // Every sample put on the line since the simulator was made, in order.
+    const std::vector<std::int16_t>& streamedSamples() const { return streamed_; }
+    // Called with each run of samples as it is put on the line; unset = no log.
+    void SetStreamLog(std::function<void(const std::int16_t* samples, std::size_t count)> log)
+    {
+        streamLog_ = std::move(log);
+    }
+
     // Bytes per stored recording as the information block's factors describe it (A x B x 2).
     std::uint32_t BytesPerRecording() const;
 
@@ -132,6 +143,9 @@ private:
     void answerInfo();
     void sendRecording(std::size_t index);
     void checkFallBack();
+    void startStream();
+    // Puts the samples due by now on the line.
+    void produceStream();
     void logFrame(const std::uint8_t* frame, std::uint32_t hostBaud, const char* verdict);
     static std::string SettingsLogText(const std::uint8_t* frame);
     static std::string FirmwareLogText(const std::uint8_t* frame);
@@ -182,6 +196,12 @@ private:
     bool silenced_ = false;           // silentAfterReset took effect
     int resets_ = 0;
     std::function<void(const std::vector<std::uint8_t>&, bool)> onReset_;
+    bool streaming_ = false;
+    double streamStartMs_ = 0;
+    std::uint64_t streamQueued_ = 0;      // samples of the current stream put on the line
+    std::vector<std::int16_t> streamSource_;  // the synthesised signal, played in a loop
+    std::vector<std::int16_t> streamed_;
+    std::function<void(const std::int16_t*, std::size_t)> streamLog_;
 };
 
 // The stream of a recording whose header lies about its sample bytes (claimedSampleBytes set).

@@ -15,10 +15,11 @@ const char* const kDeviceUsage =
     "       ecg-cli device settings [--link LINK] [OPTIONS]   (ecg-cli device settings --help)\n"
     "       ecg-cli device download [--link LINK] --data-folder DIR [--erase] [--json]\n"
     "       ecg-cli device flash [--link LINK] [--json] IMAGE\n"
+    "       ecg-cli device stream [--link LINK] --seconds N [--csv OUT]\n"
     "\n"
     "info reads the recorder's information block and prints it; settings writes its clock, beeps\n"
     "and alarm thresholds; download brings its recordings into the data folder; flash writes a\n"
-    "firmware image into it.\n"
+    "firmware image into it; stream receives its live signal for N seconds.\n"
     "  --link usb          both bridge kinds (default)\n"
     "  --link hid          the HID-to-UART bridge only\n"
     "  --link serial       the serial bridges found by udev\n"
@@ -74,6 +75,8 @@ int RunDevice(const QStringList& args, QTextStream& out, QTextStream& err)
         return RunDeviceDownload(args.mid(1), out, err);
     if (sub == "flash")
         return RunDeviceFlash(args.mid(1), out, err);
+    if (sub == "stream")
+        return RunDeviceStream(args.mid(1), out, err);
     if (sub == "--help" || sub == "-h") {
         out << kDeviceUsage;
         return 0;

@@ -25,4 +25,6 @@ int RunFirmwareFetch(const QStringList& args, QTextStream& out, QTextStream& err
 int RunDeviceFlash(const QStringList& args, QTextStream& out, QTextStream& err);
 // firmware check: the arguments after "check".
 int RunFirmwareCheck(const QStringList& args, QTextStream& out, QTextStream& err);
+// device stream: the arguments after "stream".
+int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err);
 }  // namespace cli

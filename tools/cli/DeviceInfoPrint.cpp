@@ -81,6 +81,7 @@ QString JobFailureName(device::JobFailure f)
     case F::RecorderChanged: return "recorderChanged";
     case F::BadDeviceId: return "badDeviceId";
     case F::UnknownJob: return "unknownJob";
+    case F::Streaming: return "streaming";
     case F::NoImage: return "noImage";
     case F::BootRefused: return "bootRefused";
     case F::PageRefused: return "pageRefused";

@@ -25,6 +25,8 @@ const char* const kUsage =
     "                                     read the recorder's information block\n"
     "  device download [--link demo|serial:PATH|hid] --data-folder DIR [--erase] [--json]\n"
     "                                     bring every recording home into the data folder\n"
+    "  device stream [--link demo|serial:PATH|hid] --seconds N [--csv OUT]\n"
+    "                                     receive the recorder's live signal (index,value)\n"
     "  device settings [--link ...] [--clock now|\"YYYY-MM-DD hh:mm:ss\"] [--key-beep on|off]\n"
     "        [--heart-beep on|off] [--tachycardia N] [--bradycardia N] [--pause N]\n"
     "        [--sensitivity low|medium|high] [--default] [--json]\n"

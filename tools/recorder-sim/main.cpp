@@ -53,6 +53,7 @@ const char* const kUsage =
     "  --unplug-after MS     pull the cable after MS milliseconds\n"
     "  --no-speed-check      answer at any line speed\n"
     "  --log FILE            append a line for every command frame received\n"
+    "  --stream-log FILE     append every live-stream sample sent, one value a line\n"
     "  --plain N             N small plain recordings instead (any number, distinct times)\n"
     "  --same-time           the plain recordings share one time stamp\n"
     "  --extra-bytes N       report N stored bytes beyond the whole recordings\n";
@@ -81,6 +82,7 @@ int main(int argc, char** argv)
     bool checkSpeed = true;
     std::string logPath;
     std::string flashOutPath;
+    std::string streamLogPath;
     long plain = -1;
     bool sameTime = false;
     for (int i = 1; i < argc; ++i) {
@@ -144,6 +146,10 @@ int main(int argc, char** argv)
             ok = i + 1 < argc;
             if (ok)
                 logPath = argv[++i];
+        } else if (a == "--stream-log") {
+            ok = i + 1 < argc;
+            if (ok)
+                streamLogPath = argv[++i];
         } else if (a == "--plain") {
             ok = NextInt(argc, argv, i, v) && v >= 0 && v <= 65535;
             plain = v;
@@ -174,6 +180,19 @@ int main(int argc, char** argv)
         recorder.SetFrameLog([log](const std::string& line) {
             std::fprintf(log, "%s\n", line.c_str());
             std::fflush(log);
+        });
+    }
+    if (!streamLogPath.empty()) {
+        std::FILE* streamLog = std::fopen(streamLogPath.c_str(), "a");
+        if (!streamLog) {
+            std::fprintf(stderr, "recorder-sim: cannot open the stream log \"%s\": %s\n", streamLogPath.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+        recorder.SetStreamLog([streamLog](const std::int16_t* samples, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i)
+                std::fprintf(streamLog, "%d\n", samples[i]);
+            std::fflush(streamLog);
         });
     }
 

@@ -1,0 +1,125 @@
+#include "app/LiveViewController.h"
+#include "app/ChartController.h"
+#include "app/DeviceServices.h"
+#include "app/MainForm.h"
+#include "app/MainDeviceControls.h"
+#include "device/JobRequest.h"
+#include "dialogs/MessageBox.h"
+#include "lang/ProgramTexts.h"
+#include "lang/TextTable.h"
+
+#include <QLabel>
+#include <QPixmap>
+
+namespace {
+
+// The display step's view of the stream ring.
+class RingSamples : public live::SampleSource {
+public:
+    explicit RingSamples(device::StreamRing& ring) : ring_(ring) {}
+    bool streaming() const override { return ring_.Streaming; }
+    std::uint32_t readableSamples() override { return ring_.ReadableSamples(); }
+    std::int16_t takeSample() override { return ring_.TakeSample(); }
+
+private:
+    device::StreamRing& ring_;
+};
+
+// The recorder's own DC offset is its signal's baseline when it has reported a plausible one.
+int StreamOffset(const device::protocol::DEVICE_INFO_BLOCK& block)
+{
+    if (block.signed_ && !device::protocol::NeedsOffsetRepair(block))
+        return block.dcOffset;
+    return live::kDefaultStreamOffset;
+}
+
+}  // namespace
+
+LiveViewController::LiveViewController(TECGMain& window, DeviceServices& device)
+    : QObject(&window), window_(window), device_(device)
+{
+    pacing_.setInterval(kPacingMs);
+    connect(&pacing_, &QTimer::timeout, this, &LiveViewController::pace);
+    connect(&window, &TECGMain::closing, this, &LiveViewController::shutdown);
+}
+
+LiveViewController::~LiveViewController()
+{
+    pacing_.stop();
+}
+
+void LiveViewController::setTick(int ms)
+{
+    device_.board().tickIntervalMs = ms;
+    if (device_.worker())
+        device_.worker()->setTickInterval(ms);
+}
+
+void LiveViewController::Start()
+{
+    device::DeviceJobBoard& board = device_.board();
+    // Another job still under way keeps its place on the board; Start can be pressed again after it.
+    if (board.RequestedJob != device::NoJob && board.RequestedJob != device::StreamStartJobCode)
+        return;
+    if (!sweep_)
+        sweep_ = std::make_unique<live::LiveSweep>(window_.ECGChart->size());
+    pacing_.start();
+    setTick(kStreamingTickMs);
+    device::PostJob(board, device::StreamStartJobCode);
+    starting_ = true;
+}
+
+void LiveViewController::Stop()
+{
+    setTick(kNormalTickMs);
+    starting_ = false;
+    device::DeviceJobBoard& board = device_.board();
+    board.stream.Reset();
+    pacing_.stop();
+    if (board.RequestedJob == device::NoJob || board.RequestedJob == device::StreamStartJobCode)
+        device::PostJob(board, device::StreamStopJobCode);
+}
+
+void LiveViewController::shutdown()
+{
+    pacing_.stop();
+    device::DeviceJobBoard& board = device_.board();
+    if (!board.stream.Streaming && board.RequestedJob != device::StreamStartJobCode)
+        return;
+    // The worker stops with the window, so the stop job runs here and now: the recorder must not
+    // be left streaming into a closed program. Inside a start job still waiting for the recorder,
+    // the step does not run again; that job serves the stop when its wait is over.
+    setTick(kNormalTickMs);
+    device::PostJob(board, device::StreamStopJobCode);
+    device_.RunStepNow();
+}
+
+void LiveViewController::pace()
+{
+    if (!sweep_)
+        return;
+    device::DeviceJobBoard& board = device_.board();
+    if (starting_ && board.RequestedJob != device::StreamStartJobCode) {
+        starting_ = false;
+        if (!board.stream.Streaming) {
+            startFailed();
+            return;
+        }
+    }
+    const float gain = window_.chart() ? window_.chart()->state().ChartGain : 2.0f;
+    sweep_->setScale(StreamOffset(board.infoBlock), live::LivePixelsPerUnit(gain, sweep_->image().height()));
+    RingSamples source(board.stream);
+    if (sweep_->Step(source) > 0)
+        window_.ECGChart->setPixmap(QPixmap::fromImage(sweep_->image()));
+}
+
+void LiveViewController::startFailed()
+{
+    pacing_.stop();
+    setTick(kNormalTickMs);
+    const device::JobFailure why = device_.board().failure;
+    const QString text =
+        why == device::JobFailure::NoPermission ? DeviceAccessDeniedText() : TextOf(SlotCheckDeviceConnected);
+    if (window_.messageBox())
+        window_.messageBox()->ShowMessageBox(text, MsgKind::Information, window_.languageId(), {MsgButton::OK});
+}

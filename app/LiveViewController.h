@@ -1,0 +1,50 @@
+#pragma once
+#include "display/LiveSweep.h"
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+class TECGMain;
+class DeviceServices;
+
+// The live view of the engineering Start and Stop buttons: Start has the
+// recorder stream and sweeps its signal across the chart surface, paced by a
+// 5 ms timer on the user-interface thread, with the device worker ticking
+// every 30 ms to fill the stream ring; Stop ends both. Closing the window
+// while streaming stops the pacing and sends the stop frame.
+class LiveViewController : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kPacingMs = 5;
+    static constexpr int kStreamingTickMs = 30;
+    static constexpr int kNormalTickMs = 300;
+
+    LiveViewController(TECGMain& window, DeviceServices& device);
+    ~LiveViewController() override;
+
+    // The Start button: the sweep (made at the first press), pacing, fast ticks, the start job.
+    void Start();
+    // The Stop button: normal ticks, the ring emptied, pacing suspended, the stop job.
+    void Stop();
+    // The window closes: no more pacing, and a running stream is stopped at once.
+    void shutdown();
+
+    // One pacing beat: the display step when the stream runs, and the chart shows the result; a start
+    // job that failed ends the pacing with a message.
+    void pace();
+
+    live::LiveSweep* sweep() const { return sweep_.get(); }
+    bool pacing() const { return pacing_.isActive(); }
+
+private:
+    void setTick(int ms);
+    // The start job has ended without a stream: back to rest, and the user is told why.
+    void startFailed();
+
+    TECGMain& window_;
+    DeviceServices& device_;
+    std::unique_ptr<live::LiveSweep> sweep_;
+    QTimer pacing_;
+    // A start job is on the board and its end not seen yet.
+    bool starting_ = false;
+};

@@ -1,0 +1,84 @@
+#include "device/StreamJobs.h"
+#include "device/protocol/Exchange.h"
+#include "device/protocol/LiveStream.h"
+
+namespace device {
+
+using namespace protocol;
+
+StreamJobs::StreamJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env, DeviceJobs& jobs)
+    : link_(link), board_(board), env_(env), jobs_(jobs)
+{
+}
+
+void StreamJobs::end(std::uint8_t state, JobFailure why)
+{
+    board_.RequestedJob = NoJob;
+    board_.JobState = state;
+    board_.failure = why;
+}
+
+void StreamJobs::StartJob()
+{
+    if (board_.stream.Streaming) {
+        end(JobSucceeded, JobFailure::None);
+        return;
+    }
+    jobs_.OpenAndWake();
+    board_.stream.Reset();
+    jobs_.frame().StreamStart();
+    Frame answer{};
+    if (!CommandAccepted(jobs_.port(), jobs_.frame().bytes(), answer)) {
+        end(JobFailed, link_.state().accessDenied ? JobFailure::NoPermission : JobFailure::NoAnswer);
+        return;
+    }
+    board_.stream.Streaming = true;
+    // A stop requested while this job waited for the recorder (the window closing, say) is served now.
+    if (board_.RequestedJob == StreamStopJobCode) {
+        StopJob();
+        return;
+    }
+    end(JobSucceeded, JobFailure::None);
+}
+
+void StreamJobs::ReadAvailable()
+{
+    StreamRing& ring = board_.stream;
+    std::uint32_t taken = 0;
+    while (taken < StreamRing::Size) {
+        std::uint8_t block[StreamRing::MaxBlock];
+        const std::uint32_t span = ring.WriteSpan();
+        // A read time-out of 0: only what has already arrived, so the tick never waits for the line.
+        const std::uint32_t got = link_.ReadBlock(block, span, 0);
+        if (got == 0)
+            break;
+        ring.Append(block, got);
+        taken += got;
+        if (got < span)
+            break;
+    }
+}
+
+void StreamJobs::StopJob()
+{
+    jobs_.frame().StreamStop();
+    jobs_.port().WriteBlock(jobs_.frame().data(), FrameSize, CommandWriteTimeoutMs);
+    // Samples sent before the recorder saw the stop are still on their way; read them off the line
+    // so the next command's answer is not preceded by stream bytes.
+    const std::int64_t giveUpAt = env_.NowMs() + StreamDrainLimitMs;
+    std::uint8_t sink[256];
+    while (env_.NowMs() < giveUpAt) {
+        if (jobs_.port().ReadBlock(sink, sizeof sink, StreamQuietMs) == 0)
+            break;
+    }
+    board_.stream.Streaming = false;
+    board_.stream.Reset();
+    end(JobSucceeded, JobFailure::None);
+}
+
+void StreamJobs::Abandon()
+{
+    board_.stream.Streaming = false;
+}
+
+}  // namespace device

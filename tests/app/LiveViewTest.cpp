@@ -1,0 +1,123 @@
+// The live view behind the engineering Start and Stop buttons, with the
+// demo's simulated recorder streaming through the real worker.
+#include "TestApp.h"
+#include "app/DeviceServices.h"
+#include "app/InstanceGuard.h"
+#include "app/LiveViewController.h"
+#include "app/MainForm.h"
+#include "app/Startup.h"
+#include "dialogs/MessageBox.h"
+#include "lang/ProgramTexts.h"
+#include "lang/TextTable.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+class LiveView : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        TextTable::current().SelectLanguage(1033);
+        state = RunStartup(home.filePath("Documents"), TextTable::current(), guard).state;
+        TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
+            shown.append(box.findChild<QLabel*>("Msg")->text());
+            box.clickButton(MsgButton::OK);
+        });
+    }
+    void TearDown() override { TMessageBoxForm::setModalRunner({}); }
+
+    std::unique_ptr<TECGMain> open(DeviceServices& device)
+    {
+        device.ResetForStartup();
+        MainWindowOptions options;
+        options.showWelcome = false;
+        auto w = std::make_unique<TECGMain>(state, options);
+        w->attachDevice(&device);
+        w->FormCreate();
+        w->show();
+        return w;
+    }
+
+    QTemporaryDir home;
+    InstanceGuard guard;
+    StartupState state;
+    QStringList shown;
+};
+
+TEST_F(LiveView, StartSweepsTheStreamOtherJobsAreRefusedAndClosingStopsIt)
+{
+    DeviceServices device(true);
+    auto w = open(device);
+    ASSERT_TRUE(WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; }, 8000));
+
+    auto* start = w->findChild<QPushButton*>("Start");
+    auto* stop = w->findChild<QPushButton*>("Stop");
+    ASSERT_TRUE(start && stop);
+    EXPECT_FALSE(start->isVisible()) << "engineering buttons stay hidden";
+    start->click();
+    auto* live = w->findChild<LiveViewController*>();
+    ASSERT_NE(live, nullptr);
+    EXPECT_EQ(device.worker()->tickInterval(), 30);
+    ASSERT_TRUE(WaitUntil([&] { return live->sweep()->sweepPosition() > 2 * 256; }, 8000));
+    EXPECT_FALSE(w->ECGChart->pixmap().isNull());
+
+    // The Settings button is refused at once with a message instead of waiting behind the stream.
+    w->SettingsClick();
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.last(), DeviceStreamingText());
+
+    if (const QByteArray dir = qgetenv("TALMON_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        WaitUntil([&] { return live->sweep()->sweepPosition() > 7 * 256; }, 8000);
+        start->show();
+        stop->show();
+        w->grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("live-sweep.png"));
+        start->hide();
+        stop->hide();
+    }
+
+    // Stop ends the stream and the pacing; Start takes it up again.
+    stop->click();
+    EXPECT_EQ(device.worker()->tickInterval(), 300);
+    EXPECT_FALSE(live->pacing());
+    ASSERT_TRUE(WaitUntil([&] { return !device.demoRecorder()->recorder().streaming(); }, 5000));
+    start->click();
+    ASSERT_TRUE(WaitUntil([&] { return device.board().stream.Streaming; }, 5000));
+
+    // Closing while streaming: the recorder is told to stop, nothing keeps running.
+    w->close();
+    EXPECT_FALSE(live->pacing());
+    EXPECT_FALSE(device.demoRecorder()->recorder().streaming());
+    EXPECT_FALSE(device.board().stream.Streaming);
+    EXPECT_FALSE(device.worker()->isRunning());
+}
+
+TEST_F(LiveView, StartWithoutRecorderSaysSoAndGoesBackToRest)
+{
+    DeviceServices device(false);
+    auto w = open(device);
+    w->findChild<QPushButton*>("Start")->click();
+    ASSERT_TRUE(WaitUntil([&] { return !shown.isEmpty(); }, 5000));
+    EXPECT_EQ(shown.last(), "Check that the ECG device is connected.");
+    auto* live = w->findChild<LiveViewController*>();
+    EXPECT_FALSE(live->pacing());
+    EXPECT_EQ(device.worker()->tickInterval(), 300);
+    w->close();
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// The live stream: the ring's arithmetic on known byte positions, and the
+// stream jobs of the device step against the simulated recorder.
+#include "SimRig.h"
+#include "device/JobRequest.h"
+#include "device/StreamRing.h"
+#include <gtest/gtest.h>
+#include <vector>
+
+using namespace device;
+
+namespace {
+
+// Byte b of a stream whose sample k has the value k (high byte first).
+std::uint8_t ByteAt(std::uint64_t b)
+{
+    const auto sample = static_cast<std::uint16_t>(b / 2);
+    return b % 2 == 0 ? static_cast<std::uint8_t>(sample >> 8) : static_cast<std::uint8_t>(sample & 0xFF);
+}
+
+// Appends the stream's next n bytes as the device step does: blocks that never run past the ring's end.
+void Feed(StreamRing& ring, std::uint64_t& next, std::uint32_t n)
+{
+    while (n > 0) {
+        std::uint8_t block[StreamRing::MaxBlock];
+        const std::uint32_t len = std::min(n, ring.WriteSpan());
+        ASSERT_LE(len, StreamRing::MaxBlock);
+        ASSERT_LE(ring.StreamWritePos + len, StreamRing::Size);
+        for (std::uint32_t i = 0; i < len; ++i)
+            block[i] = ByteAt(next++);
+        ring.Append(block, len);
+        n -= len;
+    }
+}
+
+TEST(StreamRing, WholeSamplesAcrossTheWrapAndALappedReader)
+{
+    struct Case {
+        const char* name;
+        std::uint32_t first;      // bytes written first
+        bool takeAfterFirst;      // the reader takes what it can before the second write
+        std::uint32_t second;     // bytes written then
+        std::size_t samples;      // samples the reader then gets
+        std::uint32_t left;       // bytes waiting after that
+        std::int16_t firstValue;  // the first of those samples
+        std::uint32_t resyncs;
+    };
+    const Case cases[] = {
+        {"6 bytes", 6, false, 0, 3, 0, 0, 0},
+        {"7 bytes", 7, false, 0, 3, 1, 0, 0},
+        // The writer has wrapped to 6 while the reader is at 1000: 30 bytes, not |6 - 1000|.
+        {"wrap", 1000, true, 30, 15, 0, 500, 0},
+        // The writer ran 1100 bytes ahead: the reader jumps to the newest data and never sees the
+        // overwritten samples 0..549 again.
+        {"lap", 1100, true, 6, 3, 0, 550, 1},
+        // Exactly one ring ahead is full, not empty.
+        {"full", 1024, false, 0, 512, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StreamRing ring;
+        std::uint64_t next = 0;
+        Feed(ring, next, c.first);
+        std::vector<std::int16_t> before;
+        if (c.takeAfterFirst)
+            ring.TakeSamples(before);
+        Feed(ring, next, c.second);
+        std::vector<std::int16_t> got;
+        EXPECT_EQ(ring.TakeSamples(got), c.samples);
+        EXPECT_EQ(ring.Readable(), c.left);
+        ASSERT_FALSE(got.empty());
+        EXPECT_EQ(got.front(), c.firstValue);
+        for (std::size_t i = 1; i < got.size(); ++i)
+            ASSERT_EQ(got[i], got[i - 1] + 1) << "in order at " << i;
+        EXPECT_EQ(ring.resyncs(), c.resyncs);
+        EXPECT_EQ(ring.StreamReadPos % 2, 0u);
+    }
+}
+
+// The worker ticking every 30 ms as it does while streaming, a reader emptying the ring after each tick.
+struct StreamingRig : SimRig {
+    std::vector<std::int16_t> received;
+    StreamingRig()
+    {
+        loop.tickInterval = 30;
+        loop.tick = [this] {
+            step.Run();
+            board.stream.TakeSamples(received);
+        };
+        loop.RunFor(310);  // start-up probe and arrival read
+    }
+    std::uint8_t Run(std::uint8_t code)
+    {
+        PostJob(board, code);
+        loop.RunFor(1500);
+        return board.JobState;
+    }
+};
+
+TEST(StreamJobs, StreamDeliversExactlyWhatTheRecorderSentUntilStopped)
+{
+    StreamingRig rig;
+    ASSERT_EQ(rig.Run(StreamStartJobCode), JobSucceeded);
+    EXPECT_TRUE(rig.board.stream.Streaming);
+    EXPECT_TRUE(rig.recorder.streaming());
+    rig.loop.RunFor(4000);
+
+    ASSERT_EQ(rig.Run(StreamStopJobCode), JobSucceeded);
+    EXPECT_FALSE(rig.board.stream.Streaming);
+    EXPECT_FALSE(rig.recorder.streaming()) << "the stop frame reached the recorder";
+    EXPECT_EQ(rig.Count(protocol::CmdStreamStop), 1);
+
+    const std::vector<std::int16_t>& sent = rig.recorder.streamedSamples();
+    // About 4.8 s of streaming (the start job's wake takes 0.7 s of its 1.5); the last samples may have
+    // been drained by the stop.
+    EXPECT_NEAR(static_cast<double>(rig.received.size()), 4.8 * 256, 128);
+    ASSERT_LE(rig.received.size(), sent.size());
+    EXPECT_TRUE(std::equal(rig.received.begin(), rig.received.end(), sent.begin()));
+    EXPECT_EQ(rig.board.stream.bytesLost(), 0u);
+    EXPECT_NEAR(sent.front(), 2048, 150) << "recorder units around the baseline";
+
+    // Nothing of the stream is left on the line to spoil the next command's answer.
+    ASSERT_EQ(rig.Run(ReadInfoJobCode), JobSucceeded);
+    EXPECT_TRUE(rig.board.infoBlock.signed_);
+}
+
+TEST(StreamJobs, OtherJobsFailAtOnceWhileStreaming)
+{
+    StreamingRig rig;
+    ASSERT_EQ(rig.Run(StreamStartJobCode), JobSucceeded);
+
+    const std::int64_t before = rig.loop.now;
+    EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, ReadInfoJobCode, ButtonWaitStepMs), JobFailed);
+    EXPECT_EQ(rig.board.failure, JobFailure::Streaming);
+    EXPECT_EQ(rig.loop.now, before) << "no waiting";
+    EXPECT_EQ(rig.board.RequestedJob, NoJob);
+
+    // A job posted without the wait (the arrival's offset repair, say) is refused by the next tick.
+    EXPECT_EQ(rig.Run(EraseJobCode), JobFailed);
+    EXPECT_EQ(rig.board.failure, JobFailure::Streaming);
+    EXPECT_EQ(rig.Count(protocol::CmdEraseRecords), 0);
+    EXPECT_TRUE(rig.board.stream.Streaming);
+}
+
+TEST(StreamJobs, StartFailsWithoutAnAnswerAndEndsWhenTheRecorderGoes)
+{
+    StreamingRig silent;
+    silent.recorder.faults().noAnswer = true;
+    EXPECT_EQ(silent.Run(StreamStartJobCode), JobFailed);
+    EXPECT_EQ(silent.board.failure, JobFailure::NoAnswer);
+    EXPECT_FALSE(silent.board.stream.Streaming);
+
+    StreamingRig rig;
+    ASSERT_EQ(rig.Run(StreamStartJobCode), JobSucceeded);
+    rig.xpress.SetPlugged(false);
+    rig.recorder.PowerDown();
+    rig.link.DeviceRemoved();
+    rig.loop.RunFor(1000);
+    EXPECT_FALSE(rig.board.stream.Streaming);
+}
+
+TEST(StreamJobs, StopRequestedWhileTheStartWaitsIsServedByTheStart)
+{
+    // The window closes during the start job's wake pause: its stop request must not be lost.
+    StreamingRig rig;
+    PostJob(rig.board, StreamStartJobCode);
+    rig.loop.At(rig.loop.now + 300, [&rig] { PostJob(rig.board, StreamStopJobCode); });
+    rig.loop.RunFor(1500);
+    EXPECT_EQ(rig.board.JobState, JobSucceeded);
+    EXPECT_EQ(rig.board.RequestedJob, NoJob);
+    EXPECT_FALSE(rig.board.stream.Streaming);
+    EXPECT_FALSE(rig.recorder.streaming());
+    EXPECT_EQ(rig.Count(protocol::CmdStreamStop), 1);
+}
+
+}  // namespace

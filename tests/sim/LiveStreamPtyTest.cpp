@@ -1,0 +1,62 @@
+// The command line's live stream against the simulator on a pseudo-terminal:
+// the real serial transport, the stream jobs and the simulator's own record
+// of every sample it put on the line.
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+std::vector<int> ReadValues(const QString& path, bool csv)
+{
+    std::vector<int> values;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return values;
+    while (!f.atEnd()) {
+        const QString line = QString::fromUtf8(f.readLine()).trimmed();
+        if (line.isEmpty())
+            continue;
+        if (csv) {
+            const QStringList fields = line.split(',');
+            if (fields.size() != 2 || fields[0].toLongLong() != static_cast<long long>(values.size()))
+                return {};  // indexes must count up from 0
+            values.push_back(fields[1].toInt());
+        } else {
+            values.push_back(line.toInt());
+        }
+    }
+    return values;
+}
+
+TEST(LiveStreamPty, CommandLineReceivesWhatTheSimulatorSent)
+{
+    QTemporaryDir dir;
+    const QString sentLog = dir.filePath("sent.txt");
+    const QString csv = dir.filePath("stream.csv");
+    QProcess simProcess;
+    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--stream-log", sentLog});
+    ASSERT_TRUE(simProcess.waitForStarted(10000));
+    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
+    const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+
+    QProcess cli;
+    cli.start(QStringLiteral(TALMON_BIN_DIR "/ecg-cli"),
+              {"device", "stream", "--link", "serial:" + tty, "--seconds", "5", "--csv", csv});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const QString summary = QString::fromUtf8(cli.readAllStandardOutput());
+    EXPECT_TRUE(summary.startsWith("samples ")) << summary.toStdString();
+
+    simProcess.terminate();
+    EXPECT_TRUE(simProcess.waitForFinished(10000));
+    const std::vector<int> received = ReadValues(csv, true);
+    const std::vector<int> sent = ReadValues(sentLog, false);
+    EXPECT_NEAR(static_cast<double>(received.size()), 5 * 256, 160);
+    ASSERT_LE(received.size(), sent.size());
+    EXPECT_TRUE(std::equal(received.begin(), received.end(), sent.begin())) << "in order, as sent";
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include "tools/cli/Commands.h"
+#include "tools/cli/DeviceInfoPrint.h"
+#include "tools/cli/DeviceLink.h"
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+#include <vector>
+
+// ecg-cli device stream: the live stream without a window. The same stream
+// jobs and the same ring as the live view; the device step runs every 30 ms,
+// as the worker ticks while streaming, and every whole sample is taken out
+// of the ring after each step.
+
+namespace cli {
+
+namespace {
+
+const char* const kStreamUsage =
+    "Usage: ecg-cli device stream [--link LINK] --seconds N [--csv OUT]\n"
+    "\n"
+    "Starts the recorder's live stream, receives it for N seconds (1 to 3600) and stops it.\n"
+    "The samples (index,value in recorder units) go to OUT, or to standard output; the summary\n"
+    "(samples, seconds, samples per second, bytes lost) goes to standard output, or to standard\n"
+    "error when the samples take standard output.\n";
+
+constexpr int StreamTickMs = 30;
+// A stream that brings nothing for this long has ended, whatever the recorder was asked, ms.
+constexpr qint64 SilenceLimitMs = 2000;
+
+QString FailureText(device::JobFailure failure)
+{
+    if (failure == device::JobFailure::NoAnswer)
+        return QStringLiteral("The ECG device did not start its live stream.");
+    return InfoReadFailureText(failure);
+}
+
+}  // namespace
+
+int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err)
+{
+    QString linkName = "usb";
+    QString csvPath;
+    int seconds = 0;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        bool ok = true;
+        if (a == "--link" && i + 1 < args.size()) {
+            linkName = args[++i];
+        } else if (a == "--csv" && i + 1 < args.size()) {
+            csvPath = args[++i];
+        } else if (a == "--seconds" && i + 1 < args.size()) {
+            seconds = args[++i].toInt(&ok);
+            ok = ok && seconds >= 1 && seconds <= 3600;
+        } else if (a == "--help" || a == "-h") {
+            out << kStreamUsage;
+            return 0;
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            err << "Bad option \"" << a << "\".\n\n" << kStreamUsage;
+            return 2;
+        }
+    }
+    if (seconds == 0) {
+        err << "--seconds is needed.\n\n" << kStreamUsage;
+        return 2;
+    }
+    QFile csvFile(csvPath);
+    if (!csvPath.isEmpty() && !csvFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        err << "Cannot write \"" << csvPath << "\": " << csvFile.errorString() << "\n";
+        return 1;
+    }
+    const std::unique_ptr<DeviceLink> session = OpenDeviceLink(linkName);
+    if (!session) {
+        err << "Unknown link \"" << linkName << "\".\n\n" << kStreamUsage;
+        return 2;
+    }
+    if (session->RunJob(device::StreamStartJobCode) != device::JobSucceeded) {
+        err << FailureText(session->board.failure) << "\n";
+        return 1;
+    }
+
+    device::StreamRing& ring = session->board.stream;
+    std::vector<std::int16_t> samples;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    qint64 lastSampleMs = 0;
+    bool fellSilent = false;
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(StreamTickMs);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        session->step->Run();
+        if (ring.TakeSamples(samples) > 0)
+            lastSampleMs = elapsed.elapsed();
+        fellSilent = elapsed.elapsed() - lastSampleMs > SilenceLimitMs;
+        if (!ring.Streaming || fellSilent)
+            loop.quit();  // the recorder went away
+    });
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    tick.start();
+    loop.exec();
+    tick.stop();
+    const bool stillStreaming = ring.Streaming;
+    // The last bytes that arrived before the stop belong to the stream too.
+    session->step->Run();
+    ring.TakeSamples(samples);
+    const double streamedSeconds = elapsed.elapsed() / 1000.0;
+    const std::uint64_t lost = ring.bytesLost();
+    session->RunJob(device::StreamStopJobCode);
+
+    QTextStream csv(&csvFile);
+    QTextStream& sampleOut = csvPath.isEmpty() ? out : csv;
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        sampleOut << i << ',' << samples[i] << '\n';
+    sampleOut.flush();
+    QTextStream& summary = csvPath.isEmpty() ? err : out;
+    summary << "samples " << samples.size() << ", seconds " << QString::number(streamedSeconds, 'f', 2)
+            << ", samples per second " << QString::number(samples.size() / streamedSeconds, 'f', 1)
+            << ", bytes lost " << lost << "\n";
+    if (!stillStreaming || fellSilent) {
+        err << "The ECG device went away during the stream.\n";
+        return 1;
+    }
+    if (samples.empty()) {
+        err << "The ECG device sent no samples.\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace cli
