@@ -102,9 +102,13 @@ void LiveViewController::pace()
     if (starting_ && board.RequestedJob != device::StreamStartJobCode) {
         starting_ = false;
         if (!board.stream.Streaming) {
-            startFailed();
+            endedWithoutStop();
             return;
         }
+    } else if (!starting_ && !board.stream.Streaming) {
+        // The stream ended without Stop (the recorder was unplugged): no pacing or fast ticks for nothing.
+        endedWithoutStop();
+        return;
     }
     const float gain = window_.chart() ? window_.chart()->state().ChartGain : 2.0f;
     sweep_->setScale(StreamOffset(board.infoBlock), live::LivePixelsPerUnit(gain, sweep_->image().height()));
@@ -113,7 +117,7 @@ void LiveViewController::pace()
         window_.ECGChart->setPixmap(QPixmap::fromImage(sweep_->image()));
 }
 
-void LiveViewController::startFailed()
+void LiveViewController::endedWithoutStop()
 {
     pacing_.stop();
     setTick(kNormalTickMs);

@@ -30,7 +30,7 @@ public:
     void shutdown();
 
     // One pacing beat: the display step when the stream runs, and the chart shows the result; a start
-    // job that failed ends the pacing with a message.
+    // job that failed or a stream lost with its recorder ends the pacing with a message.
     void pace();
 
     live::LiveSweep* sweep() const { return sweep_.get(); }
@@ -38,8 +38,9 @@ public:
 
 private:
     void setTick(int ms);
-    // The start job has ended without a stream: back to rest, and the user is told why.
-    void startFailed();
+    // The start job has ended without a stream, or the stream has ended without Stop: back to rest,
+    // and the user is told why.
+    void endedWithoutStop();
 
     TECGMain& window_;
     DeviceServices& device_;

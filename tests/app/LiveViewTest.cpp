@@ -107,6 +107,23 @@ TEST_F(LiveView, StartSweepsTheStreamOtherJobsAreRefusedAndClosingStopsIt)
     EXPECT_FALSE(device.worker()->isRunning());
 }
 
+TEST_F(LiveView, RecorderUnpluggedWhileStreamingEndsThePacingWithAMessage)
+{
+    DeviceServices device(true);
+    auto w = open(device);
+    ASSERT_TRUE(WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; }, 8000));
+    w->findChild<QPushButton*>("Start")->click();
+    auto* live = w->findChild<LiveViewController*>();
+    ASSERT_TRUE(WaitUntil([&] { return live->sweep()->sweepPosition() > 64; }, 8000));
+
+    device.link().DeviceRemoved();
+    ASSERT_TRUE(WaitUntil([&] { return !shown.isEmpty(); }, 5000));
+    EXPECT_EQ(shown.last(), "Check that the ECG device is connected.");
+    EXPECT_FALSE(live->pacing());
+    EXPECT_EQ(device.worker()->tickInterval(), 300);
+    w->close();
+}
+
 TEST_F(LiveView, StartWithoutRecorderSaysSoAndGoesBackToRest)
 {
     DeviceServices device(false);
