@@ -39,6 +39,7 @@ QString FlashProblemText(device::JobFailure failure)
     switch (failure) {
     case JobFailure::NoPermission: return DeviceAccessDeniedText();
     case JobFailure::NotAttached: return TextOf(118);  // "Check that the ECG device is connected."
+    case JobFailure::Streaming: return DeviceStreamingText();
     case JobFailure::PageRefused:
     case JobFailure::BlockRefused:
     case JobFailure::VerifyFailed:

@@ -9,6 +9,7 @@
 #include "device/transport/AbsentBridges.h"
 #include "dialogs/MDUpgrade.h"
 #include "dialogs/MessageBox.h"
+#include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
 #include "sim/recorder/SimulatedXpress.h"
 #include "sim/web/WebService.h"
@@ -236,6 +237,7 @@ TEST(UpgradeDialog, CancelDuringTheFetchAndDecliningTheQuestionFlashNothing)
 TEST(UpgradeDialog, AFailingRecorderIsReportedAndTheDialogStaysOpen)
 {
     const QString partly = "The recorder did not take the whole image. Keep it connected and press Upgrade again.";
+    TextTable::current().SelectLanguage(1033);  // the rows take their texts before any rig chooses it
     struct Row {
         const char* name;
         std::function<void(UpgradeRig&)> script;
@@ -246,6 +248,8 @@ TEST(UpgradeDialog, AFailingRecorderIsReportedAndTheDialogStaysOpen)
         {"verify bad", [](UpgradeRig& r) { r.recorder.faults().failVerify = true; }, TextOf(156) + "\n" + partly},
         {"boot mode refused", [](UpgradeRig& r) { r.recorder.faults().refuseBootMode = true; }, TextOf(122)},
         {"unplugged", [](UpgradeRig& r) { r.xpress.SetPlugged(false); }, TextOf(156) + "\n" + TextOf(118)},
+        {"live stream running", [](UpgradeRig& r) { r.board.stream.Streaming = true; },
+         TextOf(156) + "\n" + DeviceStreamingText()},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
