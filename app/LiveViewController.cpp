@@ -5,6 +5,8 @@
 #include "app/MainDeviceControls.h"
 #include "device/JobRequest.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/SkinPicture.h"
+#include "display/ChartGeometry.h"
 #include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
 
@@ -63,10 +65,20 @@ void LiveViewController::Start()
         return;
     if (!sweep_)
         sweep_ = std::make_unique<live::LiveSweep>(window_.ECGChart->size());
+    blankRowRuler();
     pacing_.start();
     setTick(kStreamingTickMs);
     device::PostJob(board, device::StreamStartJobCode);
     starting_ = true;
+}
+
+void LiveViewController::blankRowRuler()
+{
+    // The row ends of a recording (10, 20, 30 seconds) mean nothing on a single sweep of 10 seconds;
+    // the time ruler's "0" at the left edge still holds. A recording shown later brings its own.
+    QImage blank(chart::kRowRulerSize, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    window_.ECGChart2->setSurface(QPixmap::fromImage(blank));
 }
 
 void LiveViewController::Stop()

@@ -38,6 +38,7 @@ public:
 
 private:
     void setTick(int ms);
+    void blankRowRuler();
     // The start job has ended without a stream, or the stream has ended without Stop: back to rest,
     // and the user is told why.
     void endedWithoutStop();

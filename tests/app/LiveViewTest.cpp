@@ -7,6 +7,7 @@
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/SkinPicture.h"
 #include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
 
@@ -76,6 +77,15 @@ TEST_F(LiveView, StartSweepsTheStreamOtherJobsAreRefusedAndClosingStopsIt)
     EXPECT_EQ(device.worker()->tickInterval(), 30);
     ASSERT_TRUE(WaitUntil([&] { return live->sweep()->sweepPosition() > 2 * 256; }, 8000));
     EXPECT_FALSE(w->ECGChart->pixmap().isNull());
+    // No row-end seconds of a recording beside the sweep: the ruler is plain white.
+    const QImage rowRuler = w->ECGChart2->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE([&] {
+        for (int y = 0; y < rowRuler.height(); ++y)
+            for (int x = 0; x < rowRuler.width(); ++x)
+                if (rowRuler.pixelColor(x, y).lightness() < 160)
+                    return false;
+        return true;
+    }()) << "a label is still drawn on the row-end ruler";
 
     // The Settings button is refused at once with a message instead of waiting behind the stream.
     w->SettingsClick();
