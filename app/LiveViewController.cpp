@@ -111,12 +111,14 @@ void LiveViewController::pace()
     if (!sweep_)
         return;
     device::DeviceJobBoard& board = device_.board();
+    const std::int64_t now = device_.env().NowMs();
     if (starting_ && board.RequestedJob != device::StreamStartJobCode) {
         starting_ = false;
         if (!board.stream.Streaming) {
             endedWithoutStop();
             return;
         }
+        lastSampleAtMs_ = now;
     } else if (!starting_ && !board.stream.Streaming) {
         // The stream ended without Stop (the recorder was unplugged): no pacing or fast ticks for nothing.
         endedWithoutStop();
@@ -125,8 +127,17 @@ void LiveViewController::pace()
     const float gain = window_.chart() ? window_.chart()->state().ChartGain : 2.0f;
     sweep_->setScale(StreamOffset(board.infoBlock), live::LivePixelsPerUnit(gain, sweep_->image().height()));
     RingSamples source(board.stream);
-    if (sweep_->Step(source) > 0)
+    if (sweep_->Step(source) > 0) {
         window_.ECGChart->setPixmap(QPixmap::fromImage(sweep_->image()));
+        lastSampleAtMs_ = now;
+    } else if (!starting_ && now - lastSampleAtMs_ >= kStallMs) {
+        // The recorder has gone quiet without leaving the link (its battery, a cable that still
+        // enumerates): the stream is stopped as with Stop, so the recorder is not left streaming
+        // should it come back, and the user learns why the sweep stands still.
+        if (board.RequestedJob == device::NoJob)
+            device::PostJob(board, device::StreamStopJobCode);
+        endedWithoutStop();
+    }
 }
 
 void LiveViewController::endedWithoutStop()

@@ -2,6 +2,7 @@
 #include "display/LiveSweep.h"
 #include <QObject>
 #include <QTimer>
+#include <cstdint>
 #include <memory>
 
 class TECGMain;
@@ -18,6 +19,8 @@ public:
     static constexpr int kPacingMs = 5;
     static constexpr int kStreamingTickMs = 30;
     static constexpr int kNormalTickMs = 300;
+    // A stream that has brought no sample for this long has stalled (256 samples a second are due).
+    static constexpr int kStallMs = 2000;
 
     LiveViewController(TECGMain& window, DeviceServices& device);
     ~LiveViewController() override;
@@ -30,7 +33,8 @@ public:
     void shutdown();
 
     // One pacing beat: the display step when the stream runs, and the chart shows the result; a start
-    // job that failed or a stream lost with its recorder ends the pacing with a message.
+    // job that failed, a stream lost with its recorder or one that stalled ends the pacing with a
+    // message.
     void pace();
 
     live::LiveSweep* sweep() const { return sweep_.get(); }
@@ -49,4 +53,6 @@ private:
     QTimer pacing_;
     // A start job is on the board and its end not seen yet.
     bool starting_ = false;
+    // When the sweep last got a sample, or the stream started, ms of the device clock.
+    std::int64_t lastSampleAtMs_ = 0;
 };

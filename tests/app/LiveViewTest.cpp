@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -117,21 +118,36 @@ TEST_F(LiveView, StartSweepsTheStreamOtherJobsAreRefusedAndClosingStopsIt)
     EXPECT_FALSE(device.worker()->isRunning());
 }
 
-TEST_F(LiveView, RecorderUnpluggedWhileStreamingEndsThePacingWithAMessage)
+// The stream ends without Stop: unplugged, or the recorder falls silent while still attached.
+TEST_F(LiveView, AStreamLostOrStalledEndsThePacingWithAMessage)
 {
-    DeviceServices device(true);
-    auto w = open(device);
-    ASSERT_TRUE(WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; }, 8000));
-    w->findChild<QPushButton*>("Start")->click();
-    auto* live = w->findChild<LiveViewController*>();
-    ASSERT_TRUE(WaitUntil([&] { return live->sweep()->sweepPosition() > 64; }, 8000));
+    struct Row {
+        const char* name;
+        std::function<void(DeviceServices&)> loseIt;
+    };
+    const Row rows[] = {
+        {"unplugged", [](DeviceServices& d) { d.link().DeviceRemoved(); }},
+        {"stalled", [](DeviceServices& d) { d.demoRecorder()->recorder().PowerDown(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        shown.clear();
+        DeviceServices device(true);
+        auto w = open(device);
+        ASSERT_TRUE(
+            WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; }, 8000));
+        w->findChild<QPushButton*>("Start")->click();
+        auto* live = w->findChild<LiveViewController*>();
+        ASSERT_TRUE(WaitUntil([&] { return live->sweep()->sweepPosition() > 64; }, 8000));
 
-    device.link().DeviceRemoved();
-    ASSERT_TRUE(WaitUntil([&] { return !shown.isEmpty(); }, 5000));
-    EXPECT_EQ(shown.last(), "Check that the ECG device is connected.");
-    EXPECT_FALSE(live->pacing());
-    EXPECT_EQ(device.worker()->tickInterval(), 300);
-    w->close();
+        row.loseIt(device);
+        ASSERT_TRUE(WaitUntil([&] { return !shown.isEmpty(); }, LiveViewController::kStallMs + 3000));
+        EXPECT_EQ(shown.last(), "Check that the ECG device is connected.");
+        EXPECT_FALSE(live->pacing());
+        EXPECT_EQ(device.worker()->tickInterval(), 300);
+        EXPECT_TRUE(WaitUntil([&] { return !device.board().stream.Streaming; }, 3000)) << "the stream is not ended";
+        w->close();
+    }
 }
 
 TEST_F(LiveView, StartWithoutRecorderSaysSoAndGoesBackToRest)
