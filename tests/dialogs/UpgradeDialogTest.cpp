@@ -235,6 +235,8 @@ TEST(UpgradeDialog, CancelDuringTheFetchAndDecliningTheQuestionFlashNothing)
 
 TEST(UpgradeDialog, AFailingRecorderIsReportedAndTheDialogStaysOpen)
 {
+    // The expected texts are taken before the first rig chooses the language.
+    TextTable::current().SelectLanguage(1033);
     const QString partly = "The recorder did not take the whole image. Keep it connected and press Upgrade again.";
     struct Row {
         const char* name;
