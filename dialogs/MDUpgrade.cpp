@@ -2,6 +2,7 @@
 
 #include "device/JobRequest.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/PictureFrame.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
@@ -48,15 +49,6 @@ QString FlashProblemText(device::JobFailure failure)
     }
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, QPoint at, const QString& style = QString())
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->move(at);
-    if (!style.isEmpty()) label->setStyleSheet(style);
-    return label;
-}
-
 }  // namespace
 
 ImageFileCheck CheckImageFile(const QString& path)
@@ -77,36 +69,28 @@ ImageFileCheck CheckImageFile(const QString& path)
 TUpgrade::TUpgrade(UpgradeDialogSetup setup, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), setup_(std::move(setup)), jobWatch_(new QTimer(this))
 {
-    setObjectName("Upgrade");
-    setFixedSize(470, 390);
-    setFont(SkinFont(font(), 8));
-    BGImg = new SkinPicture(this, QColor(243, 246, 248));
-    BGImg->setObjectName("BGImg");
-    BGImg->setGeometry(0, 0, 470, 390);
-    BGImg->setPicture("image\\dlg-upgrade.bmp");
-    EnableWindowDrag(BGImg, this);
-    TitleLabel = MakeLabel(this, "TitleLabel", {18, 8}, "color: white; font-weight: bold;");
-    CloseBtn = new SkinPictureButton(this);
-    CloseBtn->setObjectName("CloseBtn");
-    CloseBtn->setGeometry(445, 5, 19, 17);
-    CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    const PictureFrame frame = BuildPictureFrame(this, "Upgrade", {470, 390}, QColor(243, 246, 248),
+                                                 "image\\dlg-upgrade.bmp", {18, 8}, {445, 5});
+    BGImg = frame.background;
+    TitleLabel = frame.title;
+    CloseBtn = frame.close;
     connect(CloseBtn, &SkinPictureButton::clicked, this, &TUpgrade::reject);
 
     const QString bold = QStringLiteral("font-weight: bold; color: rgb(40, 40, 40);");
-    HeadLabel1 = MakeLabel(this, "HeadLabel1", {184, 63}, bold);
-    HeadLabel2 = MakeLabel(this, "HeadLabel2", {184, 82}, bold);
-    HeadLabel3 = MakeLabel(this, "HeadLabel3", {184, 101}, bold);
-    ProLabel = MakeLabel(this, "ProLabel", {184, 152}, "font-weight: bold; color: rgb(0, 17, 43);");
+    HeadLabel1 = MakeDialogLabel(this, "HeadLabel1", {184, 63}, bold);
+    HeadLabel2 = MakeDialogLabel(this, "HeadLabel2", {184, 82}, bold);
+    HeadLabel3 = MakeDialogLabel(this, "HeadLabel3", {184, 101}, bold);
+    ProLabel = MakeDialogLabel(this, "ProLabel", {184, 152}, "font-weight: bold; color: rgb(0, 17, 43);");
     const QString grey = QStringLiteral("color: rgb(60, 60, 60);");
-    ProLabel1_1 = MakeLabel(this, "ProLabel1_1", {197, 171}, grey);
-    ProLabel1_2 = MakeLabel(this, "ProLabel1_2", {210, 182}, grey);
-    ProLabel2_1 = MakeLabel(this, "ProLabel2_1", {197, 209}, grey);
-    ProLabel2_2 = MakeLabel(this, "ProLabel2_2", {210, 220}, grey);
-    ProLabel3 = MakeLabel(this, "ProLabel3", {197, 247}, grey);
+    ProLabel1_1 = MakeDialogLabel(this, "ProLabel1_1", {197, 171}, grey);
+    ProLabel1_2 = MakeDialogLabel(this, "ProLabel1_2", {210, 182}, grey);
+    ProLabel2_1 = MakeDialogLabel(this, "ProLabel2_1", {197, 209}, grey);
+    ProLabel2_2 = MakeDialogLabel(this, "ProLabel2_2", {210, 220}, grey);
+    ProLabel3 = MakeDialogLabel(this, "ProLabel3", {197, 247}, grey);
     // The phase above the progress text rather than beside it: "Total size: 65535 / 65535 Byte(s)"
     // needs up to 200 pixels in some languages, more than the 170 right of x = 300.
-    lblUpgrade = MakeLabel(this, "lblUpgrade", {189, 282}, grey);
-    FileLabel = MakeLabel(this, "FileLabel", {189, 300}, grey);
+    lblUpgrade = MakeDialogLabel(this, "lblUpgrade", {189, 282}, grey);
+    FileLabel = MakeDialogLabel(this, "FileLabel", {189, 300}, grey);
     CGauge1 = new QProgressBar(this);
     CGauge1->setObjectName("CGauge1");
     CGauge1->setGeometry(189, 319, 252, 21);
