@@ -1,5 +1,6 @@
 #include "dialogs/MDUpgrade.h"
 
+#include "device/FirmwareImageFile.h"
 #include "device/JobRequest.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
@@ -58,21 +59,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QPoint at, const QString& s
 }
 
 }  // namespace
-
-ImageFileCheck CheckImageFile(const QString& path)
-{
-    using namespace device::protocol;
-    ImageFileCheck check;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return check;
-    // One byte more than the largest valid file, so that a longer one is seen as such.
-    const QByteArray bytes = file.read(qint64(FirmwareHeaderSize + FirmwareBodyCapacity));
-    if (file.error() != QFileDevice::NoError) return check;
-    check.fault = CheckFirmwareImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                     static_cast<std::size_t>(bytes.size()), &check.image);
-    check.result = check.fault == ImageFault::None ? ImageFileCheck::Result::Ok : ImageFileCheck::Result::Refused;
-    return check;
-}
 
 TUpgrade::TUpgrade(UpgradeDialogSetup setup, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), setup_(std::move(setup)), jobWatch_(new QTimer(this))
@@ -226,12 +212,12 @@ void TUpgrade::onFetched(const firmware::FetchOutcome& outcome)
         if (!m.none()) showMessage(m.slot >= 0 ? TextOf(m.slot) : m.english);
         return backToIdle();
     }
-    const ImageFileCheck check = CheckImageFile(imagePath);
+    const device::FirmwareImageFile check = device::ReadFirmwareImageFile(imagePath);
     // The image is in memory now; the file has served its purpose.
     QFile::remove(imagePath);
-    if (check.result != ImageFileCheck::Result::Ok) {
-        showMessage(TextOf(check.result == ImageFileCheck::Result::OpenFailed ? firmware::kSlotOpenError
-                                                                             : firmware::kSlotFormatError));
+    if (!check.ok()) {
+        showMessage(TextOf(check.result == device::FirmwareImageFile::Result::OpenFailed ? firmware::kSlotOpenError
+                                                                                         : firmware::kSlotFormatError));
         return backToIdle();
     }
     phase_ = Phase::Asking;

@@ -80,12 +80,3 @@ private:
     Phase phase_ = Phase::Idle;
     std::uint8_t lastJobState_ = device::JobIdle;
 };
-
-// The upgrade's image check of a fetched file: Ok with the image for the
-// firmware job, Refused with the check's fault, or OpenFailed.
-struct ImageFileCheck {
-    enum class Result { Ok, OpenFailed, Refused } result = Result::OpenFailed;
-    device::protocol::ImageFault fault = device::protocol::ImageFault::None;
-    device::protocol::FirmwareImage image;
-};
-ImageFileCheck CheckImageFile(const QString& path);

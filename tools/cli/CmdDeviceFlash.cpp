@@ -80,7 +80,7 @@ int RunDeviceFlash(const QStringList& args, QTextStream& out, QTextStream& err)
         err << kFlashUsage;
         return 2;
     }
-    FirmwareFile file = ReadFirmwareFile(path);
+    device::FirmwareImageFile file = device::ReadFirmwareImageFile(path);
     if (!file.ok()) {
         const QString message = FirmwareFileProblem(file);
         if (json)
