@@ -40,6 +40,7 @@ QString FlashProblemText(device::JobFailure failure)
     switch (failure) {
     case JobFailure::NoPermission: return DeviceAccessDeniedText();
     case JobFailure::NotAttached: return TextOf(118);  // "Check that the ECG device is connected."
+    case JobFailure::Streaming: return DeviceStreamingText();
     case JobFailure::PageRefused:
     case JobFailure::BlockRefused:
     case JobFailure::VerifyFailed:
@@ -168,9 +169,21 @@ void TUpgrade::setGauge(double done, double total)
     CGauge1->setValue(static_cast<int>(std::clamp(share, 0.0, 100.0)));
 }
 
+bool TUpgrade::refusedWhileStreaming()
+{
+    // The recorder talks of nothing but its live signal now: the firmware job could not even reach
+    // its boot loader, so say so before anything is fetched or asked.
+    if (!setup_.board || !setup_.board->stream.Streaming) return false;
+    lastJobState_ = device::JobFailed;
+    showMessage(TextOf(firmware::kSlotFailed) + "\n" + FlashProblemText(device::JobFailure::Streaming));
+    backToIdle();
+    return true;
+}
+
 void TUpgrade::UpgradeClick()
 {
     if (phase_ != Phase::Idle) return;
+    if (refusedWhileStreaming()) return;
     phase_ = Phase::Fetching;
     lblUpgrade->setText(TextOf(firmware::kSlotDownload) + QStringLiteral("..."));
     lblUpgrade->adjustSize();
@@ -220,6 +233,7 @@ void TUpgrade::onFetched(const firmware::FetchOutcome& outcome)
                                                                                          : firmware::kSlotFormatError));
         return backToIdle();
     }
+    if (refusedWhileStreaming()) return;
     phase_ = Phase::Asking;
     const std::uint8_t answer = MsgBox->ShowMessageBox(TextOf(firmware::kSlotAskUpgrade), MsgKind::Confirmation,
                                                        setup_.languageId, {MsgButton::OK, MsgButton::Cancel});
@@ -269,6 +283,8 @@ void TUpgrade::lookAtJob()
     if (state == device::JobPending || state == device::JobRunning) return;
     jobWatch_->stop();
     setup_.board->flashProgress = nullptr;
+    // A job refused before it ran (the live stream) leaves the image behind; no later job may take it.
+    setup_.board->firmwareImage.reset();
     lastJobState_ = state;
     if (state == device::JobSucceeded) {
         showMessage(TextOf(firmware::kSlotCompleted));

@@ -73,6 +73,8 @@ private:
     void lookAtJob();
     void setGauge(double done, double total);
     void backToIdle();
+    // While the live stream runs no firmware job can run: says so and returns true.
+    bool refusedWhileStreaming();
 
     UpgradeDialogSetup setup_;
     QPointer<firmware::FirmwareFetch> fetch_;
