@@ -33,10 +33,15 @@ void FlashJob::published()
 
 void FlashJob::end(std::uint8_t state, JobFailure why)
 {
-    // A recorder pulled out during the job failed it, whichever step noticed.
-    if (state != JobSucceeded && jobs_.port().link().state().DevicePresence == DeviceDetached) {
+    // A recorder pulled out during the job failed it, whichever step noticed; one whose bridge this
+    // user may not open never heard the job at all, which is no refusal of its boot loader.
+    const LinkState& link = jobs_.port().link().state();
+    if (state != JobSucceeded && link.DevicePresence == DeviceDetached) {
         state = JobFailed;
         why = JobFailure::NotAttached;
+    } else if (state != JobSucceeded && link.accessDenied) {
+        state = JobFailed;
+        why = JobFailure::NoPermission;
     }
     board_.RequestedJob = NoJob;
     board_.JobState = state;

@@ -1,5 +1,6 @@
 #include "dialogs/MDUpgrade.h"
 
+#include "device/FirmwareImageFile.h"
 #include "device/JobRequest.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/PictureFrame.h"
@@ -40,6 +41,7 @@ QString FlashProblemText(device::JobFailure failure)
     switch (failure) {
     case JobFailure::NoPermission: return DeviceAccessDeniedText();
     case JobFailure::NotAttached: return TextOf(118);  // "Check that the ECG device is connected."
+    case JobFailure::Streaming: return DeviceStreamingText();
     case JobFailure::PageRefused:
     case JobFailure::BlockRefused:
     case JobFailure::VerifyFailed:
@@ -50,21 +52,6 @@ QString FlashProblemText(device::JobFailure failure)
 }
 
 }  // namespace
-
-ImageFileCheck CheckImageFile(const QString& path)
-{
-    using namespace device::protocol;
-    ImageFileCheck check;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return check;
-    // One byte more than the largest valid file, so that a longer one is seen as such.
-    const QByteArray bytes = file.read(qint64(FirmwareHeaderSize + FirmwareBodyCapacity));
-    if (file.error() != QFileDevice::NoError) return check;
-    check.fault = CheckFirmwareImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                     static_cast<std::size_t>(bytes.size()), &check.image);
-    check.result = check.fault == ImageFault::None ? ImageFileCheck::Result::Ok : ImageFileCheck::Result::Refused;
-    return check;
-}
 
 TUpgrade::TUpgrade(UpgradeDialogSetup setup, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), setup_(std::move(setup)), jobWatch_(new QTimer(this))
@@ -166,9 +153,21 @@ void TUpgrade::setGauge(double done, double total)
     CGauge1->setValue(static_cast<int>(std::clamp(share, 0.0, 100.0)));
 }
 
+bool TUpgrade::refusedWhileStreaming()
+{
+    // The recorder talks of nothing but its live signal now: the firmware job could not even reach
+    // its boot loader, so say so before anything is fetched or asked.
+    if (!setup_.board || !setup_.board->stream.Streaming) return false;
+    lastJobState_ = device::JobFailed;
+    showMessage(TextOf(firmware::kSlotFailed) + "\n" + FlashProblemText(device::JobFailure::Streaming));
+    backToIdle();
+    return true;
+}
+
 void TUpgrade::UpgradeClick()
 {
     if (phase_ != Phase::Idle) return;
+    if (refusedWhileStreaming()) return;
     phase_ = Phase::Fetching;
     lblUpgrade->setText(TextOf(firmware::kSlotDownload) + QStringLiteral("..."));
     lblUpgrade->adjustSize();
@@ -210,14 +209,15 @@ void TUpgrade::onFetched(const firmware::FetchOutcome& outcome)
         if (!m.none()) showMessage(m.slot >= 0 ? TextOf(m.slot) : m.english);
         return backToIdle();
     }
-    const ImageFileCheck check = CheckImageFile(imagePath);
+    const device::FirmwareImageFile check = device::ReadFirmwareImageFile(imagePath);
     // The image is in memory now; the file has served its purpose.
     QFile::remove(imagePath);
-    if (check.result != ImageFileCheck::Result::Ok) {
-        showMessage(TextOf(check.result == ImageFileCheck::Result::OpenFailed ? firmware::kSlotOpenError
-                                                                             : firmware::kSlotFormatError));
+    if (!check.ok()) {
+        showMessage(TextOf(check.result == device::FirmwareImageFile::Result::OpenFailed ? firmware::kSlotOpenError
+                                                                                         : firmware::kSlotFormatError));
         return backToIdle();
     }
+    if (refusedWhileStreaming()) return;
     phase_ = Phase::Asking;
     const std::uint8_t answer = MsgBox->ShowMessageBox(TextOf(firmware::kSlotAskUpgrade), MsgKind::Confirmation,
                                                        setup_.languageId, {MsgButton::OK, MsgButton::Cancel});
@@ -267,6 +267,8 @@ void TUpgrade::lookAtJob()
     if (state == device::JobPending || state == device::JobRunning) return;
     jobWatch_->stop();
     setup_.board->flashProgress = nullptr;
+    // A job refused before it ran (the live stream) leaves the image behind; no later job may take it.
+    setup_.board->firmwareImage.reset();
     lastJobState_ = state;
     if (state == device::JobSucceeded) {
         showMessage(TextOf(firmware::kSlotCompleted));

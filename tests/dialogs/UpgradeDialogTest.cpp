@@ -5,10 +5,12 @@
 #include "TestApp.h"
 #include "device/DeviceStep.h"
 #include "device/JobRequest.h"
+#include "device/protocol/Commands.h"
 #include "device/protocol/FirmwareImage.h"
 #include "device/transport/AbsentBridges.h"
 #include "dialogs/MDUpgrade.h"
 #include "dialogs/MessageBox.h"
+#include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
 #include "sim/recorder/SimulatedXpress.h"
 #include "sim/web/WebService.h"
@@ -23,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 namespace {
 
@@ -265,15 +268,40 @@ TEST(UpgradeDialog, AFailingRecorderIsReportedAndTheDialogStaysOpen)
     }
 }
 
+TEST(UpgradeDialog, WhileTheLiveStreamRunsNothingIsFetchedOrWritten)
+{
+    UpgradeRig rig;
+    device::PostJob(rig.board, device::StreamStartJobCode);
+    rig.step.Run();
+    ASSERT_TRUE(rig.board.stream.Streaming);
+    TUpgrade dialog(rig.setup());
+    dialog.show();
+    dialog.Upgrade->click();
+    EXPECT_EQ(rig.messages, QStringList{TextOf(156) + "\n" + DeviceStreamingText()});
+    EXPECT_EQ(dialog.lastJobState(), device::JobFailed);
+    EXPECT_TRUE(dialog.Upgrade->isEnabled());
+    EXPECT_EQ(rig.board.RequestedJob, device::NoJob);
+    EXPECT_FALSE(rig.board.firmwareImage.has_value());
+    QTest::qWait(100);
+    EXPECT_EQ(dialog.phase(), TUpgrade::Phase::Idle);
+    EXPECT_TRUE(std::none_of(rig.recorder.commandLog().begin(), rig.recorder.commandLog().end(),
+                             [](std::uint8_t code) { return code == device::protocol::CmdFirmware; }));
+}
+
 TEST(UpgradeDialog, TheJobsEndStateChoosesTheMessage)
 {
     struct Row {
         std::uint8_t state;
-        int slot;
-        bool closes;
-    } rows[] = {{device::JobFailed, 156, false}, {device::JobAborted, 122, false}, {device::JobCancelled, 122, false}};
+        device::JobFailure failure;
+        QString says;
+    } rows[] = {{device::JobFailed, device::JobFailure::NoAnswer, TextOf(156)},
+                {device::JobAborted, device::JobFailure::BootRefused, TextOf(122)},
+                {device::JobCancelled, device::JobFailure::None, TextOf(122)},
+                // Refused by the device step without running: the image must not stay for a later job.
+                {device::JobFailed, device::JobFailure::Streaming, TextOf(156) + "\n" + DeviceStreamingText()}};
     for (const Row& row : rows) {
         SCOPED_TRACE(int(row.state));
+        SCOPED_TRACE(int(row.failure));
         UpgradeRig rig;
         rig.worker.stop();  // the job stays pending until the test ends it
         TUpgrade dialog(rig.setup());
@@ -288,9 +316,11 @@ TEST(UpgradeDialog, TheJobsEndStateChoosesTheMessage)
         QTest::keyClick(&dialog, Qt::Key_Escape);
         EXPECT_TRUE(dialog.isVisible());
         rig.board.RequestedJob = device::NoJob;
+        rig.board.failure = row.failure;
         rig.board.JobState = row.state;
         ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.phase() == TUpgrade::Phase::Idle; }, 2000));
-        EXPECT_EQ(rig.messages, (QStringList{TextOf(137), TextOf(row.slot)}));
+        EXPECT_EQ(rig.messages, (QStringList{TextOf(137), row.says}));
+        EXPECT_FALSE(rig.board.firmwareImage.has_value());
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_TRUE(dialog.Upgrade->isEnabled());
         EXPECT_TRUE(dialog.Cancel->isEnabled());
