@@ -1,6 +1,7 @@
 #include "device/FlashJob.h"
 #include "device/protocol/ByteOrder.h"
 #include "device/protocol/Exchange.h"
+#include "device/protocol/LiveStream.h"
 #include <algorithm>
 
 namespace device {
@@ -68,6 +69,13 @@ void FlashJob::Run()
     }
 
     jobs_.OpenAndWake();
+    // A recorder still streaming its live signal (a run that ended without its stop) would bury the
+    // boot loader's answers in samples, and the job would misread them once the recorder had already
+    // given up its program. The first firmware command goes out only on a quiet line.
+    if (!jobs_.DrainLine(StreamQuietMs, StreamQuietMs * 4) && !jobs_.StopStream()) {
+        end(JobFailed, JobFailure::NoAnswer);
+        return;
+    }
     CommandFrame& frame = jobs_.frame();
     frame.Firmware(FwPresence);
     exchange();

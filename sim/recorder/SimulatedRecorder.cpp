@@ -76,6 +76,8 @@ void SimulatedRecorder::checkFallBack()
 void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length, std::uint32_t hostBaud)
 {
     checkFallBack();
+    // Samples due by now are on the line before any answer to what the host sends now.
+    produceStream();
     input_.insert(input_.end(), bytes, bytes + length);
     std::size_t used = 0;
     while (input_.size() - used >= FrameSize) {

@@ -230,3 +230,18 @@ TEST(FlashJob, ABridgeThisUserMayNotOpenFailsForLackOfPermission)
 }
 
 }  // namespace
+
+TEST(FlashJob, ARecorderLeftStreamingIsStoppedBeforeItsBootLoaderIsAsked)
+{
+    // An earlier run started the live stream and ended without its stop: the samples keep coming.
+    FlashRig rig;
+    ASSERT_EQ(RequestJobAndWait(rig.board, rig.loop, StreamStartJobCode, ButtonWaitStepMs), JobSucceeded);
+    rig.board.stream.Streaming = false;
+    rig.loop.RunFor(500);
+
+    const Bytes body = Body(1000);
+    ASSERT_EQ(rig.Flash(body), JobSucceeded);
+    const Bytes flashed = rig.recorder.FlashedBytes();
+    EXPECT_TRUE(std::equal(body.begin(), body.end(), flashed.begin()));
+    EXPECT_EQ(rig.Seen("reset"), 1);
+}
