@@ -290,6 +290,8 @@ TEST(UpgradeDialog, WhileTheLiveStreamRunsNothingIsFetchedOrWritten)
 
 TEST(UpgradeDialog, TheJobsEndStateChoosesTheMessage)
 {
+    // The expected texts are taken before the first rig chooses the language.
+    TextTable::current().SelectLanguage(1033);
     struct Row {
         std::uint8_t state;
         device::JobFailure failure;
