@@ -447,8 +447,10 @@ void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)
         if (faults_.refuseBootMode) {
             bootRefused_ = true;
         } else if (!bootMode_) {
-            // The boot loader erases the application when it takes over.
+            // The boot loader erases the application when it takes over; the application's live
+            // stream ends with it.
             bootMode_ = true;
+            streaming_ = false;
             std::fill(flash_.begin(), flash_.end(), 0xFF);
             std::fill(blockWritten_.begin(), blockWritten_.end(), false);
             blocksSeen_ = 0;
