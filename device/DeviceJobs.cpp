@@ -1,5 +1,6 @@
 #include "device/DeviceJobs.h"
 #include "device/protocol/Exchange.h"
+#include "device/protocol/LiveStream.h"
 
 namespace device {
 
@@ -22,6 +23,26 @@ void DeviceJobs::OpenAndWake()
     link_.SetRateCode(RateCodeNormal);
     link_.OpenLink();
     Wake();
+}
+
+bool DeviceJobs::DrainLine(std::uint32_t quietMs, std::uint32_t limitMs)
+{
+    const std::int64_t giveUpAt = env_.NowMs() + limitMs;
+    std::uint8_t sink[256];
+    while (env_.NowMs() < giveUpAt) {
+        if (port_.ReadBlock(sink, sizeof sink, quietMs) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool DeviceJobs::StopStream()
+{
+    frame_.StreamStop();
+    port_.WriteBlock(frame_.data(), FrameSize, CommandWriteTimeoutMs);
+    // Samples sent before the recorder saw the stop are still on their way; read them off the line
+    // so the next command's answer is not preceded by stream bytes.
+    return DrainLine(StreamQuietMs, StreamDrainLimitMs);
 }
 
 bool DeviceJobs::ReadInfoBlock(bool withDcOffset)

@@ -1,6 +1,7 @@
 #include "device/FlashJob.h"
 #include "device/protocol/ByteOrder.h"
 #include "device/protocol/Exchange.h"
+#include "device/protocol/LiveStream.h"
 #include <algorithm>
 
 namespace device {
@@ -33,10 +34,15 @@ void FlashJob::published()
 
 void FlashJob::end(std::uint8_t state, JobFailure why)
 {
-    // A recorder pulled out during the job failed it, whichever step noticed.
-    if (state != JobSucceeded && jobs_.port().link().state().DevicePresence == DeviceDetached) {
+    // A recorder pulled out during the job failed it, whichever step noticed; one whose bridge this
+    // user may not open never heard the job at all, which is no refusal of its boot loader.
+    const LinkState& link = jobs_.port().link().state();
+    if (state != JobSucceeded && link.DevicePresence == DeviceDetached) {
         state = JobFailed;
         why = JobFailure::NotAttached;
+    } else if (state != JobSucceeded && link.accessDenied) {
+        state = JobFailed;
+        why = JobFailure::NoPermission;
     }
     board_.RequestedJob = NoJob;
     board_.JobState = state;
@@ -63,6 +69,13 @@ void FlashJob::Run()
     }
 
     jobs_.OpenAndWake();
+    // A recorder still streaming its live signal (a run that ended without its stop) would bury the
+    // boot loader's answers in samples, and the job would misread them once the recorder had already
+    // given up its program. The first firmware command goes out only on a quiet line.
+    if (!jobs_.DrainLine(StreamQuietMs, StreamQuietMs * 4) && !jobs_.StopStream()) {
+        end(JobFailed, JobFailure::NoAnswer);
+        return;
+    }
     CommandFrame& frame = jobs_.frame();
     frame.Firmware(FwPresence);
     exchange();

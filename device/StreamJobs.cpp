@@ -6,8 +6,8 @@ namespace device {
 
 using namespace protocol;
 
-StreamJobs::StreamJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env, DeviceJobs& jobs)
-    : link_(link), board_(board), env_(env), jobs_(jobs)
+StreamJobs::StreamJobs(Link& link, DeviceJobBoard& board, DeviceJobs& jobs)
+    : link_(link), board_(board), jobs_(jobs)
 {
 }
 
@@ -61,16 +61,7 @@ void StreamJobs::ReadAvailable()
 
 void StreamJobs::StopJob()
 {
-    jobs_.frame().StreamStop();
-    jobs_.port().WriteBlock(jobs_.frame().data(), FrameSize, CommandWriteTimeoutMs);
-    // Samples sent before the recorder saw the stop are still on their way; read them off the line
-    // so the next command's answer is not preceded by stream bytes.
-    const std::int64_t giveUpAt = env_.NowMs() + StreamDrainLimitMs;
-    std::uint8_t sink[256];
-    while (env_.NowMs() < giveUpAt) {
-        if (jobs_.port().ReadBlock(sink, sizeof sink, StreamQuietMs) == 0)
-            break;
-    }
+    jobs_.StopStream();
     board_.stream.Streaming = false;
     board_.stream.Reset();
     end(JobSucceeded, JobFailure::None);

@@ -13,7 +13,7 @@ namespace device {
 
 class StreamJobs {
 public:
-    StreamJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env, DeviceJobs& jobs);
+    StreamJobs(Link& link, DeviceJobBoard& board, DeviceJobs& jobs);
 
     // Job 21: opens and wakes the recorder, sends the start frame and sets Streaming once the
     // recorder has accepted it. Succeeds at once when the stream is already running.
@@ -32,7 +32,6 @@ private:
 
     Link& link_;
     DeviceJobBoard& board_;
-    DeviceEnvironment& env_;
     DeviceJobs& jobs_;
 };
 

@@ -4,6 +4,7 @@
 #include "device/JobRequest.h"
 #include "dialogs/DownloadReport.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/PictureFrame.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
@@ -29,11 +30,7 @@ const char* const kGaugeStyle =
 
 QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y)
 {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->move(x, y);
-    label->setStyleSheet("color: rgb(60, 60, 60);");
-    return label;
+    return MakeDialogLabel(parent, name, {x, y}, "color: rgb(60, 60, 60);");
 }
 
 }  // namespace
@@ -41,22 +38,13 @@ QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y)
 TDownload::TDownload(device::DeviceJobBoard& board, device::DeviceEnvironment& env, int languageId, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), board_(board), env_(env), languageId_(languageId)
 {
-    setObjectName("Download");
-    setFixedSize(kWidth, kHeight);
-    setFont(SkinFont(font(), 8));
-
-    BGImg = new SkinPicture(this, QColor(243, 246, 248));
-    BGImg->setObjectName("BGImg");
-    BGImg->setGeometry(0, 0, kWidth, kHeight);
-    BGImg->setPicture(languageId == 1036 ? "image\\fdownload.bmp" : "image\\dlg-download.bmp");
-    EnableWindowDrag(BGImg, this);
-
-    TitleLabel = MakeLabel(this, "TitleLabel", 18, 7);
-    TitleLabel->setStyleSheet("color: white; font-weight: bold;");
-    CloseBtn = new SkinPictureButton(this);
-    CloseBtn->setObjectName("CloseBtn");
-    CloseBtn->setGeometry(kWidth - 23, 5, 19, 17);
-    CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    const PictureFrame frame =
+        BuildPictureFrame(this, "Download", {kWidth, kHeight}, QColor(243, 246, 248),
+                          languageId == 1036 ? "image\\fdownload.bmp" : "image\\dlg-download.bmp", {18, 7},
+                          {kWidth - 23, 5});
+    BGImg = frame.background;
+    TitleLabel = frame.title;
+    CloseBtn = frame.close;
     connect(CloseBtn, &SkinPictureButton::clicked, this, &TDownload::CancelClick);
 
     DeviceIDLabel = MakeLabel(this, "DeviceIDLabel", 20, 40);

@@ -2,6 +2,7 @@
 
 #include "device/JobRequest.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/PictureFrame.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
@@ -58,9 +59,6 @@ TSetting::TSetting(const device::protocol::DEVICE_INFO_BLOCK& info, device::Devi
                    device::DeviceEnvironment& env, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), board_(board), env_(env), recorderId_(info.deviceId)
 {
-    setObjectName("Setting");
-    setFixedSize(440, 400);
-    setFont(SkinFont(font(), 8));
     buildControls();
     fillTexts(info);
     setForm(device::FormFromInfo(info));
@@ -72,17 +70,12 @@ TSetting::TSetting(const device::protocol::DEVICE_INFO_BLOCK& info, device::Devi
 
 void TSetting::buildControls()
 {
-    BGImg = new SkinPicture(this, QColor(243, 246, 248));
-    BGImg->setObjectName("BGImg");
-    BGImg->setGeometry(0, 0, 440, 400);
-    BGImg->setPicture("image\\dlg-settings.bmp");
-    EnableWindowDrag(BGImg, this);
-
-    TitleLabel = Make<QLabel>(this, "TitleLabel", QRect(18, 7, 300, 14));
-    TitleLabel->setStyleSheet("color: white; font-weight: bold;");
-    TitleLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
-    CloseBtn = Make<SkinPictureButton>(this, "CloseBtn", QRect(417, 5, 19, 17));
-    CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    const PictureFrame frame = BuildPictureFrame(this, "Setting", {440, 400}, QColor(243, 246, 248),
+                                                 "image\\dlg-settings.bmp", {18, 7}, {417, 5});
+    BGImg = frame.background;
+    TitleLabel = frame.title;
+    TitleLabel->resize(300, 14);  // the title keeps its slot's width in every language
+    CloseBtn = frame.close;
 
     // The clock: the computer's time, or the one the pickers show.
     GroupBox1 = MakeGroup(this, "GroupBox1", QRect(14, 36, 412, 92));

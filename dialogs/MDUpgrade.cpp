@@ -1,7 +1,9 @@
 #include "dialogs/MDUpgrade.h"
 
+#include "device/FirmwareImageFile.h"
 #include "device/JobRequest.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/PictureFrame.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
@@ -49,65 +51,33 @@ QString FlashProblemText(device::JobFailure failure)
     }
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, QPoint at, const QString& style = QString())
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->move(at);
-    if (!style.isEmpty()) label->setStyleSheet(style);
-    return label;
-}
-
 }  // namespace
-
-ImageFileCheck CheckImageFile(const QString& path)
-{
-    using namespace device::protocol;
-    ImageFileCheck check;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return check;
-    // One byte more than the largest valid file, so that a longer one is seen as such.
-    const QByteArray bytes = file.read(qint64(FirmwareHeaderSize + FirmwareBodyCapacity));
-    if (file.error() != QFileDevice::NoError) return check;
-    check.fault = CheckFirmwareImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                     static_cast<std::size_t>(bytes.size()), &check.image);
-    check.result = check.fault == ImageFault::None ? ImageFileCheck::Result::Ok : ImageFileCheck::Result::Refused;
-    return check;
-}
 
 TUpgrade::TUpgrade(UpgradeDialogSetup setup, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), setup_(std::move(setup)), jobWatch_(new QTimer(this))
 {
-    setObjectName("Upgrade");
-    setFixedSize(470, 390);
-    setFont(SkinFont(font(), 8));
-    BGImg = new SkinPicture(this, QColor(243, 246, 248));
-    BGImg->setObjectName("BGImg");
-    BGImg->setGeometry(0, 0, 470, 390);
-    BGImg->setPicture("image\\dlg-upgrade.bmp");
-    EnableWindowDrag(BGImg, this);
-    TitleLabel = MakeLabel(this, "TitleLabel", {18, 8}, "color: white; font-weight: bold;");
-    CloseBtn = new SkinPictureButton(this);
-    CloseBtn->setObjectName("CloseBtn");
-    CloseBtn->setGeometry(445, 5, 19, 17);
-    CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    const PictureFrame frame = BuildPictureFrame(this, "Upgrade", {470, 390}, QColor(243, 246, 248),
+                                                 "image\\dlg-upgrade.bmp", {18, 8}, {445, 5});
+    BGImg = frame.background;
+    TitleLabel = frame.title;
+    CloseBtn = frame.close;
     connect(CloseBtn, &SkinPictureButton::clicked, this, &TUpgrade::reject);
 
     const QString bold = QStringLiteral("font-weight: bold; color: rgb(40, 40, 40);");
-    HeadLabel1 = MakeLabel(this, "HeadLabel1", {184, 63}, bold);
-    HeadLabel2 = MakeLabel(this, "HeadLabel2", {184, 82}, bold);
-    HeadLabel3 = MakeLabel(this, "HeadLabel3", {184, 101}, bold);
-    ProLabel = MakeLabel(this, "ProLabel", {184, 152}, "font-weight: bold; color: rgb(0, 17, 43);");
+    HeadLabel1 = MakeDialogLabel(this, "HeadLabel1", {184, 63}, bold);
+    HeadLabel2 = MakeDialogLabel(this, "HeadLabel2", {184, 82}, bold);
+    HeadLabel3 = MakeDialogLabel(this, "HeadLabel3", {184, 101}, bold);
+    ProLabel = MakeDialogLabel(this, "ProLabel", {184, 152}, "font-weight: bold; color: rgb(0, 17, 43);");
     const QString grey = QStringLiteral("color: rgb(60, 60, 60);");
-    ProLabel1_1 = MakeLabel(this, "ProLabel1_1", {197, 171}, grey);
-    ProLabel1_2 = MakeLabel(this, "ProLabel1_2", {210, 182}, grey);
-    ProLabel2_1 = MakeLabel(this, "ProLabel2_1", {197, 209}, grey);
-    ProLabel2_2 = MakeLabel(this, "ProLabel2_2", {210, 220}, grey);
-    ProLabel3 = MakeLabel(this, "ProLabel3", {197, 247}, grey);
+    ProLabel1_1 = MakeDialogLabel(this, "ProLabel1_1", {197, 171}, grey);
+    ProLabel1_2 = MakeDialogLabel(this, "ProLabel1_2", {210, 182}, grey);
+    ProLabel2_1 = MakeDialogLabel(this, "ProLabel2_1", {197, 209}, grey);
+    ProLabel2_2 = MakeDialogLabel(this, "ProLabel2_2", {210, 220}, grey);
+    ProLabel3 = MakeDialogLabel(this, "ProLabel3", {197, 247}, grey);
     // The phase above the progress text rather than beside it: "Total size: 65535 / 65535 Byte(s)"
     // needs up to 200 pixels in some languages, more than the 170 right of x = 300.
-    lblUpgrade = MakeLabel(this, "lblUpgrade", {189, 282}, grey);
-    FileLabel = MakeLabel(this, "FileLabel", {189, 300}, grey);
+    lblUpgrade = MakeDialogLabel(this, "lblUpgrade", {189, 282}, grey);
+    FileLabel = MakeDialogLabel(this, "FileLabel", {189, 300}, grey);
     CGauge1 = new QProgressBar(this);
     CGauge1->setObjectName("CGauge1");
     CGauge1->setGeometry(189, 319, 252, 21);
@@ -183,9 +153,21 @@ void TUpgrade::setGauge(double done, double total)
     CGauge1->setValue(static_cast<int>(std::clamp(share, 0.0, 100.0)));
 }
 
+bool TUpgrade::refusedWhileStreaming()
+{
+    // The recorder talks of nothing but its live signal now: the firmware job could not even reach
+    // its boot loader, so say so before anything is fetched or asked.
+    if (!setup_.board || !setup_.board->stream.Streaming) return false;
+    lastJobState_ = device::JobFailed;
+    showMessage(TextOf(firmware::kSlotFailed) + "\n" + FlashProblemText(device::JobFailure::Streaming));
+    backToIdle();
+    return true;
+}
+
 void TUpgrade::UpgradeClick()
 {
     if (phase_ != Phase::Idle) return;
+    if (refusedWhileStreaming()) return;
     phase_ = Phase::Fetching;
     lblUpgrade->setText(TextOf(firmware::kSlotDownload) + QStringLiteral("..."));
     lblUpgrade->adjustSize();
@@ -227,14 +209,15 @@ void TUpgrade::onFetched(const firmware::FetchOutcome& outcome)
         if (!m.none()) showMessage(m.slot >= 0 ? TextOf(m.slot) : m.english);
         return backToIdle();
     }
-    const ImageFileCheck check = CheckImageFile(imagePath);
+    const device::FirmwareImageFile check = device::ReadFirmwareImageFile(imagePath);
     // The image is in memory now; the file has served its purpose.
     QFile::remove(imagePath);
-    if (check.result != ImageFileCheck::Result::Ok) {
-        showMessage(TextOf(check.result == ImageFileCheck::Result::OpenFailed ? firmware::kSlotOpenError
-                                                                             : firmware::kSlotFormatError));
+    if (!check.ok()) {
+        showMessage(TextOf(check.result == device::FirmwareImageFile::Result::OpenFailed ? firmware::kSlotOpenError
+                                                                                         : firmware::kSlotFormatError));
         return backToIdle();
     }
+    if (refusedWhileStreaming()) return;
     phase_ = Phase::Asking;
     const std::uint8_t answer = MsgBox->ShowMessageBox(TextOf(firmware::kSlotAskUpgrade), MsgKind::Confirmation,
                                                        setup_.languageId, {MsgButton::OK, MsgButton::Cancel});
@@ -284,6 +267,8 @@ void TUpgrade::lookAtJob()
     if (state == device::JobPending || state == device::JobRunning) return;
     jobWatch_->stop();
     setup_.board->flashProgress = nullptr;
+    // A job refused before it ran (the live stream) leaves the image behind; no later job may take it.
+    setup_.board->firmwareImage.reset();
     lastJobState_ = state;
     if (state == device::JobSucceeded) {
         showMessage(TextOf(firmware::kSlotCompleted));

@@ -73,6 +73,8 @@ private:
     void lookAtJob();
     void setGauge(double done, double total);
     void backToIdle();
+    // While the live stream runs no firmware job can run: says so and returns true.
+    bool refusedWhileStreaming();
 
     UpgradeDialogSetup setup_;
     QPointer<firmware::FirmwareFetch> fetch_;
@@ -80,12 +82,3 @@ private:
     Phase phase_ = Phase::Idle;
     std::uint8_t lastJobState_ = device::JobIdle;
 };
-
-// The upgrade's image check of a fetched file: Ok with the image for the
-// firmware job, Refused with the check's fault, or OpenFailed.
-struct ImageFileCheck {
-    enum class Result { Ok, OpenFailed, Refused } result = Result::OpenFailed;
-    device::protocol::ImageFault fault = device::protocol::ImageFault::None;
-    device::protocol::FirmwareImage image;
-};
-ImageFileCheck CheckImageFile(const QString& path);

@@ -3,6 +3,7 @@
 #include "art/Pictures.h"
 #include "dialogs/MDIdpwd.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/PictureFrame.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
@@ -39,38 +40,21 @@ QString SizeText(double bytes)
     return QString::number(bytes, 'g', 15);
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, QPoint at, const QString& style = QString())
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->move(at);
-    if (!style.isEmpty()) label->setStyleSheet(style);
-    return label;
-}
-
 }  // namespace
 
 TUpload::TUpload(UploadDialogSetup setup, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), setup_(std::move(setup))
 {
-    setObjectName("Upload");
-    setFixedSize(416, 330);
-    setFont(SkinFont(font(), 8));
-    BGImg = new SkinPicture(this, QColor(236, 241, 245));
-    BGImg->setObjectName("BGImg");
-    BGImg->setGeometry(0, 0, 416, 330);
-    BGImg->setPicture("image\\dlg-upload.bmp");
-    EnableWindowDrag(BGImg, this);
-    TitleLabel = MakeLabel(this, "TitleLabel", {18, 8}, "color: white; font-weight: bold;");
-    CloseBtn = new SkinPictureButton(this);
-    CloseBtn->setObjectName("CloseBtn");
-    CloseBtn->setGeometry(393, 5, 19, 17);
-    CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    const PictureFrame frame = BuildPictureFrame(this, "Upload", {416, 330}, QColor(236, 241, 245),
+                                                 "image\\dlg-upload.bmp", {18, 8}, {393, 5});
+    BGImg = frame.background;
+    TitleLabel = frame.title;
+    CloseBtn = frame.close;
     connect(CloseBtn, &SkinPictureButton::clicked, this, &TUpload::reject);
 
     const QString grey = QStringLiteral("color: rgb(80, 80, 80);");
-    TotalFileLabel = MakeLabel(this, "TotalFileLabel", {85, 96}, grey);
-    TotalSizeLabel = MakeLabel(this, "TotalSizeLabel", {178, 96}, grey);
+    TotalFileLabel = MakeDialogLabel(this, "TotalFileLabel", {85, 96}, grey);
+    TotalSizeLabel = MakeDialogLabel(this, "TotalSizeLabel", {178, 96}, grey);
     DataList = new QTreeWidget(this);
     DataList->setObjectName("DataList");
     DataList->setGeometry(72, 112, 273, 84);
@@ -84,7 +68,7 @@ TUpload::TUpload(UploadDialogSetup setup, QWidget* parent)
     AutoDel->setObjectName("AutoDel");
     AutoDel->setGeometry(72, 202, 212, 17);
     AutoDel->setChecked(true);
-    FileLabel = MakeLabel(this, "FileLabel", {140, 230}, grey);
+    FileLabel = MakeDialogLabel(this, "FileLabel", {140, 230}, grey);
     CGauge1 = new QProgressBar(this);
     CGauge1->setObjectName("CGauge1");
     CGauge1->setGeometry(72, 247, 273, 21);

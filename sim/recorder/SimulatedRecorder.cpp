@@ -76,6 +76,8 @@ void SimulatedRecorder::checkFallBack()
 void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length, std::uint32_t hostBaud)
 {
     checkFallBack();
+    // Samples due by now are on the line before any answer to what the host sends now.
+    produceStream();
     input_.insert(input_.end(), bytes, bytes + length);
     std::size_t used = 0;
     while (input_.size() - used >= FrameSize) {
@@ -445,8 +447,10 @@ void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)
         if (faults_.refuseBootMode) {
             bootRefused_ = true;
         } else if (!bootMode_) {
-            // The boot loader erases the application when it takes over.
+            // The boot loader erases the application when it takes over; the application's live
+            // stream ends with it.
             bootMode_ = true;
+            streaming_ = false;
             std::fill(flash_.begin(), flash_.end(), 0xFF);
             std::fill(blockWritten_.begin(), blockWritten_.end(), false);
             blocksSeen_ = 0;

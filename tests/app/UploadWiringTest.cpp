@@ -66,8 +66,9 @@ TEST_F(UploadWiring, DemoUploadDeletesDeliveredRecordingsAndTheirEntries)
     EXPECT_TRUE(w.Account->isVisible());
     EXPECT_EQ(ProfileFile(state.paths.heartletIni).readString("INFO", "ACCOUNT"), "demo");
     // TALMON_SCREENSHOT_DIR=dir: the demo window with both commands, to look at.
-    if (const QString out = qEnvironmentVariable("TALMON_SCREENSHOT_DIR"); !out.isEmpty())
+    if (const QString out = qEnvironmentVariable("TALMON_SCREENSHOT_DIR"); !out.isEmpty()) {
         EXPECT_TRUE(w.grab().save(out + "/main-window-demo-upload.png"));
+    }
     w.uploadController()->adjustSetup = [](UploadDialogSetup& s) { s.timings = upload::Timings::Fast(); };
 
     // Tick the recording of the 8th and press Upload in the dialog (delete after upload is on).

@@ -1,4 +1,8 @@
+#include "device/FirmwareImageFile.h"
 #include "device/protocol/FirmwareImage.h"
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <functional>
@@ -88,6 +92,45 @@ TEST(FirmwareImage, CheckTable)
         }
     }
     EXPECT_THROW(BuildFirmwareImageFile(Body(65536)), std::length_error);
+}
+
+TEST(FirmwareImage, FileReaderTable)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto write = [&](const char* name, const Bytes& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+        return f.fileName();
+    };
+    const Bytes largest = BuildFirmwareImageFile(Body(65535));
+    Bytes trailing = largest;
+    trailing.push_back(0);  // a valid image with one byte after it: the reader must see that byte
+    QDir(dir.path()).mkdir("folder");
+    using R = device::FirmwareImageFile::Result;
+    struct Case {
+        const char* name;
+        QString path;
+        R result;
+        ImageFault fault;
+    } cases[] = {
+        {"largest valid", write("largest.rom", largest), R::Ok, ImageFault::None},
+        {"largest plus one byte", write("trailing.rom", trailing), R::Refused, ImageFault::LengthMismatch},
+        {"bad checksum", write("bad.rom", [&] { Bytes f = largest; f[300] ^= 1; return f; }()), R::Refused,
+         ImageFault::BadChecksum},
+        {"missing", dir.filePath("none.rom"), R::OpenFailed, ImageFault::None},
+        {"a folder", dir.filePath("folder"), R::OpenFailed, ImageFault::None},
+    };
+    for (const Case& c : cases) {
+        const device::FirmwareImageFile f = device::ReadFirmwareImageFile(c.path);
+        EXPECT_EQ(f.result, c.result) << c.name;
+        EXPECT_EQ(f.fault, c.fault) << c.name;
+        EXPECT_EQ(f.ok(), c.result == R::Ok) << c.name;
+        if (f.ok()) {
+            EXPECT_EQ(f.image.length, 65535) << c.name;
+        }
+    }
 }
 
 }  // namespace

@@ -198,4 +198,50 @@ TEST(FlashJob, DetachedRecorderFails)
     }
 }
 
+// A bridge that is plugged in but whose device node this user may not open.
+struct DeniedXpress : sim::SimulatedXpress {
+    using sim::SimulatedXpress::SimulatedXpress;
+    int Open(std::uint32_t, Handle* handle) override
+    {
+        *handle = -1;
+        return BridgeAccessDenied;
+    }
+};
+
+TEST(FlashJob, ABridgeThisUserMayNotOpenFailsForLackOfPermission)
+{
+    FakeLoop loop;
+    sim::SimulatedRecorder recorder{[&] { return loop.now; }};
+    DeniedXpress xpress{recorder, [&](std::uint32_t ms) { loop.now += ms; }};
+    device::transport::AbsentHidUart hid;
+    Link link(hid, xpress);
+    DeviceJobBoard board;
+    DeviceStep step(link, board, loop);
+    link.ResetForStartup();
+    loop.tick = [&] { step.Run(); };
+    loop.RunFor(310);
+    ASSERT_EQ(link.state().DevicePresence, DeviceAttached);
+
+    board.firmwareImage = Image(Body(64));
+    // Not "the boot loader did not start" (JobAborted): the recorder was never reached.
+    EXPECT_EQ(RequestJobAndWait(board, loop, FlashJobCode, ButtonWaitStepMs), JobFailed);
+    EXPECT_EQ(board.failure, JobFailure::NoPermission);
+    EXPECT_TRUE(recorder.commandLog().empty());
+}
+
 }  // namespace
+
+TEST(FlashJob, ARecorderLeftStreamingIsStoppedBeforeItsBootLoaderIsAsked)
+{
+    // An earlier run started the live stream and ended without its stop: the samples keep coming.
+    FlashRig rig;
+    ASSERT_EQ(RequestJobAndWait(rig.board, rig.loop, StreamStartJobCode, ButtonWaitStepMs), JobSucceeded);
+    rig.board.stream.Streaming = false;
+    rig.loop.RunFor(500);
+
+    const Bytes body = Body(1000);
+    ASSERT_EQ(rig.Flash(body), JobSucceeded);
+    const Bytes flashed = rig.recorder.FlashedBytes();
+    EXPECT_TRUE(std::equal(body.begin(), body.end(), flashed.begin()));
+    EXPECT_EQ(rig.Seen("reset"), 1);
+}

@@ -5,6 +5,7 @@
 #include "TestApp.h"
 #include "device/DeviceStep.h"
 #include "device/JobRequest.h"
+#include "device/protocol/Commands.h"
 #include "device/protocol/FirmwareImage.h"
 #include "device/transport/AbsentBridges.h"
 #include "dialogs/MDUpgrade.h"
@@ -24,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 namespace {
 
@@ -236,6 +238,8 @@ TEST(UpgradeDialog, CancelDuringTheFetchAndDecliningTheQuestionFlashNothing)
 
 TEST(UpgradeDialog, AFailingRecorderIsReportedAndTheDialogStaysOpen)
 {
+    // The expected texts are taken before the first rig chooses the language.
+    TextTable::current().SelectLanguage(1033);
     const QString partly = "The recorder did not take the whole image. Keep it connected and press Upgrade again.";
     TextTable::current().SelectLanguage(1033);  // the rows take their texts before any rig chooses it
     struct Row {
@@ -267,15 +271,42 @@ TEST(UpgradeDialog, AFailingRecorderIsReportedAndTheDialogStaysOpen)
     }
 }
 
+TEST(UpgradeDialog, WhileTheLiveStreamRunsNothingIsFetchedOrWritten)
+{
+    UpgradeRig rig;
+    device::PostJob(rig.board, device::StreamStartJobCode);
+    rig.step.Run();
+    ASSERT_TRUE(rig.board.stream.Streaming);
+    TUpgrade dialog(rig.setup());
+    dialog.show();
+    dialog.Upgrade->click();
+    EXPECT_EQ(rig.messages, QStringList{TextOf(156) + "\n" + DeviceStreamingText()});
+    EXPECT_EQ(dialog.lastJobState(), device::JobFailed);
+    EXPECT_TRUE(dialog.Upgrade->isEnabled());
+    EXPECT_EQ(rig.board.RequestedJob, device::NoJob);
+    EXPECT_FALSE(rig.board.firmwareImage.has_value());
+    QTest::qWait(100);
+    EXPECT_EQ(dialog.phase(), TUpgrade::Phase::Idle);
+    EXPECT_TRUE(std::none_of(rig.recorder.commandLog().begin(), rig.recorder.commandLog().end(),
+                             [](std::uint8_t code) { return code == device::protocol::CmdFirmware; }));
+}
+
 TEST(UpgradeDialog, TheJobsEndStateChoosesTheMessage)
 {
+    // The expected texts are taken before the first rig chooses the language.
+    TextTable::current().SelectLanguage(1033);
     struct Row {
         std::uint8_t state;
-        int slot;
-        bool closes;
-    } rows[] = {{device::JobFailed, 156, false}, {device::JobAborted, 122, false}, {device::JobCancelled, 122, false}};
+        device::JobFailure failure;
+        QString says;
+    } rows[] = {{device::JobFailed, device::JobFailure::NoAnswer, TextOf(156)},
+                {device::JobAborted, device::JobFailure::BootRefused, TextOf(122)},
+                {device::JobCancelled, device::JobFailure::None, TextOf(122)},
+                // Refused by the device step without running: the image must not stay for a later job.
+                {device::JobFailed, device::JobFailure::Streaming, TextOf(156) + "\n" + DeviceStreamingText()}};
     for (const Row& row : rows) {
         SCOPED_TRACE(int(row.state));
+        SCOPED_TRACE(int(row.failure));
         UpgradeRig rig;
         rig.worker.stop();  // the job stays pending until the test ends it
         TUpgrade dialog(rig.setup());
@@ -290,9 +321,11 @@ TEST(UpgradeDialog, TheJobsEndStateChoosesTheMessage)
         QTest::keyClick(&dialog, Qt::Key_Escape);
         EXPECT_TRUE(dialog.isVisible());
         rig.board.RequestedJob = device::NoJob;
+        rig.board.failure = row.failure;
         rig.board.JobState = row.state;
         ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.phase() == TUpgrade::Phase::Idle; }, 2000));
-        EXPECT_EQ(rig.messages, (QStringList{TextOf(137), TextOf(row.slot)}));
+        EXPECT_EQ(rig.messages, (QStringList{TextOf(137), row.says}));
+        EXPECT_FALSE(rig.board.firmwareImage.has_value());
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_TRUE(dialog.Upgrade->isEnabled());
         EXPECT_TRUE(dialog.Cancel->isEnabled());

@@ -2,9 +2,12 @@
 // the real serial transport, the stream jobs and the simulator's own record
 // of every sample it put on the line.
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <vector>
 
 namespace {
@@ -60,3 +63,35 @@ TEST(LiveStreamPty, CommandLineReceivesWhatTheSimulatorSent)
 }
 
 }  // namespace
+
+TEST(LiveStreamPty, AnInterruptedCommandStillStopsTheStream)
+{
+    QTemporaryDir dir;
+    const QString sentLog = dir.filePath("sent.txt");
+    QProcess simProcess;
+    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--stream-log", sentLog});
+    ASSERT_TRUE(simProcess.waitForStarted(10000));
+    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
+    const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+
+    QProcess cli;
+    cli.start(QStringLiteral(TALMON_BIN_DIR "/ecg-cli"),
+              {"device", "stream", "--link", "serial:" + tty, "--seconds", "60", "--csv", dir.filePath("s.csv")});
+    ASSERT_TRUE(cli.waitForStarted(10000));
+    // Interrupted once the samples flow.
+    for (int i = 0; i < 100 && QFileInfo(sentLog).size() < 1000; ++i)
+        QThread::msleep(100);
+    ASSERT_GE(QFileInfo(sentLog).size(), 1000);
+    cli.terminate();
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitCode(), 128 + SIGTERM) << cli.readAllStandardError().toStdString();
+    EXPECT_GT(ReadValues(dir.filePath("s.csv"), true).size(), 0u) << "what arrived is written";
+
+    // The recorder has stopped: its record of sent samples no longer grows.
+    QThread::msleep(300);
+    const qint64 settled = QFileInfo(sentLog).size();
+    QThread::msleep(700);
+    EXPECT_EQ(QFileInfo(sentLog).size(), settled);
+    simProcess.terminate();
+    EXPECT_TRUE(simProcess.waitForFinished(10000));
+}

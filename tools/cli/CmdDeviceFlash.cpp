@@ -1,4 +1,5 @@
 #include "tools/cli/Commands.h"
+#include "lang/ProgramTexts.h"
 #include "tools/cli/DeviceInfoPrint.h"
 #include "tools/cli/DeviceLink.h"
 #include "tools/cli/EnglishText.h"
@@ -49,6 +50,7 @@ QString FailureText(device::JobFailure f)
         return "The recorder did not verify the image; it stays in its boot loader. Flash it again.";
     case F::NoAnswerAfterReset: return "The image was verified, but the recorder did not answer after its restart.";
     case F::NoImage: return "No valid image to write.";
+    case F::Streaming: return DeviceStreamingText();
     default: return InfoReadFailureText(f);
     }
 }
@@ -80,7 +82,7 @@ int RunDeviceFlash(const QStringList& args, QTextStream& out, QTextStream& err)
         err << kFlashUsage;
         return 2;
     }
-    FirmwareFile file = ReadFirmwareFile(path);
+    device::FirmwareImageFile file = device::ReadFirmwareImageFile(path);
     if (!file.ok()) {
         const QString message = FirmwareFileProblem(file);
         if (json)

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
+#include <csignal>
 #include <vector>
 
 // ecg-cli device stream: the live stream without a window. The same stream
@@ -22,11 +23,43 @@ const char* const kStreamUsage =
     "Starts the recorder's live stream, receives it for N seconds (1 to 3600) and stops it.\n"
     "The samples (index,value in recorder units) go to OUT, or to standard output; the summary\n"
     "(samples, seconds, samples per second, bytes lost) goes to standard output, or to standard\n"
-    "error when the samples take standard output.\n";
+    "error when the samples take standard output. Ctrl-C ends it early: the stream is stopped and\n"
+    "what arrived is written.\n";
 
 constexpr int StreamTickMs = 30;
 // A stream that brings nothing for this long has ended, whatever the recorder was asked, ms.
 constexpr qint64 SilenceLimitMs = 2000;
+
+// Ctrl-C or a termination during the stream: the stream must still be stopped, or the recorder
+// would go on streaming for whichever program talks to it next.
+volatile std::sig_atomic_t interruptedBy = 0;
+
+extern "C" void NoteInterrupt(int signalNumber)
+{
+    interruptedBy = signalNumber;
+}
+
+// Catches SIGINT and SIGTERM for as long as it lives.
+class InterruptGuard {
+public:
+    InterruptGuard()
+    {
+        interruptedBy = 0;
+        previousInt_ = std::signal(SIGINT, NoteInterrupt);
+        previousTerm_ = std::signal(SIGTERM, NoteInterrupt);
+    }
+    ~InterruptGuard()
+    {
+        std::signal(SIGINT, previousInt_);
+        std::signal(SIGTERM, previousTerm_);
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    void (*previousInt_)(int);
+    void (*previousTerm_)(int);
+};
 
 QString FailureText(device::JobFailure failure)
 {
@@ -77,6 +110,7 @@ int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err)
         err << "Unknown link \"" << linkName << "\".\n\n" << kStreamUsage;
         return 2;
     }
+    const InterruptGuard interrupts;
     if (session->RunJob(device::StreamStartJobCode) != device::JobSucceeded) {
         err << FailureText(session->board.failure) << "\n";
         return 1;
@@ -96,8 +130,8 @@ int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err)
         if (ring.TakeSamples(samples) > 0)
             lastSampleMs = elapsed.elapsed();
         fellSilent = elapsed.elapsed() - lastSampleMs > SilenceLimitMs;
-        if (!ring.Streaming || fellSilent)
-            loop.quit();  // the recorder went away
+        if (!ring.Streaming || fellSilent || interruptedBy != 0)
+            loop.quit();  // the recorder went away, or the user stopped the command
     });
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
     tick.start();
@@ -120,6 +154,10 @@ int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err)
     summary << "samples " << samples.size() << ", seconds " << QString::number(streamedSeconds, 'f', 2)
             << ", samples per second " << QString::number(samples.size() / streamedSeconds, 'f', 1)
             << ", bytes lost " << lost << "\n";
+    if (interruptedBy != 0) {
+        err << "Interrupted; the live stream was stopped.\n";
+        return 128 + interruptedBy;
+    }
     if (!stillStreaming || fellSilent) {
         err << "The ECG device went away during the stream.\n";
         return 1;

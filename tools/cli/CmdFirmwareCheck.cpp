@@ -44,7 +44,7 @@ int RunFirmwareCheck(const QStringList& args, QTextStream& out, QTextStream& err
         err << kCheckUsage;
         return 2;
     }
-    const FirmwareFile file = ReadFirmwareFile(path);
+    const device::FirmwareImageFile file = device::ReadFirmwareImageFile(path);
     const std::uint32_t checksum =
         file.ok() ? device::protocol::FirmwareChecksum(file.image.header.data(), file.image.body.data(), file.image.length)
                   : 0;

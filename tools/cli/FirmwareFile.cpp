@@ -1,6 +1,5 @@
 #include "tools/cli/FirmwareFile.h"
 #include "tools/cli/EnglishText.h"
-#include <QFile>
 
 namespace cli {
 
@@ -26,30 +25,16 @@ const char* FaultReason(ImageFault f)
 
 }  // namespace
 
-FirmwareFile ReadFirmwareFile(const QString& path)
+QString FirmwareFileProblem(const device::FirmwareImageFile& file)
 {
-    FirmwareFile f;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return f;
-    f.opened = true;
-    const QByteArray bytes = file.read(static_cast<qint64>(device::protocol::FirmwareHeaderSize +
-                                                           device::protocol::FirmwareMaxLength + 1));
-    f.fault = device::protocol::CheckFirmwareImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                                   static_cast<std::size_t>(bytes.size()), &f.image);
-    return f;
-}
-
-QString FirmwareFileProblem(const FirmwareFile& file)
-{
-    if (!file.opened)
+    if (file.result == device::FirmwareImageFile::Result::OpenFailed)
         return EnglishText(SlotCannotOpen);
     return EnglishText(SlotFormatError) + " (" + FaultReason(file.fault) + ")";
 }
 
-QString FirmwareFileFaultName(const FirmwareFile& file)
+QString FirmwareFileFaultName(const device::FirmwareImageFile& file)
 {
-    if (!file.opened)
+    if (file.result == device::FirmwareImageFile::Result::OpenFailed)
         return "cannotOpen";
     switch (file.fault) {
     case ImageFault::None: return "none";
