@@ -4,6 +4,7 @@
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/StartupReport.h"
+#include "app/TerminationClose.h"
 #include "app/UploadController.h"
 #include "art/Pictures.h"
 #include "lang/TextTable.h"
@@ -50,6 +51,7 @@ int Run(QApplication& app, bool demo)
     if (QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
+    CloseOnTermination(window);
     ScheduleExitIfAsked(window);
     return app.exec();
 }

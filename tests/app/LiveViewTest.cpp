@@ -5,6 +5,7 @@
 #include "app/InstanceGuard.h"
 #include "app/LiveViewController.h"
 #include "app/MainForm.h"
+#include "app/TerminationClose.h"
 #include "app/Startup.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
@@ -148,6 +150,24 @@ TEST_F(LiveView, AStreamLostOrStalledEndsThePacingWithAMessage)
         EXPECT_TRUE(WaitUntil([&] { return !device.board().stream.Streaming; }, 3000)) << "the stream is not ended";
         w->close();
     }
+}
+
+TEST_F(LiveView, ATerminationWhileStreamingClosesTheWindowAndStopsTheStream)
+{
+    DeviceServices device(true);
+    auto w = open(device);
+    CloseOnTermination(*w);
+    ASSERT_TRUE(WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; }, 8000));
+    w->findChild<QPushButton*>("Start")->click();
+    ASSERT_TRUE(WaitUntil([&] { return device.demoRecorder()->recorder().streaming(); }, 5000));
+
+    std::raise(SIGTERM);
+    const bool closed = WaitUntil([&] { return !w->isVisible(); }, 3000);
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+    ASSERT_TRUE(closed);
+    EXPECT_FALSE(device.demoRecorder()->recorder().streaming());
+    EXPECT_FALSE(device.worker()->isRunning());
 }
 
 TEST_F(LiveView, StartWithoutRecorderSaysSoAndGoesBackToRest)
