@@ -28,7 +28,10 @@ void DeviceStep::Run()
     board_.stepRunning = true;
     link_.ServicePresence();
     LinkState& s = link_.state();
-    if (!s.PresenceEventPending && s.DevicePresence == DeviceAttached && s.arrivalStage == 1)
+    // While the recorder streams, an arrival (another device plugged in) waits for the stream's end:
+    // the information read would take samples for its answer.
+    if (!s.PresenceEventPending && s.DevicePresence == DeviceAttached && s.arrivalStage == 1 &&
+        !board_.stream.Streaming)
         arrivalRead();
     if (s.DevicePresence == DeviceDetached) {
         // Every request fails at once while no recorder is there, and is withdrawn.

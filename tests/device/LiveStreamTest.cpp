@@ -141,6 +141,29 @@ TEST(StreamJobs, OtherJobsFailAtOnceWhileStreaming)
     EXPECT_TRUE(rig.board.stream.Streaming);
 }
 
+TEST(StreamJobs, AnArrivalWhileStreamingWaitsForTheStreamsEnd)
+{
+    // Another device plugged in raises an arrival; reading the recorder's information then would take
+    // stream bytes for its answer and eat samples.
+    StreamingRig rig;
+    ASSERT_EQ(rig.Run(StreamStartJobCode), JobSucceeded);
+    const protocol::DEVICE_INFO_BLOCK before = rig.board.infoBlock;
+    rig.link.DeviceArrived();
+    rig.loop.RunFor(2000);
+    EXPECT_TRUE(rig.board.infoBlock.signed_);
+    EXPECT_EQ(rig.board.infoBlock.deviceId, before.deviceId);
+    EXPECT_EQ(rig.Count(protocol::CmdReadInfo), 1) << "only the first arrival's read";
+    const std::vector<std::int16_t>& sent = rig.recorder.streamedSamples();
+    ASSERT_LE(rig.received.size(), sent.size());
+    EXPECT_TRUE(std::equal(rig.received.begin(), rig.received.end(), sent.begin()));
+
+    // Once the stream is over the arrival's read is made.
+    ASSERT_EQ(rig.Run(StreamStopJobCode), JobSucceeded);
+    rig.loop.RunFor(1500);
+    EXPECT_EQ(rig.Count(protocol::CmdReadInfo), 2);
+    EXPECT_TRUE(rig.board.infoBlock.signed_);
+}
+
 TEST(StreamJobs, StartFailsWithoutAnAnswerAndEndsWhenTheRecorderGoes)
 {
     StreamingRig silent;
