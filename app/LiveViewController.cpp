@@ -63,6 +63,7 @@ void LiveViewController::Start()
     // Another job still under way keeps its place on the board; Start can be pressed again after it.
     if (board.RequestedJob != device::NoJob && board.RequestedJob != device::StreamStartJobCode)
         return;
+    stopWaiting_ = false;  // a Start after Stop wins over a stop still waiting for its turn
     if (!sweep_)
         sweep_ = std::make_unique<live::LiveSweep>(window_.ECGChart->size());
     blankRowRuler();
@@ -88,12 +89,31 @@ void LiveViewController::Stop()
     device::DeviceJobBoard& board = device_.board();
     board.stream.Reset();
     pacing_.stop();
-    if (board.RequestedJob == device::NoJob || board.RequestedJob == device::StreamStartJobCode)
+    postStop();
+}
+
+void LiveViewController::postStop()
+{
+    stopWaiting_ = false;
+    if (closed_)
+        return;  // the close has stopped the stream itself
+    device::DeviceJobBoard& board = device_.board();
+    if (board.RequestedJob == device::NoJob || board.RequestedJob == device::StreamStartJobCode) {
         device::PostJob(board, device::StreamStopJobCode);
+        return;
+    }
+    // Another job is on the board (an information read the window posted just now): the device step
+    // refuses it at its next tick while the stream runs, and the stop must not be lost meanwhile.
+    stopWaiting_ = true;
+    QTimer::singleShot(kStreamingTickMs, this, [this] {
+        if (stopWaiting_)
+            postStop();
+    });
 }
 
 void LiveViewController::shutdown()
 {
+    closed_ = true;
     pacing_.stop();
     device::DeviceJobBoard& board = device_.board();
     if (!board.stream.Streaming && board.RequestedJob != device::StreamStartJobCode)
@@ -134,8 +154,7 @@ void LiveViewController::pace()
         // The recorder has gone quiet without leaving the link (its battery, a cable that still
         // enumerates): the stream is stopped as with Stop, so the recorder is not left streaming
         // should it come back, and the user learns why the sweep stands still.
-        if (board.RequestedJob == device::NoJob)
-            device::PostJob(board, device::StreamStopJobCode);
+        postStop();
         endedWithoutStop();
     }
 }

@@ -43,6 +43,8 @@ public:
 private:
     void setTick(int ms);
     void blankRowRuler();
+    // Posts the stop job, after the job on the board when there is one.
+    void postStop();
     // The start job has ended without a stream, or the stream has ended without Stop: back to rest,
     // and the user is told why.
     void endedWithoutStop();
@@ -53,6 +55,10 @@ private:
     QTimer pacing_;
     // A start job is on the board and its end not seen yet.
     bool starting_ = false;
+    // The window has closed; nothing is posted any more.
+    bool closed_ = false;
+    // A stop waits for another job to leave the board.
+    bool stopWaiting_ = false;
     // When the sweep last got a sample, or the stream started, ms of the device clock.
     std::int64_t lastSampleAtMs_ = 0;
 };

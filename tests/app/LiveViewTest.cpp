@@ -7,6 +7,7 @@
 #include "app/MainForm.h"
 #include "app/TerminationClose.h"
 #include "app/Startup.h"
+#include "device/JobRequest.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SkinPicture.h"
 #include "lang/ProgramTexts.h"
@@ -104,7 +105,9 @@ TEST_F(LiveView, StartSweepsTheStreamOtherJobsAreRefusedAndClosingStopsIt)
         stop->hide();
     }
 
-    // Stop ends the stream and the pacing; Start takes it up again.
+    // Stop ends the stream and the pacing, also when pressed while a job the step is about to refuse
+    // (an information read) is still on the board; Start takes it up again.
+    device::PostJob(device.board(), device::ReadInfoJobCode);
     stop->click();
     EXPECT_EQ(device.worker()->tickInterval(), 300);
     EXPECT_FALSE(live->pacing());
