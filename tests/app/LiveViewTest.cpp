@@ -1,6 +1,6 @@
 // The live view behind the engineering Start and Stop buttons, with the
 // demo's simulated recorder streaming through the real worker.
-#include "TestApp.h"
+#include "WindowFixture.h"
 #include "app/DeviceServices.h"
 #include "app/InstanceGuard.h"
 #include "app/LiveViewController.h"
@@ -25,44 +25,13 @@
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-class LiveView : public ::testing::Test {
+class LiveView : public WindowFixture {
 protected:
-    void SetUp() override
-    {
-        TestApp();
-        TextTable::current().SelectLanguage(1033);
-        state = RunStartup(home.filePath("Documents"), TextTable::current(), guard).state;
-        TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
-            shown.append(box.findChild<QLabel*>("Msg")->text());
-            box.clickButton(MsgButton::OK);
-        });
-    }
-    void TearDown() override { TMessageBoxForm::setModalRunner({}); }
-
     std::unique_ptr<TECGMain> open(DeviceServices& device)
     {
         device.ResetForStartup();
-        MainWindowOptions options;
-        options.showWelcome = false;
-        auto w = std::make_unique<TECGMain>(state, options);
-        w->attachDevice(&device);
-        w->FormCreate();
-        w->show();
-        return w;
+        return WindowFixture::open(&device);
     }
-
-    QTemporaryDir home;
-    InstanceGuard guard;
-    StartupState state;
-    QStringList shown;
 };
 
 TEST_F(LiveView, StartSweepsTheStreamOtherJobsAreRefusedAndClosingStopsIt)

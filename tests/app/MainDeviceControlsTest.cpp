@@ -211,16 +211,6 @@ TEST(MainDeviceControls, DownloadClickShowsTheInformationUntilItsDialogExists)
     EXPECT_TRUE(rig.messages[0].contains("Firmware Version : 1.20.00")) << rig.messages[0].toStdString();
 }
 
-// A bridge that is plugged in but whose device node this user may not open.
-struct DeniedXpress : sim::SimulatedXpress {
-    using sim::SimulatedXpress::SimulatedXpress;
-    int Open(std::uint32_t, Handle* handle) override
-    {
-        *handle = -1;
-        return BridgeAccessDenied;
-    }
-};
-
 TEST(MainDeviceControls, RecorderThatMayNotBeOpenedNamesTheRemedy)
 {
     FakeLoop loop;

@@ -1,7 +1,7 @@
 // The main window's hidden Upgrade command in demo mode: the in-process
 // stand-in service offers its image, and the demo recorder takes it through
 // the real worker and device step.
-#include "TestApp.h"
+#include "WindowFixture.h"
 #include "app/DeviceServices.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
@@ -22,27 +22,14 @@
 
 namespace {
 
-TEST(UpgradeWiring, TheHiddenUpgradeButtonFlashesTheDemoRecorder)
-{
-    TestApp();
-    TextTable::current().SelectLanguage(1033);
-    QTemporaryDir home;
-    InstanceGuard guard;
-    const StartupState state = RunStartup(home.filePath("Documents"), TextTable::current(), guard).state;
-    QStringList shown;
-    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
-        shown.append(box.findChild<QLabel*>("Msg")->text());
-        box.clickButton(MsgButton::OK);
-    });
+class UpgradeWiring : public WindowFixture {};
 
+TEST_F(UpgradeWiring, TheHiddenUpgradeButtonFlashesTheDemoRecorder)
+{
     DeviceServices device(true);
     device.ResetForStartup();
-    MainWindowOptions options;
-    options.showWelcome = false;
-    TECGMain w(state, options);
-    w.attachDevice(&device);
-    w.FormCreate();
-    w.show();
+    const std::unique_ptr<TECGMain> window = open(&device);
+    TECGMain& w = *window;
     ASSERT_TRUE(w.uploadController()->startDemoService());
     ASSERT_TRUE(QTest::qWaitFor([&] { return device.board().infoBlock.deviceId != 0; }, 8000));
 
@@ -63,7 +50,6 @@ TEST(UpgradeWiring, TheHiddenUpgradeButtonFlashesTheDemoRecorder)
     const auto& flashed = device.demoRecorder()->recorder().flashImage();
     ASSERT_GE(flashed.size(), std::size_t(body.size()));
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(flashed.data()), body.size()), body);
-    TMessageBoxForm::setModalRunner({});
     w.close();
 }
 

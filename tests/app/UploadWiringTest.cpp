@@ -1,6 +1,6 @@
 // The main window's Upload and Account commands with the demo's in-process
 // stand-in service.
-#include "TestApp.h"
+#include "WindowFixture.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/Startup.h"
@@ -25,25 +25,7 @@
 
 namespace {
 
-class UploadWiring : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        TestApp();
-        TextTable::current().SelectLanguage(1033);
-        state = RunStartup(home.filePath("Documents"), TextTable::current(), guard).state;
-        TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
-            shown.append(box.findChild<QLabel*>("Msg")->text());
-            box.clickButton(MsgButton::OK);
-        });
-    }
-    void TearDown() override { TMessageBoxForm::setModalRunner({}); }
-
-    QTemporaryDir home;
-    InstanceGuard guard;
-    StartupState state;
-    QStringList shown;
-};
+class UploadWiring : public WindowFixture {};
 
 TEST_F(UploadWiring, DemoUploadDeletesDeliveredRecordingsAndTheirEntries)
 {

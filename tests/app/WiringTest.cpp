@@ -1,7 +1,7 @@
 // The main window wired to its real parts: the recording library behind the
 // data list, and the device worker with the simulated recorder of demo mode.
 #include "SimulatedRecording.h"
-#include "TestApp.h"
+#include "WindowFixture.h"
 #include "app/DeviceServices.h"
 #include "dialogs/MDDownload.h"
 #include "app/InstanceGuard.h"
@@ -38,44 +38,7 @@
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-class WiringTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        TestApp();
-        TextTable::current().SelectLanguage(1033);
-        state = RunStartup(home.filePath("Documents"), TextTable::current(), guard).state;
-        TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
-            shown.append(box.findChild<QLabel*>("Msg")->text());
-            box.clickButton(MsgButton::OK);
-        });
-    }
-    void TearDown() override { TMessageBoxForm::setModalRunner({}); }
-
-    std::unique_ptr<TECGMain> open(DeviceServices* device = nullptr)
-    {
-        MainWindowOptions options;
-        options.showWelcome = false;
-        auto window = std::make_unique<TECGMain>(state, options);
-        window->attachDevice(device);
-        window->FormCreate();
-        window->show();
-        return window;
-    }
-
-    QTemporaryDir home;
-    InstanceGuard guard;
-    StartupState state;
-    QStringList shown;
-};
+class WiringTest : public WindowFixture {};
 
 TEST_F(WiringTest, DataListOpensAnalysesAndDeletesRecordings)
 {

@@ -198,16 +198,6 @@ TEST(FlashJob, DetachedRecorderFails)
     }
 }
 
-// A bridge that is plugged in but whose device node this user may not open.
-struct DeniedXpress : sim::SimulatedXpress {
-    using sim::SimulatedXpress::SimulatedXpress;
-    int Open(std::uint32_t, Handle* handle) override
-    {
-        *handle = -1;
-        return BridgeAccessDenied;
-    }
-};
-
 TEST(FlashJob, ABridgeThisUserMayNotOpenFailsForLackOfPermission)
 {
     FakeLoop loop;

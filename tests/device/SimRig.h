@@ -93,3 +93,13 @@ struct SimRig {
         return n;
     }
 };
+
+// A bridge that is plugged in but whose device node this user may not open.
+struct DeniedXpress : sim::SimulatedXpress {
+    using sim::SimulatedXpress::SimulatedXpress;
+    int Open(std::uint32_t, Handle* handle) override
+    {
+        *handle = -1;
+        return device::BridgeAccessDenied;
+    }
+};
