@@ -23,31 +23,20 @@ const char* const kUsage =
 
 int RunFirmwareFetch(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    QString server, settings, account, output;
-    int timeoutSeconds = 0;
+    ServiceOptions service;
+    QString output;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        auto value = [&](QString& target) {
-            if (i + 1 >= args.size()) return false;
-            target = args[++i];
-            return true;
-        };
-        bool ok = true;
         if (a == "--help") {
             out << kUsage;
             return 0;
         }
-        if (a == "--server") ok = value(server);
-        else if (a == "--settings") ok = value(settings);
-        else if (a == "--account") ok = value(account);
-        else if (a == "--out") ok = value(output);
-        else if (a == "--timeout") {
-            QString t;
-            ok = value(t);
-            timeoutSeconds = t.toInt(&ok);
-            ok = ok && timeoutSeconds > 0 && timeoutSeconds <= 600;
-        } else ok = false;
-        if (!ok) {
+        OptionTaken taken = TakeServiceOption(args, i, service);
+        if (taken == OptionTaken::NotMine && a == "--out" && i + 1 < args.size()) {
+            output = args[++i];
+            taken = OptionTaken::Taken;
+        }
+        if (taken != OptionTaken::Taken) {
             err << "Bad option \"" << a << "\".\n" << kUsage;
             return 2;
         }
@@ -58,17 +47,17 @@ int RunFirmwareFetch(const QStringList& args, QTextStream& out, QTextStream& err
     }
     if (TextTable::current().languageId() == 0) TextTable::current().SelectLanguage(TextTable::kEnglish);
 
-    ProfileFile heartlet(QDir(SettingsFolder(settings)).filePath(QStringLiteral("Heartlet.ini")));
+    ProfileFile heartlet(QDir(SettingsFolder(service.settings)).filePath(QStringLiteral("Heartlet.ini")));
     firmware::FetchRequest request;
-    if (!ServiceAddress(server, heartlet, &request.directoryHost, &request.port, err)) return 2;
-    if (account.isEmpty())
-        account = heartlet.readString(QStringLiteral("INFO"), QStringLiteral("UPGRADE_ACCOUNT"), request.account);
-    request.account = account;
+    if (!ServiceAddress(service.server, heartlet, &request.directoryHost, &request.port, err)) return 2;
+    request.account = service.account.isEmpty()
+                          ? heartlet.readString(QStringLiteral("INFO"), QStringLiteral("UPGRADE_ACCOUNT"), request.account)
+                          : service.account;
     // Beside the target, so that a failed fetch leaves an earlier FILE as it was.
     request.imagePath = output + QStringLiteral(".part");
-    if (timeoutSeconds > 0) {
+    if (service.timeoutSeconds > 0) {
         firmware::FetchTimings& t = request.timings;
-        t.lookupMs = t.connectMs = t.sendMs = t.replyMs = t.blockMs = timeoutSeconds * 1000;
+        t.lookupMs = t.connectMs = t.sendMs = t.replyMs = t.blockMs = service.timeoutSeconds * 1000;
     }
 
     firmware::FirmwareFetch fetch(request);

@@ -69,9 +69,9 @@ struct FileLine {
 
 int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
 {
-    QString server, settings, account, passwordFile, overwrite;
+    ServiceOptions service;
+    QString passwordFile, overwrite;
     bool deleteAfter = false, json = false;
-    int timeoutSeconds = 0;
     QStringList files;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -85,17 +85,11 @@ int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
             out << kUsage;
             return 0;
         }
-        if (a == "--server") ok = value(server);
-        else if (a == "--settings") ok = value(settings);
-        else if (a == "--account") ok = value(account);
+        if (const OptionTaken taken = TakeServiceOption(args, i, service); taken != OptionTaken::NotMine)
+            ok = taken == OptionTaken::Taken;
         else if (a == "--password-file") ok = value(passwordFile);
         else if (a == "--overwrite") ok = value(overwrite) && (overwrite == "yes" || overwrite == "no");
-        else if (a == "--timeout") {
-            QString t;
-            ok = value(t);
-            timeoutSeconds = t.toInt(&ok);
-            ok = ok && timeoutSeconds > 0 && timeoutSeconds <= 600;
-        } else if (a == "--delete-after") deleteAfter = true;
+        else if (a == "--delete-after") deleteAfter = true;
         else if (a == "--json") json = true;
         else if (a.startsWith("--")) ok = false;
         else files << a;
@@ -110,7 +104,7 @@ int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     if (TextTable::current().languageId() == 0) TextTable::current().SelectLanguage(TextTable::kEnglish);
 
-    settings = SettingsFolder(settings);
+    const QString settings = SettingsFolder(service.settings);
     ProfileFile heartlet(QDir(settings).filePath(QStringLiteral("Heartlet.ini")));
     const QString section = QStringLiteral("INFO");
 
@@ -121,10 +115,10 @@ int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
         const int id = QString::fromLatin1(setinfo.readAll()).trimmed().toInt(&ok);
         if (ok) request.languageId = id;
     }
-    if (!ServiceAddress(server, heartlet, &request.directoryHost, &request.port, err)) return 2;
+    if (!ServiceAddress(service.server, heartlet, &request.directoryHost, &request.port, err)) return 2;
 
     const QString storedAccount = heartlet.readString(section, QStringLiteral("ACCOUNT"));
-    request.account = account.isEmpty() ? storedAccount : account;
+    request.account = service.account.isEmpty() ? storedAccount : service.account;
     if (!passwordFile.isEmpty()) {
         if (!ReadPassword(passwordFile, request.password)) {
             err << "Cannot read the password from \"" << passwordFile << "\".\n";
@@ -139,9 +133,9 @@ int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
     }
 
     request.recordings = files;
-    if (timeoutSeconds > 0) {
+    if (service.timeoutSeconds > 0) {
         upload::Timings& t = request.timings;
-        t.lookupMs = t.connectMs = t.replyMs = t.sendMs = t.closeMs = timeoutSeconds * 1000;
+        t.lookupMs = t.connectMs = t.replyMs = t.sendMs = t.closeMs = service.timeoutSeconds * 1000;
     }
 
     upload::UploadSession session(request);

@@ -6,6 +6,27 @@
 
 namespace cli {
 
+OptionTaken TakeServiceOption(const QStringList& args, int& i, ServiceOptions& options)
+{
+    const QString& a = args[i];
+    QString* text = a == "--server" ? &options.server
+                    : a == "--settings" ? &options.settings
+                    : a == "--account"  ? &options.account
+                                        : nullptr;
+    if (!text && a != "--timeout")
+        return OptionTaken::NotMine;
+    if (i + 1 >= args.size())
+        return OptionTaken::Bad;
+    const QString value = args[++i];
+    if (text) {
+        *text = value;
+        return OptionTaken::Taken;
+    }
+    bool ok = false;
+    options.timeoutSeconds = value.toInt(&ok);
+    return ok && options.timeoutSeconds > 0 && options.timeoutSeconds <= 600 ? OptionTaken::Taken : OptionTaken::Bad;
+}
+
 QString SettingsFolder(const QString& given)
 {
     if (!given.isEmpty()) return given;
