@@ -31,13 +31,11 @@ int RunDeviceInfo(const QStringList& args, QTextStream& out, QTextStream& err)
     QString linkName = "usb";
     bool json = false;
     for (int i = 0; i < args.size(); ++i) {
+        if (TakeLinkOption(args, i, linkName))
+            continue;
         const QString& a = args[i];
         if (a == "--json") {
             json = true;
-        } else if (a == "--link" && i + 1 < args.size()) {
-            linkName = args[++i];
-        } else if (a.startsWith("--link=")) {
-            linkName = a.mid(7);
         } else if (a == "--help" || a == "-h") {
             out << kDeviceUsage;
             return 0;

@@ -98,15 +98,13 @@ int RunDeviceDownload(const QStringList& args, QTextStream& out, QTextStream& er
     bool json = false;
     bool erase = false;
     for (int i = 0; i < args.size(); ++i) {
+        if (TakeLinkOption(args, i, linkName))
+            continue;
         const QString& a = args[i];
         if (a == "--json") {
             json = true;
         } else if (a == "--erase") {
             erase = true;
-        } else if (a == "--link" && i + 1 < args.size()) {
-            linkName = args[++i];
-        } else if (a.startsWith("--link=")) {
-            linkName = a.mid(7);
         } else if (a == "--data-folder" && i + 1 < args.size()) {
             dataFolder = args[++i];
         } else if (a.startsWith("--data-folder=")) {

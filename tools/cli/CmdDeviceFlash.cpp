@@ -63,11 +63,11 @@ int RunDeviceFlash(const QStringList& args, QTextStream& out, QTextStream& err)
     bool json = false;
     QString path;
     for (int i = 0; i < args.size(); ++i) {
+        if (TakeLinkOption(args, i, linkName))
+            continue;
         const QString& a = args[i];
         if (a == "--json") {
             json = true;
-        } else if (a == "--link" && i + 1 < args.size()) {
-            linkName = args[++i];
         } else if (a == "--help" || a == "-h") {
             out << kFlashUsage;
             return 0;

@@ -76,11 +76,11 @@ int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err)
     QString csvPath;
     int seconds = 0;
     for (int i = 0; i < args.size(); ++i) {
+        if (TakeLinkOption(args, i, linkName))
+            continue;
         const QString& a = args[i];
         bool ok = true;
-        if (a == "--link" && i + 1 < args.size()) {
-            linkName = args[++i];
-        } else if (a == "--csv" && i + 1 < args.size()) {
+        if (a == "--csv" && i + 1 < args.size()) {
             csvPath = args[++i];
         } else if (a == "--seconds" && i + 1 < args.size()) {
             seconds = args[++i].toInt(&ok);

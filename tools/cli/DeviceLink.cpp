@@ -3,6 +3,20 @@
 
 namespace cli {
 
+bool TakeLinkOption(const QStringList& args, int& i, QString& linkName)
+{
+    const QString& a = args[i];
+    if (a == QLatin1String("--link") && i + 1 < args.size()) {
+        linkName = args[++i];
+        return true;
+    }
+    if (a.startsWith(QLatin1String("--link="))) {
+        linkName = a.mid(7);
+        return true;
+    }
+    return false;
+}
+
 std::unique_ptr<DeviceLink> OpenDeviceLink(const QString& linkName)
 {
     auto d = std::make_unique<DeviceLink>();

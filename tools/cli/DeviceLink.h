@@ -8,6 +8,7 @@
 #include "device/transport/BridgeSet.h"
 #include "sim/DemoRecorder.h"
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 // The recorder link of a device command: the bridges named by --link (or the
@@ -29,6 +30,9 @@ struct DeviceLink {
     // Posts the job and runs one device step (the first also probes for the recorder).
     std::uint8_t RunJob(std::uint8_t code);
 };
+
+// Takes args[i] when it names the link: "--link NAME" (advancing i) or "--link=NAME".
+bool TakeLinkOption(const QStringList& args, int& i, QString& linkName);
 
 // Null for an unknown link name.
 std::unique_ptr<DeviceLink> OpenDeviceLink(const QString& linkName);
