@@ -34,16 +34,24 @@ std::vector<int> ReadValues(const QString& path, bool csv)
     return values;
 }
 
+// recorder-sim with its record of every streamed sample in sentLog; its pseudo-terminal, or an
+// empty text when it did not start.
+QString StartStreamingSim(QProcess& sim, const QString& sentLog)
+{
+    sim.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--stream-log", sentLog});
+    if (!sim.waitForStarted(10000) || !sim.waitForReadyRead(10000))
+        return {};
+    return QString::fromUtf8(sim.readLine()).trimmed();
+}
+
 TEST(LiveStreamPty, CommandLineReceivesWhatTheSimulatorSent)
 {
     QTemporaryDir dir;
     const QString sentLog = dir.filePath("sent.txt");
     const QString csv = dir.filePath("stream.csv");
     QProcess simProcess;
-    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--stream-log", sentLog});
-    ASSERT_TRUE(simProcess.waitForStarted(10000));
-    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
-    const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+    const QString tty = StartStreamingSim(simProcess, sentLog);
+    ASSERT_FALSE(tty.isEmpty()) << "recorder-sim did not start";
 
     QProcess cli;
     cli.start(QStringLiteral(TALMON_BIN_DIR "/ecg-cli"),
@@ -69,10 +77,8 @@ TEST(LiveStreamPty, AnInterruptedCommandStillStopsTheStream)
     QTemporaryDir dir;
     const QString sentLog = dir.filePath("sent.txt");
     QProcess simProcess;
-    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--stream-log", sentLog});
-    ASSERT_TRUE(simProcess.waitForStarted(10000));
-    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
-    const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+    const QString tty = StartStreamingSim(simProcess, sentLog);
+    ASSERT_FALSE(tty.isEmpty()) << "recorder-sim did not start";
 
     QProcess cli;
     cli.start(QStringLiteral(TALMON_BIN_DIR "/ecg-cli"),
