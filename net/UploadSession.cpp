@@ -389,8 +389,10 @@ void UploadSession::offer(const Item& item, std::function<void(bool accepted)> n
         s->receive(kBlockSize, t.replyMs, [this, item, next = std::move(next)](BlockSocket::Result received,
                                                                             const QByteArray& reply) mutable {
             // Without a whole reply the stream is out of step: the transfer ends here.
-            if (received != BlockSocket::Result::Ok)
+            if (received != BlockSocket::Result::Ok) {
+                report(item, Delivery::NoReply);
                 return fail(received == BlockSocket::Result::Closed ? Failure::ReplyCut : Failure::ReceiveFailed);
+            }
             // The service answered the request after the earlier files: it has them.
             prove();
             const int code = *ReplyCodeOf(reply);
@@ -408,7 +410,12 @@ void UploadSession::offer(const Item& item, std::function<void(bool accepted)> n
             sendContent(item, 0, [this, item, next = std::move(next)] {
                 sendingContent_ = false;
                 pending_.push_back(report(item, Delivery::SentUnproved));
-                next(true);
+                // The pauses that follow count from the last byte on the line, not
+                // from the last byte handed to the system.
+                socket_->awaitAcknowledged(request_.timings.sendMs, [this, next](BlockSocket::Result left) {
+                    if (left != BlockSocket::Result::Ok) return fail(Failure::SendFailed);
+                    next(true);
+                });
             });
         });
     });
@@ -441,7 +448,9 @@ void UploadSession::endTransfer()
         BlockSocket* s = socket_;
         s->send(*BuildRequest(RequestType::TransferEnd), t.sendMs, [this, s, t](BlockSocket::Result sent) {
             if (sent != BlockSocket::Result::Ok) return fail(Failure::SendFailed);
-            // The service closes once it has read everything: the proof for the last file.
+            // The proof for the last file: the service closes in order once it has
+            // read everything, or, keeping the connection open, has acknowledged
+            // every byte without a reset. A reset proves nothing.
             s->awaitClose(t.closeMs, [this](BlockSocket::Result closed) {
                 if (closed == BlockSocket::Result::Ok) prove();
                 finishRun();

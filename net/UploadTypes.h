@@ -48,6 +48,7 @@ struct Error {
 enum class Delivery {
     NotOffered,   // its turn never came
     Unreadable,   // could not be opened or read: no header was sent for it
+    NoReply,      // its header was sent, but no whole reply came: nothing of it went
     Refused,      // the service answered its header with another code than 1
     SentUnproved, // every byte was sent, but the service never confirmed it
     Delivered,    // every byte was sent and the service then answered on the same

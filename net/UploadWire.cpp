@@ -1,5 +1,8 @@
 #include "net/UploadWire.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <QList>
 
 namespace upload {
@@ -93,7 +96,8 @@ DirectoryAnswer ParseDirectoryAnswer(const QByteArray& reply)
     const auto address = ParseDottedIPv4(answer.text);
     if (!address) return answer;
     const quint32 v = address->toIPv4Address();
-    const bool unusable = v == 0 || v == 0xFFFFFFFFu || (v >> 28) == 0xE;  // any, broadcast, multicast
+    // "this network" (0.0.0.0/8), broadcast, multicast
+    const bool unusable = (v >> 24) == 0 || v == 0xFFFFFFFFu || (v >> 28) == 0xE;
     if (unusable) return answer;
     answer.kind = DirectoryAnswer::Kind::Address;
     answer.address = *address;
@@ -102,7 +106,9 @@ DirectoryAnswer ParseDirectoryAnswer(const QByteArray& reply)
 
 QString WireName(const QString& path)
 {
-    QString name = path;
+    // The service files a recording under its device and date folders, which
+    // only the full path carries, whatever folder the upload was started from.
+    QString name = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     name.replace(QLatin1Char('/'), QLatin1Char('\\'));
     return name.size() <= kWireNameLength ? name : name.right(kWireNameLength);
 }

@@ -1,5 +1,7 @@
 #include "sim/web/WebService.h"
 
+#include "sim/web/ConnectionTail.h"
+
 #include "device/protocol/FirmwareImage.h"
 #include "net/UploadWire.h"
 
@@ -146,6 +148,14 @@ private:
             int code = upload::Accepted;
             if (faults().headerCode && (faults().headerCodeAt == 0 || faults().headerCodeAt == headers_))
                 code = faults().headerCode;
+            if (code == upload::Accepted && faults().resetUnreadAtHeader == headers_) {
+                // Takes the header and nothing of the content: the unread bytes make the close a reset.
+                reply(WebStage::Header, Code(code));
+                stoppedReading_ = true;
+                socket_->setReadBufferSize(1);
+                QTimer::singleShot(300, this, [this] { reset(QStringLiteral("reset with the content unread")); });
+                return;
+            }
             if (code == upload::Accepted) {
                 fileName_ = request->field1;
                 file_.clear();
@@ -157,9 +167,7 @@ private:
         }
         case RequestType::TransferEnd:
             requests_.append(r);
-            // Everything before it has been read: closing in order tells the client so.
-            socket_->disconnectFromHost();
-            return;
+            return endTransfer();
         case RequestType::ImageQuery:
         case RequestType::BlockRequest:
             break;  // the update server's requests, at the wrong address
@@ -250,7 +258,22 @@ private:
 
     void note(const QString& what) { entry_["note"] = what; }
 
-    void reset()
+    void endTransfer()
+    {
+        const WebFaults& f = faults();
+        if (f.holdAfterEnd || f.floodAfterEnd > 0) {
+            // The connection goes on without this object, which logs now.
+            new ConnectionTail(socket_, f.floodAfterEnd, f.holdAfterEnd ? 60000 : 30000, &service_);
+            return end(f.holdAfterEnd ? QStringLiteral("held open after the transfer end")
+                                      : QStringLiteral("flooded after the transfer end"));
+        }
+        // Qt closes in order once the client ends its side.
+        if (f.waitForClose) return;
+        // Everything before it has been read: closing in order tells the client so.
+        socket_->disconnectFromHost();
+    }
+
+    void reset(const QString& how = QStringLiteral("reset after content bytes"))
     {
         // Abort with linger 0 so the client sees a reset, not an orderly close.
         const qintptr fd = socket_->socketDescriptor();
@@ -259,7 +282,7 @@ private:
             ::setsockopt(static_cast<int>(fd), SOL_SOCKET, SO_LINGER, &l, sizeof l);
         }
         socket_->abort();
-        end(QStringLiteral("reset after content bytes"));
+        end(how);
     }
 
     void end(const QString& how)

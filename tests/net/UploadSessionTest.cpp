@@ -5,6 +5,7 @@
 #include "tests/store/StoreFixtures.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
@@ -142,7 +143,7 @@ TEST_F(UploadSessionTest, ReplyCodesAndCutRepliesSteerTheConversation)
         {"close instead of the second header's reply",
          [](sim::WebFaults& f) { f.closeWithoutReply = {sim::WebStage::Header, 2}; },
          "ServerQuery|CredentialCheck,CheckDone|UploadLogin,FileHeader,FileHeader", Failure::ReplyCut,
-         Step::FileHeader, {Delivery::SentUnproved, Delivery::NotOffered}},
+         Step::FileHeader, {Delivery::SentUnproved, Delivery::NoReply}},
         {"login refused", [](sim::WebFaults& f) { f.loginCode = 4; }, "ServerQuery|CredentialCheck,CheckDone|UploadLogin",
          Failure::Refused, Step::Login, {Delivery::NotOffered, Delivery::NotOffered}},
     };
@@ -159,6 +160,54 @@ TEST_F(UploadSessionTest, ReplyCodesAndCutRepliesSteerTheConversation)
             EXPECT_EQ(r.outcome.error.step, row.step);
         }
         for (int i = 0; i < 2; ++i) EXPECT_EQ(deliveryOf(r.outcome, i), row.recordings[i]) << "recording " << i;
+    }
+}
+
+// How the service ends the transfer decides whether the last recording is
+// proved: an orderly close, or acknowledged bytes on a connection it keeps
+// open, prove it; a reset never does.
+TEST_F(UploadSessionTest, TheLastRecordingIsProvedOnlyByAnOrderlyEndNeverByAReset)
+{
+    struct Row {
+        const char* name;
+        std::function<void(sim::WebFaults&)> script;
+        Delivery first, last;
+        bool completes;
+    } rows[] = {
+        {"closes after reading", [](sim::WebFaults&) {}, Delivery::Delivered, Delivery::Delivered, true},
+        {"waits for our close", [](sim::WebFaults& f) { f.waitForClose = true; }, Delivery::Delivered,
+         Delivery::Delivered, true},
+        {"keeps the connection open", [](sim::WebFaults& f) { f.holdAfterEnd = true; }, Delivery::Delivered,
+         Delivery::Delivered, true},
+        {"floods after the end", [](sim::WebFaults& f) { f.floodAfterEnd = 256LL * 1024 * 1024; },
+         Delivery::Delivered, Delivery::Delivered, true},
+        {"resets with the first content unread", [](sim::WebFaults& f) { f.resetUnreadAtHeader = 1; },
+         Delivery::SentUnproved, Delivery::NoReply, false},
+        {"resets with the last content unread", [](sim::WebFaults& f) { f.resetUnreadAtHeader = 2; },
+         Delivery::Delivered, Delivery::SentUnproved, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        service.faults() = sim::WebFaults{};
+        row.script(service.faults());
+        Request req = request({recording("a"), recording("b")});
+        req.timings.closeMs = 8000;  // longer than any run may take
+        QElapsedTimer clock;
+        qint64 transferEndAt = -1;
+        clock.start();
+        const Result r = run(std::move(req), [&](UploadSession& s) {
+            QObject::connect(&s, &UploadSession::turnEnded, [&](int index) {
+                if (index == 1) transferEndAt = clock.elapsed();
+            });
+        });
+        const qint64 ended = clock.elapsed() - 100;  // run() lingers 100 ms after the end
+        EXPECT_EQ(deliveryOf(r.outcome, 0), row.first);
+        EXPECT_EQ(deliveryOf(r.outcome, 1), row.last);
+        EXPECT_EQ(r.outcome.allDelivered(2), row.completes);
+        if (row.completes) {
+            ASSERT_GE(transferEndAt, 0);
+            EXPECT_LT(ended - transferEndAt, 1000) << "the end took too long after the last recording";
+        }
     }
 }
 

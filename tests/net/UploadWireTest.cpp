@@ -1,5 +1,7 @@
 #include "net/UploadWire.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -55,6 +57,7 @@ TEST(UploadWire, DirectoryAnswerMustBeAUsableDottedAddress)
         {"224.0.0.1", K::Malformed},     {"239.1.1.1", K::Malformed},     {"1.2.3", K::Malformed},
         {"1.2.3.4.5", K::Malformed},     {"1.2.3.256", K::Malformed},     {"0x7f.0.0.1", K::Malformed},
         {"127.0.0.1 ", K::Malformed},    {"host.example", K::Malformed},  {"1..2.3", K::Malformed},
+        {"0.0.0.1", K::Malformed},       {"0.255.255.255", K::Malformed}, {"1.0.0.0", K::Address},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text.toStdString());
@@ -77,6 +80,20 @@ TEST(UploadWire, WireNameIsTheLast29CharactersWithBackslashes)
               "0000A1F3\\201305\\07\\142530.edf");
     EXPECT_EQ(WireName("/d/07/142530.edf"), "\\d\\07\\142530.edf");  // shorter: whole
     EXPECT_EQ(WireName("/x/0000A1F3/201305/07/142530.cmm").size(), 29);
+}
+
+TEST(UploadWire, ARelativePathGivesTheSameWireNameAsItsFullPath)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("DATA/0000A1F3/201305/07");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder));
+    const QString relative = WireName("142530.edf");
+    const QString dotted = WireName("./../07/142530.cmm");
+    QDir::setCurrent(before);
+    EXPECT_EQ(relative, "0000A1F3\\201305\\07\\142530.edf");
+    EXPECT_EQ(dotted, "0000A1F3\\201305\\07\\142530.cmm");
 }
 
 }  // namespace

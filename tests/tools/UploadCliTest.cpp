@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -34,6 +35,7 @@ struct UploadRun {
     QStringList files;    // the recordings offered, in order
     QList<QByteArray> before;  // their bytes before the upload (marking changes them afterwards)
     QString storeDir, settingsDir, rawLog;
+    qint64 peakKb = 0;    // the client's peak resident memory, as last seen while it ran
 };
 
 // Recordings opened once (so they carry a signed analysis block) with a note each.
@@ -58,7 +60,18 @@ struct Case {
     std::function<void(const UploadRun&)> check;
     bool missingFirst = false;
     bool noServer = false;  // the case names its own --server
+    bool relative = false;  // started from the recordings' folder, naming them relatively
 };
+
+// VmHWM of a running process in kB (0 when it is gone).
+qint64 PeakKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').front().toLongLong();
+    return 0;
+}
 
 QString ClosedPort()
 {
@@ -87,12 +100,21 @@ UploadRun Execute(const Case& c, const QTemporaryDir& dir)
     QStringList args{"upload", "--settings", run.settingsDir, "--json"};
     if (!c.noServer) args << "--server" << sim.server();
     for (const QString& a : c.cliArgs) args << (a == "@closed-port" ? ClosedPort() : a);
-    args << run.files;
     QProcess cli;
+    for (const QString& f : run.files) {
+        if (!c.relative) {
+            args << f;
+            continue;
+        }
+        cli.setWorkingDirectory(QFileInfo(f).absolutePath());
+        args << QFileInfo(f).fileName();
+    }
     QElapsedTimer clock;
     clock.start();
     cli.start(QStringLiteral(TALMON_BIN_DIR "/ecg-cli"), args);
-    cli.waitForFinished(60000);
+    cli.waitForStarted(10000);
+    const qint64 pid = cli.processId();
+    while (!cli.waitForFinished(20) && clock.elapsed() < 60000) run.peakKb = std::max(run.peakKb, PeakKb(pid));
     run.elapsedMs = clock.elapsed();
     run.exitCode = cli.exitCode();
     run.err = QString::fromUtf8(cli.readAllStandardError());
@@ -281,6 +303,55 @@ const Case kCases[] = {
          EXPECT_EQ(Conversation(run), "ServerQuery|CredentialCheck,CheckDone|UploadLogin,FileHeader,TransferEnd");
          EXPECT_TRUE(run.err.contains("There was a problem opening the file"));
      }, true},
+    // A service that reads until we end our side, or keeps the connection
+    // open regardless: the last recording is proved by the close, or by every
+    // byte acknowledged, within a second instead of failing after eleven.
+    {"ServerWaitsForOurClose", {"--wait-for-close"}, {"--delete-after"}, 2, true, 3, [](const UploadRun& run) {
+         EXPECT_EQ(run.exitCode, 0);
+         EXPECT_EQ(run.result["result"].toString(), "All ECG data shall be deleted from the software.");
+         for (const QString& f : run.files) EXPECT_FALSE(QFile::exists(f));
+         EXPECT_LT(run.elapsedMs, 5000);
+     }},
+    {"ServerHoldsTheConnectionOpen", {"--hold-after-end"}, {}, 2, true, 3, [](const UploadRun& run) {
+         EXPECT_EQ(run.exitCode, 0);
+         EXPECT_EQ(run.result["result"].toString(), "Upload completed!");
+         ExpectMarked(run, 0, true);
+         ExpectMarked(run, 1, true);
+         EXPECT_LT(run.elapsedMs, 5000);
+     }},
+    // The service took the last header, read none of the content and reset:
+    // nothing of that recording is deleted or marked.
+    {"ResetWithTheLastContentUnread", {"--reset-unread-at-header", "2"}, {"--delete-after"}, 2, false, 3,
+     [](const UploadRun& run) {
+         EXPECT_EQ(run.exitCode, 1);
+         EXPECT_FALSE(QFile::exists(run.files[0]));  // proved by the reply to the second header
+         EXPECT_TRUE(QFile::exists(run.files[1]));
+         ExpectMarked(run, 1, false);
+         EXPECT_EQ(FileResult(run, 1)["result"].toString(), "sent-unconfirmed");
+         EXPECT_EQ(run.result["result"].toString(), "Upload failed!");
+     }},
+    {"ResetWithTheOnlyContentUnread", {"--reset-unread-at-header", "1"}, {"--delete-after"}, 1, false, 3,
+     [](const UploadRun& run) {
+         EXPECT_EQ(run.exitCode, 1);
+         EXPECT_TRUE(QFile::exists(run.files[0]));
+         ExpectMarked(run, 0, false);
+     }},
+    // Bytes nobody asked for are dropped as they come: memory stays flat.
+    {"FloodAfterTheTransferEnd", {"--flood-after-end", "1073741824"}, {}, 1, false, 3, [](const UploadRun& run) {
+         EXPECT_EQ(run.exitCode, 0);
+         ExpectMarked(run, 0, true);
+         EXPECT_GT(run.peakKb, 0);
+         EXPECT_LT(run.peakKb, 64 * 1024);
+     }},
+    // Started from the recordings' folder: the service still gets the device and date folders.
+    {"RelativePathsSendFullWireNames", {}, {}, 2, true, 3, [](const UploadRun& run) {
+         EXPECT_EQ(run.exitCode, 0);
+         const QJsonArray received = run.log[2]["files"].toArray();
+         ASSERT_EQ(received.size(), 4);
+         EXPECT_EQ(received[0].toObject()["name"].toString(), "0000A1F3\\201305\\07\\142500.edf");
+         EXPECT_EQ(received[1].toObject()["name"].toString(), "0000A1F3\\201305\\07\\142500.cmm");
+         ExpectMarked(run, 0, true);
+     }, false, false, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, UploadCli, ::testing::ValuesIn(kCases),

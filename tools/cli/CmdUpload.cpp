@@ -40,6 +40,7 @@ QString DeliveryName(upload::Delivery d)
     switch (d) {
     case upload::Delivery::NotOffered: return QStringLiteral("not-offered");
     case upload::Delivery::Unreadable: return QStringLiteral("unreadable");
+    case upload::Delivery::NoReply: return QStringLiteral("offered-no-reply");
     case upload::Delivery::Refused: return QStringLiteral("refused");
     case upload::Delivery::SentUnproved: return QStringLiteral("sent-unconfirmed");
     case upload::Delivery::Delivered: return QStringLiteral("delivered");

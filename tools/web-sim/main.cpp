@@ -39,6 +39,14 @@ const char* const kUsage =
     "  --silent-at STAGE         never reply (and stop reading)\n"
     "  --reset-after BYTES       reset the transfer after this many content bytes\n"
     "  --stop-reading-after BYTES  stop reading the transfer after this many content bytes\n"
+    "  --reset-unread-at-header K  accept the K-th file header, read none of its content,\n"
+    "                            then reset the connection\n"
+    "  --wait-for-close          after the transfer end, close only once the client\n"
+    "                            has ended its side\n"
+    "  --hold-after-end          after the transfer end, keep the connection open\n"
+    "                            whatever the client does (for a minute)\n"
+    "  --flood-after-end BYTES   after the transfer end, send BYTES bytes nobody asked\n"
+    "                            for, then close\n"
     "  --trickle MS              send replies in four pieces MS apart, image blocks\n"
     "                            in twelve pieces\n"
     "  --no-image                the update server offers no image\n"
@@ -119,6 +127,18 @@ int main(int argc, char** argv)
             f.resetAfterBytes = value.toLongLong(&ok);
         } else if (a == "--stop-reading-after") {
             f.stopReadingAfterBytes = value.toLongLong(&ok);
+        } else if (a == "--reset-unread-at-header") {
+            f.resetUnreadAtHeader = value.toInt(&ok);
+            ok = ok && f.resetUnreadAtHeader >= 1;
+        } else if (a == "--wait-for-close") {
+            takesValue = false;
+            f.waitForClose = true;
+        } else if (a == "--hold-after-end") {
+            takesValue = false;
+            f.holdAfterEnd = true;
+        } else if (a == "--flood-after-end") {
+            f.floodAfterEnd = value.toLongLong(&ok);
+            ok = ok && f.floodAfterEnd > 0;
         } else if (a == "--trickle") {
             f.trickleMs = f.update.trickleMs = value.toInt(&ok);
         } else if (a == "--image") {
