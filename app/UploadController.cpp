@@ -10,7 +10,7 @@
 #include "lang/TextTable.h"
 #include "net/UploadMessages.h"
 #include "sim/web/WebService.h"
-#include "store/ProfileFile.h"
+#include "store/AccountSettings.h"
 #include "store/RecordingLibrary.h"
 
 UploadController::UploadController(TECGMain& window, std::function<bool(const QUrl&)> openUrl)
@@ -36,11 +36,8 @@ bool UploadController::startDemoService()
     useService(sim::WebService::directoryAddress().toString(), demoService_->port());
     // The same stand-in offers a firmware image to the hidden Upgrade command.
     window_.upgradeController()->useService(sim::WebService::directoryAddress().toString(), demoService_->port());
-    ProfileFile ini(window_.paths().heartletIni);
-    if (ini.readString("INFO", "ACCOUNT").isEmpty() && ini.readString("INFO", "PASSWORD").isEmpty()) {
-        ini.writeString("INFO", "ACCOUNT", "demo");
-        ini.writeString("INFO", "PASSWORD", "demo");
-    }
+    AccountSettings account(window_.paths().heartletIni);
+    if (account.account().isEmpty() && account.password().isEmpty()) account.store("demo", "demo", true);
     window_.Upload->show();
     window_.Account->show();
     return true;

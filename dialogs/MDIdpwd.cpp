@@ -6,7 +6,8 @@
 #include "dialogs/SkinWindowDrag.h"
 #include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
-#include "store/ProfileFile.h"
+#include "dialogs/MessageBox.h"
+#include "store/AccountSettings.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -18,8 +19,9 @@
 
 namespace {
 
-constexpr char kSection[] = "INFO";
-constexpr char kRemember[] = "2";
+// Words the text table has no entry for.
+constexpr char kCannotKeep[] = "The account or password contains a line break, which cannot be stored.";
+constexpr char kNoBrowser[] = "No web browser could be opened. Register at this address:";
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QString& style, QPoint at)
 {
@@ -102,12 +104,10 @@ TIdPwd::TIdPwd(QString heartletIni, std::function<bool(const QUrl&)> openUrl, QW
 
 void TIdPwd::FormCreate()
 {
-    const ProfileFile ini(heartletIni_);
-    const QString account = ini.readString(kSection, "ACCOUNT");
-    const QString password = ini.readString(kSection, "PASSWORD");
-    if (ini.readString(kSection, "REM") == QLatin1String(kRemember)) {
-        ID->setText(account);
-        Password->setText(password);
+    const AccountSettings stored(heartletIni_);
+    if (stored.remembered()) {
+        ID->setText(stored.account());
+        Password->setText(stored.password());
         Remember->setChecked(true);
     }
     ShowSlotText(TitleLabel, 22, TextSizing::FollowsText);
@@ -127,12 +127,14 @@ void TIdPwd::Button1Click()
 {
     account_ = ID->text();
     password_ = Password->text();
-    ProfileFile ini(heartletIni_);
-    const bool remember = Remember->isChecked();
+    // What the file could not give back unchanged is refused here, not found
+    // out at the next upload.
+    if (!AccountSettings::CanKeep(account_) || !AccountSettings::CanKeep(password_)) {
+        tell(QString::fromLatin1(kCannotKeep));
+        return;
+    }
     // A file that cannot be written keeps the credentials it had.
-    ini.writeString(kSection, "ACCOUNT", remember ? account_ : QString());
-    ini.writeString(kSection, "PASSWORD", remember ? password_ : QString());
-    ini.writeString(kSection, "REM", remember ? QStringLiteral("2") : QStringLiteral("1"));
+    AccountSettings(heartletIni_).store(account_, password_, Remember->isChecked());
     result_ = 1;
     accept();
 }
@@ -146,8 +148,16 @@ void TIdPwd::CancelClick()
 void TIdPwd::openRegistration()
 {
     const QUrl page(QString::fromLatin1(kRegisterPage));
-    if (openUrl_) openUrl_(page);
-    else QDesktopServices::openUrl(page);
+    const bool opened = openUrl_ ? openUrl_(page) : QDesktopServices::openUrl(page);
+    // Without a browser the user still gets the address, to copy.
+    if (!opened) tell(QString::fromLatin1(kNoBrowser) + QLatin1Char('\n') + page.toString());
+}
+
+void TIdPwd::tell(const QString& text)
+{
+    if (!msgBox_) msgBox_ = new TMessageBoxForm(this);
+    msgBox_->Msg->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    msgBox_->ShowMessageBox(text, MsgKind::Information, TextTable::current().languageId(), MsgButtons{MsgButton::OK});
 }
 
 bool TIdPwd::eventFilter(QObject* watched, QEvent* event)

@@ -10,6 +10,7 @@ class QLineEdit;
 class QPushButton;
 class SkinPicture;
 class SkinPictureButton;
+class TMessageBoxForm;
 
 // The account dialog: the e-mail address and password for the web service,
 // kept in Heartlet.ini when REM is "2", and the way to the service's
@@ -47,9 +48,11 @@ protected:
 
 private:
     void FormCreate();
+    void tell(const QString& text);
 
     QString heartletIni_;
     std::function<bool(const QUrl&)> openUrl_;
     QString account_, password_;
     int result_ = 0;
+    TMessageBoxForm* msgBox_ = nullptr;
 };

@@ -12,7 +12,7 @@
 #include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
 #include "net/FirmwareMessages.h"
-#include "store/ProfileFile.h"
+#include "store/AccountSettings.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr char kSection[] = "INFO";
 constexpr char kImageFile[] = "tmp.rom";
 // The firmware job's status text; the recorder's own words, the same in every language.
 constexpr char kFlashStatus[] = "Upgrade firmware...";
@@ -175,11 +174,11 @@ void TUpgrade::UpgradeClick()
     Upgrade->setEnabled(false);
     setGauge(0, 0);
 
-    const ProfileFile ini(setup_.heartletIni);
+    const AccountSettings stored(setup_.heartletIni);
     firmware::FetchRequest request;
-    request.directoryHost = setup_.directoryHost.isEmpty() ? ini.readString(kSection, "HOST_NAME") : setup_.directoryHost;
+    request.directoryHost = setup_.directoryHost.isEmpty() ? stored.hostName() : setup_.directoryHost;
     request.port = setup_.port;
-    request.account = ini.readString(kSection, "UPGRADE_ACCOUNT", request.account);
+    request.account = stored.upgradeAccount(request.account);
     request.imagePath = setup_.settingsFolder + kImageFile;
     request.timings = setup_.timings;
     request.resolver = setup_.resolver;

@@ -13,7 +13,7 @@
 #include "net/UploadFileActions.h"
 #include "net/UploadMessages.h"
 #include "net/UploadSession.h"
-#include "store/ProfileFile.h"
+#include "store/AccountSettings.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -26,13 +26,6 @@
 #include <QTreeWidget>
 
 namespace {
-
-constexpr char kSection[] = "INFO";
-
-bool Missing(const QString& v)
-{
-    return v.isEmpty() || v == QLatin1String("0");
-}
 
 // Sizes print in the shortest general form: whole numbers without decimals.
 QString SizeText(double bytes)
@@ -165,11 +158,11 @@ void TUpload::OKClick()
     Cancel->setEnabled(false);
     AutoDel->setEnabled(false);
 
-    const ProfileFile ini(setup_.heartletIni);
+    const AccountSettings stored(setup_.heartletIni);
     upload::Request request;
-    request.account = ini.readString(kSection, "ACCOUNT");
-    request.password = ini.readString(kSection, "PASSWORD");
-    if (Missing(request.account) || Missing(request.password)) {
+    request.account = stored.account();
+    request.password = stored.password();
+    if (AccountSettings::Missing(request.account) || AccountSettings::Missing(request.password)) {
         const auto entered = askAccount();
         if (!entered) {
             // The option stays off until the dialog is opened anew.
@@ -179,7 +172,7 @@ void TUpload::OKClick()
         std::tie(request.account, request.password) = *entered;
     }
     request.directoryHost =
-        setup_.directoryHost.isEmpty() ? ini.readString(kSection, "HOST_NAME") : setup_.directoryHost;
+        setup_.directoryHost.isEmpty() ? stored.hostName() : setup_.directoryHost;
     request.port = setup_.port;
     // A recording an earlier try delivered and deleted is not offered again:
     // it is at the service, and its missing file is no failure of this try.
@@ -198,7 +191,7 @@ void TUpload::OKClick()
     session_ = session;
     const QString iniPath = setup_.heartletIni;
     connect(session, &upload::UploadSession::accountServerReached, this, [iniPath](const QString& address) {
-        ProfileFile(iniPath).writeString(kSection, "HOST_IP", address);
+        AccountSettings(iniPath).rememberHostIp(address);
     });
     connect(session, &upload::UploadSession::overwriteQuestion, this, &TUpload::onOverwriteQuestion);
     connect(session, &upload::UploadSession::pieceSent, this, &TUpload::onPiece);

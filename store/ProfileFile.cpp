@@ -123,6 +123,20 @@ QString ProfileFile::readString(const QString& section, const QString& key, cons
     return at < 0 ? defaultValue : ValueOf(file.lines[at]);
 }
 
+QString ProfileFile::readExact(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    bool existed = false;
+    const Lines file = ReadLines(path_, &existed);
+    const auto body = FindSection(file.lines, section);
+    const qsizetype at = body.first < 0 ? -1 : FindKey(file.lines, body, key);
+    if (at < 0)
+        return defaultValue;
+    QByteArray line = file.lines[at];
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line.mid(line.indexOf('=') + 1));
+}
+
 bool ProfileFile::writeString(const QString& section, const QString& key, const QString& value)
 {
     bool existed = false;

@@ -21,6 +21,11 @@ public:
     // key is missing. The first matching section and key win.
     QString readString(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
 
+    // The value of `key` exactly as it stands after the first "=" of its line
+    // (blanks and quotes included, the line end not): for a value that must
+    // come back as it was written, such as a password.
+    QString readExact(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
+
     // Sets `key` in `section` to `value`, adding the key (at the end of the
     // section) or the section (at the end of the file) when missing. Line breaks
     // in `value` become blanks so the file stays one entry per line.

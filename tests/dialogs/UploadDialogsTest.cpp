@@ -8,6 +8,7 @@
 #include "lang/TextTable.h"
 #include "sim/web/WebService.h"
 #include "store/FhrBlock.h"
+#include "store/AccountSettings.h"
 #include "store/ProfileFile.h"
 #include "tests/store/StoreFixtures.h"
 
@@ -254,6 +255,24 @@ TEST_F(UploadDialogs, AccountDialogKeepsCredentialsOnlyWhenRemembering)
     cancelled.Cancel->click();
     EXPECT_EQ(cancelled.accountDialogResult(), 2);
     EXPECT_EQ(ProfileFile(ini).readString("INFO", "REM"), "1");
+}
+
+// Without a browser the Register link says so and shows the address to copy;
+// a password with blanks or quotes is kept exactly.
+TEST_F(UploadDialogs, AccountDialogTellsTheAddressWithoutABrowserAndKeepsThePasswordExactly)
+{
+    TIdPwd dialog(ini, [](const QUrl&) { return false; });
+    QTest::mouseClick(dialog.RegisterLabel1, Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QString::fromLatin1(TIdPwd::kRegisterPage))) << messages[0].toStdString();
+    dialog.ID->setText("me@example.org");
+    dialog.Password->setText(" \"x\" ");
+    ProfileFile(ini).writeString("INFO", "REM", "2");
+    dialog.Remember->setChecked(true);
+    dialog.OK->click();
+    EXPECT_EQ(AccountSettings(ini).password(), " \"x\" ");
+    TIdPwd again(ini);
+    EXPECT_EQ(again.Password->text(), " \"x\" ");
 }
 
 // Renders both dialogs for the documentation:

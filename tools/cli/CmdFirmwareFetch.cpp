@@ -4,6 +4,7 @@
 #include "lang/TextTable.h"
 #include "net/FirmwareFetch.h"
 #include "net/FirmwareMessages.h"
+#include "store/AccountSettings.h"
 #include "store/ProfileFile.h"
 
 #include <QDir>
@@ -51,7 +52,7 @@ int RunFirmwareFetch(const QStringList& args, QTextStream& out, QTextStream& err
     firmware::FetchRequest request;
     if (!ServiceAddress(service.server, heartlet, &request.directoryHost, &request.port, err)) return 2;
     request.account = service.account.isEmpty()
-                          ? heartlet.readString(QStringLiteral("INFO"), QStringLiteral("UPGRADE_ACCOUNT"), request.account)
+                          ? AccountSettings(heartlet.path()).upgradeAccount(request.account)
                           : service.account;
     // Beside the target, so that a failed fetch leaves an earlier FILE as it was.
     request.imagePath = output + QStringLiteral(".part");

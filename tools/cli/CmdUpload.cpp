@@ -5,6 +5,7 @@
 #include "net/UploadFileActions.h"
 #include "net/UploadMessages.h"
 #include "net/UploadSession.h"
+#include "store/AccountSettings.h"
 #include "store/ProfileFile.h"
 
 #include <QDir>
@@ -23,11 +24,6 @@ const char* const kUsage =
     "Usage: ecg-cli upload [--server HOST[:PORT]] [--settings DIR] [--account NAME]\n"
     "                      [--password-file FILE|-] [--delete-after] [--overwrite yes|no]\n"
     "                      [--timeout SECONDS] [--json] FILE.edf...\n";
-
-bool Missing(const QString& v)
-{
-    return v.isEmpty() || v == QLatin1String("0");
-}
 
 QString MessageText(const upload::MessageRef& m)
 {
@@ -107,18 +103,13 @@ int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
 
     const QString settings = SettingsFolder(service.settings);
     ProfileFile heartlet(QDir(settings).filePath(QStringLiteral("Heartlet.ini")));
-    const QString section = QStringLiteral("INFO");
+    AccountSettings stored(heartlet.path());
 
     upload::Request request;
-    QFile setinfo(QDir(settings).filePath(QStringLiteral("setinfo.ini")));
-    if (setinfo.open(QIODevice::ReadOnly)) {
-        bool ok = false;
-        const int id = QString::fromLatin1(setinfo.readAll()).trimmed().toInt(&ok);
-        if (ok) request.languageId = id;
-    }
+    if (const int id = StoredLanguageNumber(QDir(settings).filePath(QStringLiteral("setinfo.ini")))) request.languageId = id;
     if (!ServiceAddress(service.server, heartlet, &request.directoryHost, &request.port, err)) return 2;
 
-    const QString storedAccount = heartlet.readString(section, QStringLiteral("ACCOUNT"));
+    const QString storedAccount = stored.account();
     request.account = service.account.isEmpty() ? storedAccount : service.account;
     if (!passwordFile.isEmpty()) {
         if (!ReadPassword(passwordFile, request.password)) {
@@ -126,9 +117,9 @@ int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
             return 2;
         }
     } else if (request.account == storedAccount) {
-        request.password = heartlet.readString(section, QStringLiteral("PASSWORD"));
+        request.password = stored.password();
     }
-    if (Missing(request.account) || Missing(request.password)) {
+    if (AccountSettings::Missing(request.account) || AccountSettings::Missing(request.password)) {
         err << "No account: give --account and --password-file, or store them with the program's Account command.\n";
         return 2;
     }
@@ -143,7 +134,7 @@ int RunUpload(const QStringList& args, QTextStream& out, QTextStream& err)
     std::map<std::pair<int, bool>, FileLine> lines;
     bool overwriteAsked = false;
     QObject::connect(&session, &upload::UploadSession::accountServerReached, [&](const QString& address) {
-        heartlet.writeString(section, QStringLiteral("HOST_IP"), address);
+        stored.rememberHostIp(address);
     });
     QObject::connect(&session, &upload::UploadSession::overwriteQuestion, [&] {
         overwriteAsked = true;
