@@ -1,6 +1,7 @@
 #include "net/UploadFileActions.h"
 
 #include "store/FhrBlock.h"
+#include "store/SideFiles.h"
 
 #include <QFile>
 
@@ -13,8 +14,10 @@ Applied ApplyDelivery(const FileReport& report, bool deleteAfter)
     // and the next upload offers it again.
     if (report.delivery != Delivery::Delivered) return applied;
     if (deleteAfter) {
-        // A file that cannot be deleted stays where it is, marked.
-        QFile::remove(report.path);
+        // A file that cannot be deleted stays where it is, marked. A recording
+        // takes its annotations along, as a delete from the data list does.
+        if (report.isNote) QFile::remove(report.path);
+        else RemoveRecordingAndDerivedFiles(report.path);
         applied.deleted = !QFile::exists(report.path);
         if (applied.deleted || report.isNote) return applied;
     }

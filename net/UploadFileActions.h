@@ -11,8 +11,9 @@ struct Applied {
 
 // Handles a settled file. Only a delivered one is touched: a recording is
 // deleted with `deleteAfter`, otherwise marked uploaded (when it carries a
-// signed analysis block); a note is deleted with `deleteAfter`. Only the
-// file itself goes: a recording's note stays until the note is delivered.
+// signed analysis block); a note is deleted with `deleteAfter`. A deleted
+// recording takes its annotations along; its note stays until the note
+// itself is delivered.
 Applied ApplyDelivery(const FileReport& report, bool deleteAfter);
 
 }  // namespace upload

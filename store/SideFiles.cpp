@@ -88,15 +88,21 @@ bool ReadParFile(const QString& recordingPath)
     return true;
 }
 
-bool DeleteRecordingFiles(const QString& recordingPath)
+bool RemoveRecordingAndDerivedFiles(const QString& recordingPath)
 {
     QFile edf(recordingPath);
     edf.setPermissions(edf.permissions() | QFileDevice::WriteOwner);
     const bool removed = edf.remove();
-    const QString note = NotePath(recordingPath);
-    if (QFile::exists(note)) QFile::remove(note);
     // The analyser's annotations are made from the recording and go with it;
     // left behind they would keep the emptied folders in the data list.
     if (removed) QFile::remove(AnnotationPath(recordingPath));
+    return removed;
+}
+
+bool DeleteRecordingFiles(const QString& recordingPath)
+{
+    const bool removed = RemoveRecordingAndDerivedFiles(recordingPath);
+    const QString note = NotePath(recordingPath);
+    if (QFile::exists(note)) QFile::remove(note);
     return removed;
 }

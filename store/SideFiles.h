@@ -37,6 +37,10 @@ bool Memo1Change(const QString& openRecordingPath, const QString& memoText);
 // not used. Returns true when the file was there.
 bool ReadParFile(const QString& recordingPath);
 
+// Removes the recording file and what was made from it (the analyser's ".atr"),
+// not its note. Returns false when the recording file could not be removed.
+bool RemoveRecordingAndDerivedFiles(const QString& recordingPath);
+
 // Deletes a recording: its ".edf", ".cmm" and ".atr" files (the legacy ".par" stays).
 // Returns false when the recording file could not be removed.
 bool DeleteRecordingFiles(const QString& recordingPath);

@@ -21,6 +21,10 @@ namespace sim {
 
 using upload::kBlockSize;
 
+namespace {
+constexpr qint64 kLargestFile = 64LL * 1024 * 1024;
+}
+
 bool WebStage::parse(const QString& text, WebStage& stage)
 {
     const QStringList parts = text.split(QLatin1Char('@'));
@@ -148,6 +152,9 @@ private:
             int code = upload::Accepted;
             if (faults().headerCode && (faults().headerCodeAt == 0 || faults().headerCodeAt == headers_))
                 code = faults().headerCode;
+            // The stand-in keeps what it takes in memory: a size no recording
+            // has is refused as invalid data instead of being waited for.
+            if (request->field2Number > kLargestFile) code = upload::InvalidData;
             if (code == upload::Accepted && faults().resetUnreadAtHeader == headers_) {
                 // Takes the header and nothing of the content: the unread bytes make the close a reset.
                 reply(WebStage::Header, Code(code));

@@ -257,6 +257,39 @@ TEST_F(UploadDialogs, AccountDialogKeepsCredentialsOnlyWhenRemembering)
     EXPECT_EQ(ProfileFile(ini).readString("INFO", "REM"), "1");
 }
 
+// How the service ends the transfer decides what the dialog says and does:
+// a service that keeps the connection open still gets its recording deleted;
+// one that resets with the content unread never gets the recording deleted.
+TEST_F(UploadDialogs, TheEndOfTheTransferDecidesWhatIsDeleted)
+{
+    const char* const kAllDeleted = "All ECG data shall be deleted from the software.";
+    struct Row {
+        const char* name;
+        std::function<void(sim::WebFaults&)> script;
+        const char* message;
+        bool kept;
+    } rows[] = {
+        {"keeps the connection open", [](sim::WebFaults& f) { f.holdAfterEnd = true; }, kAllDeleted, false},
+        {"waits for our close", [](sim::WebFaults& f) { f.waitForClose = true; }, kAllDeleted, false},
+        {"resets with the content unread", [](sim::WebFaults& f) { f.resetUnreadAtHeader = 1; }, "Upload failed!", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        service.faults() = sim::WebFaults{};
+        row.script(service.faults());
+        messages.clear();
+        const QString file = recording("142500");
+        {
+            TUpload dialog(setup({file}));
+            ASSERT_TRUE(dialog.AutoDel->isChecked());
+            press(dialog);
+        }
+        ASSERT_FALSE(messages.isEmpty());
+        EXPECT_EQ(messages.last(), row.message);
+        EXPECT_EQ(QFile::exists(file), row.kept);
+    }
+}
+
 // Without a browser the Register link says so and shows the address to copy;
 // a password with blanks or quotes is kept exactly.
 TEST_F(UploadDialogs, AccountDialogTellsTheAddressWithoutABrowserAndKeepsThePasswordExactly)

@@ -1,5 +1,6 @@
 // The upload conversation against the in-process stand-in service on loopback.
 #include "net/UploadSession.h"
+#include "net/UploadWire.h"
 #include "sim/web/WebService.h"
 #include "store/FhrBlock.h"
 #include "tests/store/StoreFixtures.h"
@@ -8,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QTemporaryDir>
+#include <QTcpSocket>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -306,6 +308,27 @@ TEST_F(UploadSessionTest, ARecordingUploadedBeforeAsksFirst)
     Result sent = run(request({path}), {}, true);
     EXPECT_TRUE(sent.asked);
     EXPECT_TRUE(sent.outcome.allDelivered(1));
+}
+
+}  // namespace
+
+namespace {
+
+// The stand-in keeps what it takes in memory: it refuses a header whose size
+// no recording has, instead of taking gigabytes.
+TEST_F(UploadSessionTest, TheStandInRefusesAFileHeaderOfImpossibleSize)
+{
+    QTcpSocket client;
+    client.connectToHost(sim::WebService::accountAddress(), service.port());
+    ASSERT_TRUE(client.waitForConnected(3000));
+    auto exchange = [&](const QByteArray& request) {
+        client.write(request);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return client.bytesAvailable() >= kBlockSize; }, 3000));
+        return ReplyCodeOf(client.read(kBlockSize)).value_or(-1);
+    };
+    EXPECT_EQ(exchange(*BuildRequest(RequestType::UploadLogin, "demo", "pw", "0000A1F3")), Accepted);
+    EXPECT_EQ(exchange(*BuildFileHeader("0000A1F3\\201305\\07\\142530.edf", 0xFFFFFFF0u, "0000A1F3")), InvalidData);
+    EXPECT_EQ(exchange(*BuildFileHeader("0000A1F3\\201305\\07\\142531.edf", 10, "0000A1F3")), Accepted);
 }
 
 }  // namespace

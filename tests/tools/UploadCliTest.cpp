@@ -201,6 +201,18 @@ const Case kCases[] = {
                        QString::fromLatin1(QCryptographicHash::hash(local, QCryptographicHash::Sha256).toHex()));
              EXPECT_TRUE(FileResult(run, i)["delivered"].toBool());
          }
+         // The recorder's ID goes in field 3 of the login and of every header.
+         const QString device = QString::fromLatin1(run.before[0].mid(480, 8));
+         ASSERT_EQ(device.size(), 8);
+         int withDevice = 0;
+         for (const QJsonValue& v : run.log[2]["requests"].toArray()) {
+             const QJsonObject r = v.toObject();
+             if (r["type"] == "UploadLogin" || r["type"] == "FileHeader") {
+                 EXPECT_EQ(r["device"].toString(), device) << r["type"].toString().toStdString();
+                 ++withDevice;
+             }
+         }
+         EXPECT_EQ(withDevice, 5);
          // The note goes in the language's code page: "é" is one byte.
          EXPECT_EQ(received[1].toObject()["size"].toInt(), QByteArray("Caf\xE9 after stairs\r\n").size());
          // The marker is set once the service has the file.
