@@ -105,7 +105,7 @@ TEST_F(Analyser, RefusesProgramsOthersCouldHaveChangedAndNeverLooksInTheCurrentF
         ASSERT_EQ(::chmod(QFile::encodeName(own).constData(), c.folderMode), 0);
         launches.clear();
         ExternalAnalyser analyser = Make({own});
-        EXPECT_EQ(analyser.Start(recording).outcome, c.outcome);
+        EXPECT_EQ(int(analyser.Start(recording).outcome), int(c.outcome));
         EXPECT_EQ(launches.size(), c.outcome == O::Started ? 1u : 0u);
         ASSERT_EQ(::chmod(QFile::encodeName(own).constData(), 0755), 0);
     }

@@ -158,7 +158,7 @@ TEST(Interop, ReadsRecordsOfHalfASecondWrittenByEdflib)
     const QString path = dir.filePath("halves.edf");
     const std::vector<int16_t> samples = fixtures::wave(256 * 3);
     {
-        const int h = edfopen_file_writeonly(path.toLocal8Bit().constData(), EDFLIB_FILETYPE_EDF, 1);
+        const int h = edfopen_file_writeonly(path.toLocal8Bit().constData(), EDFLIB_FILETYPE_EDFPLUS, 1);
         ASSERT_GE(h, 0);
         EXPECT_EQ(edf_set_datarecord_duration(h, 50000), 0);  // units of 10 us
         EXPECT_EQ(edf_set_samplefrequency(h, 0, 128), 0);       // samples per record

@@ -48,7 +48,8 @@ TEST(ReplacedOutput, EachCommandClearsItsAbandonedCopyAndLeavesNoOther)
         QStringList expected{"142530.edf", c.output};
         expected.removeDuplicates();
         expected.sort();
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name), expected);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name).join(' ').toStdString(),
+                  expected.join(' ').toStdString());
     }
 }
 
