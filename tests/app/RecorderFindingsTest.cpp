@@ -13,6 +13,12 @@ namespace {
 
 using RecorderFindings = WindowFixture;
 
+// The finding pictures: normal 1, slow 2, fast 3; "-1" in the lit look.
+QString Picture(int number, bool lit)
+{
+    return QStringLiteral("image\\Wave-ic0%1%2.bmp").arg(number).arg(lit ? "-1" : "");
+}
+
 TEST_F(RecorderFindings, BytesFiftySixAndFiftySevenLightFastAndSlowInTheWindow)
 {
     const struct {
@@ -56,9 +62,9 @@ TEST_F(RecorderFindings, BytesFiftySixAndFiftySevenLightFastAndSlowInTheWindow)
         ASSERT_TRUE(found);
         w.DataListClick();
         EXPECT_EQ(w.HeartRate->text(), "72");
-        EXPECT_EQ(w.Fast->pictureName(), FindingPictureName(Finding::Fast, c.fast));
-        EXPECT_EQ(w.Slow->pictureName(), FindingPictureName(Finding::Slow, c.slow));
-        EXPECT_EQ(w.OK->pictureName(), FindingPictureName(Finding::Normal, c.normal));
+        EXPECT_EQ(w.Fast->pictureName(), Picture(3, c.fast));
+        EXPECT_EQ(w.Slow->pictureName(), Picture(2, c.slow));
+        EXPECT_EQ(w.OK->pictureName(), Picture(1, c.normal));
     }
 }
 
