@@ -84,11 +84,18 @@ EdfRecordLayout ChooseRecordLayout(qint64 count, qint64 rate)
     // The first count from the top that some record divides exactly; a whole
     // number of seconds is reached within one second, so the search ends there.
     for (qint64 used = count; used > 0 && used > count - rate; --used) {
-        for (qint64 perRecord = std::min(used, kMaxRecordSamples); perRecord > 0; --perRecord) {
-            if (used % perRecord != 0) continue;
+        EdfRecordLayout best;
+        const auto consider = [&](qint64 perRecord) {
+            if (perRecord <= best.samplesPerRecord || perRecord > kMaxRecordSamples) return;
             if (const auto text = ExactRecordDurationText(perRecord, rate))
-                return {used / perRecord, perRecord, *text, used};
+                best = {used / perRecord, perRecord, *text, used};
+        };
+        for (qint64 d = 1; d * d <= used; ++d) {
+            if (used % d != 0) continue;
+            consider(d);
+            consider(used / d);
         }
+        if (best.records > 0) return best;
     }
     // Below a second and no duration exact (1 to 3 samples at 256 per
     // second): one record, its duration as near as the field allows.
