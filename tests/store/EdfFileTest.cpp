@@ -1,5 +1,6 @@
 #include "StoreFixtures.h"
 #include "store/EdfRecord.h"
+#include "store/EdfRecordDuration.h"
 #include "store/EdfWriter.h"
 #include "store/FhrBlock.h"
 #include "store/OpenRecording.h"
@@ -255,6 +256,35 @@ TEST(EdfFile, WriterRefusesInconsistentInput)
     EXPECT_EQ(WriteDownloadedEdf(dir.filePath("no/such/folder/x.edf"), fixtures::recorderHeader(100), samples,
                                  fixtures::series()).code,
               EdfError::CannotWrite);
+}
+
+// How the export cuts a recording into data records: whole seconds when it
+// fills them, else the largest record with a duration the 8-character field
+// holds exactly, at most 61,440 bytes.
+TEST(EdfFile, ExportRecordLayouts)
+{
+    const struct {
+        qint64 count, rate;
+        qint64 records, perRecord;
+        const char* duration;
+        qint64 written;
+    } cases[] = {
+        {7680, 256, 30, 256, "1", 7680},
+        {7700, 256, 5, 1540, "6.015625", 7700},
+        {1920, 256, 1, 1920, "7.5", 1920},
+        {100, 256, 1, 100, "0.390625", 100},
+        {7709, 256, 41, 188, "0.734375", 7708},  // 7,709 = 13 x 593: no divisor fits
+        {51328, 256, 2, 25664, "100.25", 51328},  // 200.5 s in one record would pass 61,440 bytes
+        {3855, 128, 41, 94, "0.734375", 3854},
+        {2, 256, 1, 2, "0.007813", 2},  // nothing exact below 4 samples: as near as the field allows
+    };
+    for (const auto& c : cases) {
+        const EdfRecordLayout l = ChooseRecordLayout(c.count, c.rate);
+        EXPECT_EQ(l.records, c.records) << c.count << " at " << c.rate;
+        EXPECT_EQ(l.samplesPerRecord, c.perRecord) << c.count << " at " << c.rate;
+        EXPECT_EQ(l.duration.toStdString(), c.duration) << c.count << " at " << c.rate;
+        EXPECT_EQ(l.samplesWritten, c.written) << c.count << " at " << c.rate;
+    }
 }
 
 TEST(EdfFile, DecimationKeepsEvenSamples)
