@@ -15,9 +15,6 @@
 namespace {
 // The libexec folder of an installed program, relative to its bin folder.
 constexpr const char* kInstalledLibexec = TALMON_LIBEXEC_FROM_BIN;
-}  // namespace
-
-namespace {
 
 // Nobody but the user and root may change it: owned by one of them and not
 // writable by group or others.
