@@ -77,6 +77,12 @@ AtomicFile::~AtomicFile()
 
 bool AtomicFile::open()
 {
+    // A file its owner made read-only is not replaced behind its back.
+    if (::access(QFile::encodeName(finalPath_).constData(), F_OK) == 0 &&
+        ::access(QFile::encodeName(finalPath_).constData(), W_OK) != 0) {
+        error_ = QStringLiteral("%1 is not writable").arg(finalPath_);
+        return false;
+    }
     RemoveAbandonedTemporaries(finalPath_);
     temporaryPath_ = TemporaryPrefix(finalPath_) + RandomTag();
     save_.setFileName(temporaryPath_);
