@@ -138,7 +138,7 @@ TEST(DisplayFilters, ChainByModeAndRate)
 
 // The whole chain against values computed outside the program from the
 // filters' formulas (display_filter_golden.py): the low-cut's gains, its
-// pi, the high-cut sets and the notches must all be exactly as specified.
+// pi, the high-cut sets and the notches must all be exactly as their formulas say.
 TEST(DisplayFilters, WholeChainMatchesTheIndependentComputation)
 {
     const struct {
