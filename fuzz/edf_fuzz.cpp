@@ -2,6 +2,7 @@
 // any byte string must either parse into a consistent record or be refused
 // with a problem, never crash or read out of bounds.
 #include "store/EdfRecord.h"
+#include "store/EdfRecordDuration.h"
 #include "store/FhrBlock.h"
 #include "store/RecordingLibrary.h"
 
@@ -21,7 +22,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const EDF_CHANNEL& ch : record.Channels)
             if (ch.Samples.size() != static_cast<size_t>(ch.SampleCount)) std::abort();
         if (record.DataEnd > bytes.size()) std::abort();
-        (void)CheckRecordingRate(record);
+        if (CheckRecordingRate(record).ok()) {
+            // The export's records hold the channel at its exact rate and
+            // leave out less than a second.
+            const EDF_CHANNEL& ch = record.Channels[0];
+            const EdfRecordLayout l = ChooseRecordLayout(ch.SampleCount, ch.SampleRate);
+            const auto duration = ParseRecordDuration(l.duration);
+            if (!duration || l.records < 1 || l.records * l.samplesPerRecord != l.samplesWritten ||
+                l.samplesWritten > ch.SampleCount || ch.SampleCount - l.samplesWritten >= ch.SampleRate)
+                std::abort();
+            if (l.samplesWritten >= 4 && duration->rateOf(l.samplesPerRecord) != ch.SampleRate) std::abort();
+        }
         (void)RecordDateText(record.StartDate, record.StartTime);
     } else {
         (void)problem.message();

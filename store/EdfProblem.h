@@ -14,7 +14,7 @@ enum class EdfError {
     BadTime,            // the start time is not three numbers "hh.mm.ss"
     BadSignalCount,     // number of signals below 1 or beyond what the file holds
     BadRecordCount,     // number of data records below 1
-    BadRecordDuration,  // record duration below 1 second or not whole seconds
+    BadRecordDuration,  // record duration not a decimal number of seconds above 0
     BadSampleCount,     // samples per data record below 1
     BadDigitalRange,    // digital minimum or maximum outside 16 bits
     DataTruncated,      // the header promises more samples than the file holds

@@ -1,5 +1,8 @@
 #include "store/EdfRecord.h"
 
+#include "store/EdfRecordDuration.h"
+#include "store/QuotedValue.h"
+
 #include <QFile>
 #include <cmath>
 #include <limits>
@@ -37,16 +40,26 @@ QByteArray fieldBytes(const QByteArray& bytes, qint64 offset, int width)
     return bytes.mid(offset, width);
 }
 
-QString trimmedTrailing(const QByteArray& raw)
+// A text field without the blanks (or zeros) that fill it to its width.
+QByteArray withoutFiller(const QByteArray& raw)
 {
     qsizetype end = raw.size();
     while (end > 0 && (raw[end - 1] == ' ' || raw[end - 1] == '\0')) --end;
-    return QString::fromLatin1(raw.constData(), end);
+    return raw.left(end);
 }
 
+QString trimmedTrailing(const QByteArray& raw)
+{
+    return QString::fromLatin1(withoutFiller(raw));
+}
+
+// A header field as a refusal quotes it: without its trailing blanks, and
+// escaped, zeros and all (a field of zeros is not taken for an empty one).
 QString shown(const QByteArray& raw)
 {
-    return QStringLiteral("\"%1\"").arg(trimmedTrailing(raw));
+    qsizetype end = raw.size();
+    while (end > 0 && raw[end - 1] == ' ') --end;
+    return QuotedValue(raw.left(end));
 }
 
 // A whole decimal integer, blanks around it allowed; nothing else.
@@ -136,14 +149,14 @@ EdfProblem ParseEdfHeader(const QByteArray& bytes, qint64 fileSize, EDF_RECORD& 
     if (records < 1 || records > std::numeric_limits<int32_t>::max())
         return EdfProblem::make(EdfError::BadRecordCount, QStringLiteral("number of data records"), 236, shown(recordsRaw));
 
-    double seconds = 0;
     const QByteArray secondsRaw = fieldBytes(bytes, 244, 8);
-    if (!parseReal(secondsRaw, seconds))
-        return EdfProblem::make(EdfError::BadNumber, QStringLiteral("duration of a data record"), 244, shown(secondsRaw));
-    if (seconds < 1 || seconds != std::floor(seconds) || seconds > std::numeric_limits<int32_t>::max() ||
-        static_cast<qint64>(seconds) * records > std::numeric_limits<int32_t>::max())
+    const std::optional<EdfRecordDuration> duration = ParseRecordDuration(secondsRaw);
+    if (!duration)
         return EdfProblem::make(EdfError::BadRecordDuration, QStringLiteral("duration of a data record"), 244,
-                                shown(secondsRaw) + QStringLiteral(", whole seconds from 1 needed"));
+                                shown(secondsRaw) + QStringLiteral(", a decimal number of seconds above 0 needed"));
+    if (duration->secondsOf(records) > std::numeric_limits<int32_t>::max())
+        return EdfProblem::make(EdfError::BadRecordDuration, QStringLiteral("duration of a data record"), 244,
+                                shown(secondsRaw) + QStringLiteral(" for %1 records").arg(records));
 
     qint64 signalCount = 0;
     const QByteArray signalsRaw = fieldBytes(bytes, 252, 4);
@@ -159,8 +172,9 @@ EdfProblem ParseEdfHeader(const QByteArray& bytes, qint64 fileSize, EDF_RECORD& 
                                 QStringLiteral("%1 bytes, %2 needed").arg(bytes.size()).arg(headerBytes));
 
     record.RecordCount = static_cast<int32_t>(records);
-    record.RecordSeconds = static_cast<int32_t>(seconds);
-    record.TotalSeconds = record.RecordCount * record.RecordSeconds;
+    record.RecordDuration = duration->seconds();
+    record.RecordSeconds = static_cast<int32_t>(duration->secondsOf(1));
+    record.TotalSeconds = static_cast<int32_t>(duration->secondsOf(records));
     record.SignalCount = static_cast<int16_t>(signalCount);
     record.Channels.resize(static_cast<size_t>(signalCount));
 
@@ -200,9 +214,12 @@ EdfProblem ParseEdfHeader(const QByteArray& bytes, qint64 fileSize, EDF_RECORD& 
         qint64 perRecord = 0;
         if (!parseInteger(raw(Samples, s), perRecord))
             return problem(EdfError::BadNumber, Samples, s, shown(raw(Samples, s)));
-        const qint64 rate = perRecord / record.RecordSeconds;
-        if (perRecord < 1 || perRecord > fileSize || rate > std::numeric_limits<int16_t>::max())
+        if (perRecord < 1 || perRecord > fileSize)
             return problem(EdfError::BadSampleCount, Samples, s, shown(raw(Samples, s)));
+        const qint64 rate = duration->rateOf(perRecord);
+        if (rate > std::numeric_limits<int16_t>::max())
+            return problem(EdfError::BadSampleCount, Samples, s,
+                           shown(raw(Samples, s)) + QStringLiteral(" in %1 seconds").arg(duration->seconds()));
         ch.SampleRate = static_cast<int16_t>(rate);
         samplesPerRecordAll += perRecord;
         perRecordOf.push_back(perRecord);

@@ -10,7 +10,7 @@
 struct EDF_CHANNEL {
     std::vector<int16_t> Samples;  // all samples of the signal, in order
     int32_t SampleCount = 0;       // RecordCount x samples per record
-    int16_t SampleRate = 0;        // samples per second: samples per record / RecordSeconds
+    int16_t SampleRate = 0;        // samples per second: samples per record / RecordDuration, rounded down
     QString PhysDimension;         // physical dimension, trailing blanks removed
     double PhysMax = 0.0;
     double PhysMin = 0.0;
@@ -24,9 +24,10 @@ struct EDF_RECORD {
     QString RecordingId;     // local recording identification, trailing blanks removed
     QString StartDate;       // "%d.%d.%d" of year (two digits), month, day: 7 May 2013 -> "13.5.7"
     QString StartTime;       // "%d.%d.%d" of hour, minute, second, no leading zeros
-    int32_t TotalSeconds = 0;   // RecordCount x RecordSeconds
+    int32_t TotalSeconds = 0;   // RecordCount x RecordDuration, whole seconds rounded down
     int32_t RecordCount = 0;    // number of data records
-    int32_t RecordSeconds = 0;  // duration of one data record, seconds
+    int32_t RecordSeconds = 0;  // duration of one data record, whole seconds rounded down
+    double RecordDuration = 0;  // duration of one data record, seconds, as the header says (0.5, 30)
     int16_t SignalCount = 0;
     std::vector<EDF_CHANNEL> Channels;  // SignalCount entries
 

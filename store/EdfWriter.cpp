@@ -1,9 +1,10 @@
 #include "store/EdfWriter.h"
 
+#include "store/AtomicFile.h"
+#include "store/EdfRecordDuration.h"
 #include "store/FhrBlock.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 
@@ -24,15 +25,11 @@ QByteArray hexBcd(uint8_t bcd)
 
 EdfProblem WriteFileAtomically(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    AtomicFile file(path);
+    if (!file.open())
         return EdfProblem::make(EdfError::CannotWrite, {}, -1, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return EdfProblem::make(EdfError::CannotWrite, {}, -1, why);
-    }
-    if (!file.commit()) return EdfProblem::make(EdfError::CannotWrite, {}, -1, file.errorString());
+    if (file.device().write(bytes) != bytes.size() || !file.commit())
+        return EdfProblem::make(EdfError::CannotWrite, {}, -1, file.errorString());
     return {};
 }
 
@@ -143,17 +140,14 @@ EdfProblem WriteExportEdf(const QString& path, const EDF_RECORD& record, uint32_
     if (record.Channels.empty() || record.Channels[0].Samples.empty())
         return EdfProblem::make(EdfError::BadInput, QStringLiteral("signal 1"), -1, QStringLiteral("no samples"));
     const EDF_CHANNEL& ch = record.Channels[0];
-    const qint64 count = static_cast<qint64>(ch.Samples.size());
+    if (ch.SampleRate <= 0)
+        return EdfProblem::make(EdfError::BadInput, QStringLiteral("sample rate"), -1, QString::number(ch.SampleRate));
     const bool plus = annotations != nullptr;
 
-    // One record per second when the samples fill whole seconds, else one record for all.
-    qint64 records = 1, perRecord = count, seconds = record.TotalSeconds;
-    if (ch.SampleRate > 0 && count % ch.SampleRate == 0 && count / ch.SampleRate >= 1) {
-        records = count / ch.SampleRate;
-        perRecord = ch.SampleRate;
-        seconds = 1;
-    }
-    if (seconds < 1) seconds = 1;
+    // Records that make other readers derive the channel's true rate.
+    const EdfRecordLayout layout = ChooseRecordLayout(static_cast<qint64>(ch.Samples.size()), ch.SampleRate);
+    const qint64 records = layout.records, perRecord = layout.samplesPerRecord;
+    const double seconds = ParseRecordDuration(layout.duration)->seconds();
 
     // Other readers insist on a proper range; the recorder's units are
     // 186 per millivolt when its header gives none.
@@ -193,9 +187,9 @@ EdfProblem WriteExportEdf(const QString& path, const EDF_RECORD& record, uint32_
     qint64 annotationSamples = 0;
     if (plus) {
         tals.resize(static_cast<size_t>(records));
-        for (qint64 r = 0; r < records; ++r) tals[static_cast<size_t>(r)] = Tal(double(r * seconds), {});
+        for (qint64 r = 0; r < records; ++r) tals[static_cast<size_t>(r)] = Tal(double(r) * seconds, {});
         for (const EdfAnnotation& a : *annotations) {
-            const qint64 r = std::clamp<qint64>(static_cast<qint64>(std::floor(a.onsetSeconds / double(seconds))), 0,
+            const qint64 r = std::clamp<qint64>(static_cast<qint64>(std::floor(a.onsetSeconds / seconds)), 0,
                                                 records - 1);
             tals[static_cast<size_t>(r)] += Tal(a.onsetSeconds, {a.text});
         }
@@ -227,7 +221,7 @@ EdfProblem WriteExportEdf(const QString& path, const EDF_RECORD& record, uint32_
     PutEdfField(header, 176, 8, time);
     PutEdfField(header, 184, 8, number(header.size()));
     PutEdfField(header, 236, 8, number(records));
-    PutEdfField(header, 244, 8, number(seconds));
+    PutEdfField(header, 244, 8, layout.duration);
     PutEdfField(header, 252, 4, number(signalCount));
     PutEdfField(header, f.at(0, 16, 0), 16, "ECG");
     PutEdfField(header, f.at(16, 80, 0), 80, "transducer type not recorded");

@@ -26,9 +26,10 @@ EdfProblem BuildDownloadedEdfImage(const DEVICE_RECORD_HEADER& header, const QBy
 QByteArray BuildDownloadedEdfHeader(const DEVICE_RECORD_HEADER& header);
 
 // Writes channel 1 of `record` as a plain standard EDF file without an
-// analysis block, one data record per second (or one record holding all
-// samples when the count is not a whole number of seconds), that other EDF
-// readers accept. `deviceNumber` goes into the recording identification.
+// analysis block, that other EDF readers accept at the channel's true rate:
+// its data records as ChooseRecordLayout cuts them (a count that no exact
+// record divides loses its last few samples there). `deviceNumber` goes into
+// the recording identification.
 EdfProblem WritePlainEdf(const QString& path, const EDF_RECORD& record, uint32_t deviceNumber,
                          bool hasDeviceNumber);
 
@@ -55,5 +56,5 @@ inline QByteArray LittleEndianSamples(const std::vector<int16_t>& samples)
 }
 
 // Writes `bytes` to `path` so that the file is either the old one or the
-// complete new one, never a truncated mix (temporary file, flush, rename).
+// complete new one, never a truncated mix (see AtomicFile).
 EdfProblem WriteFileAtomically(const QString& path, const QByteArray& bytes);

@@ -15,16 +15,29 @@
 namespace {
 // The libexec folder of an installed program, relative to its bin folder.
 constexpr const char* kInstalledLibexec = TALMON_LIBEXEC_FROM_BIN;
+
+// Nobody but the user and root may change it: owned by one of them and not
+// writable by group or others.
+bool OnlyOursToChange(const struct stat& st)
+{
+    return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 && (st.st_uid == ::geteuid() || st.st_uid == 0);
+}
+
 }  // namespace
 
 bool IsSafeExecutable(const QString& path)
 {
+    const QByteArray file = QFile::encodeName(path);
+    // The name itself: a symbolic link could be turned to another program at
+    // any time by whoever may write the folder it lies in, or where it points.
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return false;
-    if (!S_ISREG(st.st_mode)) return false;
-    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return false;
-    if (st.st_uid != ::geteuid() && st.st_uid != 0) return false;
-    return ::access(QFile::encodeName(path).constData(), X_OK) == 0;
+    if (::lstat(file.constData(), &st) != 0 || !S_ISREG(st.st_mode) || !OnlyOursToChange(st)) return false;
+    // Whoever may write the folder may put another program in its place.
+    struct stat folder {};
+    const QByteArray folderName = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::stat(folderName.constData(), &folder) != 0 || !S_ISDIR(folder.st_mode) || !OnlyOursToChange(folder))
+        return false;
+    return ::access(file.constData(), X_OK) == 0;
 }
 
 ExternalAnalyser::ExternalAnalyser(QStringList folders, Starter starter, Probe probe)
@@ -69,7 +82,8 @@ QString ExternalAnalyser::FindProgram(bool& unsafe) const
     for (const QString& folder : folders_) {
         if (!QDir::isAbsolutePath(folder)) continue;  // never relative to the current folder
         const QString candidate = QDir::cleanPath(folder + '/' + ProgramName());
-        if (!QFileInfo::exists(candidate)) continue;
+        struct stat st {};
+        if (::lstat(QFile::encodeName(candidate).constData(), &st) != 0) continue;
         if (IsSafeExecutable(candidate)) return candidate;
         unsafe = true;
     }

@@ -8,8 +8,9 @@
 // writes the recording's annotation file (".atr") that the chart shows.
 //
 // The analyser is taken only from the program's own folders (never the
-// current folder or PATH), only when it is a regular executable file that
-// neither group nor others may change, and owned by the user or root; it is
+// current folder or PATH), only when it is a regular executable file (not a
+// symbolic link) in a folder, both owned by the user or root and neither
+// writable by group or others; it is
 // started without a shell, with absolute paths and an argument list, and at
 // most one run per recording is going at a time. The manager does not wait
 // for it.
@@ -57,7 +58,7 @@ private:
     QHash<QString, qint64> running_;  // absolute recording path -> process id
 };
 
-// Whether a file is fit to be started as the analyser: a regular file
-// (symbolic links followed), executable by the user, not writable by group
-// or others, owned by the user or root.
+// Whether a file is fit to be started as the analyser: a regular file itself
+// (a symbolic link is refused), executable by the user, and it and its folder
+// owned by the user or root and not writable by group or others.
 bool IsSafeExecutable(const QString& path);

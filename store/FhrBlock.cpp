@@ -171,7 +171,9 @@ bool ReadTrailingBlock(const QString& path, FHR_BLOCK& block)
     const DEVICE_RECORD_HEADER h = candidate.header();
     const qint64 sampleBytes = header.DataEnd - header.DataOffset;
     if (h.sampleRate() == 0 || qint64(h.dataByteCount()) != sampleBytes || header.RecordCount != 1) return false;
-    if (qint64(header.RecordSeconds) != qint64(h.dataByteCount() / 2 / h.sampleRate())) return false;
+    if (header.RecordDuration != header.RecordSeconds ||
+        qint64(header.RecordSeconds) != qint64(h.dataByteCount() / 2 / h.sampleRate()))
+        return false;
     const QByteArray deviceField = head.mid(kEdfFixedHeaderBytes + 224, 8);
     if (deviceField != QByteArray::number(h.deviceNumber(), 16).rightJustified(8, '0')) return false;
     block = candidate;

@@ -1,4 +1,5 @@
 #include "signal/DisplayFilters.h"
+#include "DisplayFilterGolden.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -133,6 +134,32 @@ TEST(DisplayFilters, ChainByModeAndRate)
     s = Sine(50, 256, 8, 1000);
     DisplayFilterChain(noNotch).FilterDisplayBlock(s.data(), s.size(), 256);
     EXPECT_GT(PeakOfSecondHalf(s), 40);
+}
+
+// The whole chain against values computed outside the program from the
+// filters' formulas (display_filter_golden.py): the low-cut's gains, its
+// pi, the high-cut sets and the notches must all be exactly as their formulas say.
+TEST(DisplayFilters, WholeChainMatchesTheIndependentComputation)
+{
+    const struct {
+        const char* what;
+        int rate;
+        FilterMode mode;
+        const int16_t* input;
+        const int16_t* expected;
+    } cases[] = {
+        {"start values at 128/s", 128, FilterMode::IirNotch60And50, golden::kInput128, golden::kChain128},
+        {"start values at 256/s", 256, FilterMode::IirNotch60And50, golden::kInput256, golden::kChain256},
+        {"FIR high-cut at 256/s", 256, FilterMode::Fir, golden::kInput256, golden::kFirChain256},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FilterSwitches sw;
+        sw.mode = c.mode;
+        std::vector<int16_t> block(c.input, c.input + c.rate);
+        DisplayFilterChain(sw).FilterDisplayBlock(block.data(), block.size(), c.rate);
+        EXPECT_EQ(block, std::vector<int16_t>(c.expected, c.expected + c.rate));
+    }
 }
 
 TEST(DisplayFilters, SameBlockTwiceGivesTheSamePicture)

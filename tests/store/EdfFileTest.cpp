@@ -1,5 +1,6 @@
 #include "StoreFixtures.h"
 #include "store/EdfRecord.h"
+#include "store/EdfRecordDuration.h"
 #include "store/EdfWriter.h"
 #include "store/FhrBlock.h"
 #include "store/OpenRecording.h"
@@ -162,7 +163,8 @@ TEST(EdfFile, MalformedFilesAreRefusedNamingFieldAndOffset)
         const char* field;  // as the EDF standard names it
     } cases[] = {
         {"duration 0", 244, "0       ", EdfError::BadRecordDuration, 244, "duration of a data record"},
-        {"duration 0.5", 244, "0.5     ", EdfError::BadRecordDuration, 244, "duration of a data record"},
+        {"negative duration", 244, "-0.5    ", EdfError::BadRecordDuration, 244, "duration of a data record"},
+        {"duration of letters", 244, "1 s     ", EdfError::BadRecordDuration, 244, "duration of a data record"},
         {"negative records", 236, "-1      ", EdfError::BadRecordCount, 236, "number of data records"},
         {"records beyond the file", 236, "3       ", EdfError::DataTruncated, 236, "number of data records"},
         {"huge records", 236, "99999999", EdfError::DataTruncated, 236, "number of data records"},
@@ -196,6 +198,30 @@ TEST(EdfFile, MalformedFilesAreRefusedNamingFieldAndOffset)
     }
     EDF_RECORD r;
     EXPECT_TRUE(ParseEdf(good, r).ok());
+}
+
+// A damaged header's refusal names the field's bytes, escaped.
+TEST(EdfFile, RefusalsQuoteTheFieldEscaped)
+{
+    const QByteArray good = fixtures::foreignEdf(256, 2, fixtures::wave(512));
+    const struct {
+        int offset;
+        QByteArray value;
+        const char* shown;
+    } cases[] = {
+        {252, QByteArray("1\x00\x1b\x07", 4), R"("1\x00\x1b\x07")"},
+        {236, "\x1b[2J    ", R"("\x1b[2J")"},
+        {168, "07\x0a" "05.13", R"("07\x0a05.13")"},
+        {244, QByteArray("\x00\x00\x00\x00\x00\x00\x00\x00", 8), R"("\x00\x00\x00\x00\x00\x00\x00\x00")"},
+    };
+    for (const auto& c : cases) {
+        QByteArray bad = good;
+        bad.replace(c.offset, c.value.size(), c.value);
+        EDF_RECORD r;
+        const QString message = ParseEdf(bad, r).message();
+        EXPECT_TRUE(message.contains(QString::fromUtf8(c.shown))) << message.toStdString();
+        for (const uint ch : message.toUcs4()) EXPECT_GE(ch, 0x20u) << c.shown;
+    }
 }
 
 TEST(EdfFile, UnsupportedRateIsRefusedAndTheFileLeftUntouched)
@@ -232,6 +258,35 @@ TEST(EdfFile, WriterRefusesInconsistentInput)
               EdfError::CannotWrite);
 }
 
+// How the export cuts a recording into data records: whole seconds when it
+// fills them, else the largest record with a duration the 8-character field
+// holds exactly, at most 61,440 bytes.
+TEST(EdfFile, ExportRecordLayouts)
+{
+    const struct {
+        qint64 count, rate;
+        qint64 records, perRecord;
+        const char* duration;
+        qint64 written;
+    } cases[] = {
+        {7680, 256, 30, 256, "1", 7680},
+        {7700, 256, 5, 1540, "6.015625", 7700},
+        {1920, 256, 1, 1920, "7.5", 1920},
+        {100, 256, 1, 100, "0.390625", 100},
+        {7709, 256, 41, 188, "0.734375", 7708},  // 7,709 = 13 x 593: no divisor fits
+        {51328, 256, 2, 25664, "100.25", 51328},  // 200.5 s in one record would pass 61,440 bytes
+        {3855, 128, 41, 94, "0.734375", 3854},
+        {2, 256, 1, 2, "0.007813", 2},  // nothing exact below 4 samples: as near as the field allows
+    };
+    for (const auto& c : cases) {
+        const EdfRecordLayout l = ChooseRecordLayout(c.count, c.rate);
+        EXPECT_EQ(l.records, c.records) << c.count << " at " << c.rate;
+        EXPECT_EQ(l.samplesPerRecord, c.perRecord) << c.count << " at " << c.rate;
+        EXPECT_EQ(l.duration.toStdString(), c.duration) << c.count << " at " << c.rate;
+        EXPECT_EQ(l.samplesWritten, c.written) << c.count << " at " << c.rate;
+    }
+}
+
 TEST(EdfFile, DecimationKeepsEvenSamples)
 {
     EDF_CHANNEL ch;
@@ -257,6 +312,36 @@ TEST(SamplingConversion, ResamplerInterpolatesIn32ndsFor360To256)
     EXPECT_EQ(ResampleLinear(128, 256, y), 0);
     EXPECT_EQ(y, in);
     EXPECT_EQ(ResampleLinear(256, 256, y), 3600);
+}
+
+// Lengths that are no multiple of the 32 steps of a 360-to-256 cycle, and
+// falling slopes, where the interpolated part must be cut toward zero (a
+// floor would give 221, 123, 24, -74 and 41). Worked out by hand from the
+// positions m x from / to.
+TEST(SamplingConversion, ResamplerCutsTowardZeroAtAnyLength)
+{
+    const struct {
+        int from, to;
+        std::vector<int16_t> in, out;
+    } cases[] = {
+        {360, 256, {320, 250, 180, 110, 40, -30, -100}, {320, 222, 124, 25, -73}},
+        {500, 256, {1000, 990, -5, -600, -601, 7, 7, 3}, {1000, 42, -600, 7}},
+        {360, 256, {5}, {}},
+        {360, 256, {5, -5}, {5}},
+    };
+    for (const auto& c : cases) {
+        std::vector<int16_t> x = c.in;
+        EXPECT_EQ(ResampleLinear(c.from, c.to, x), static_cast<int>(c.out.size()));
+        EXPECT_EQ(x, c.out) << c.from << " to " << c.to << ", " << c.in.size() << " samples";
+    }
+    // Every output needs an input after its position: n inputs at 360/s give
+    // the outputs m with floor(45 m / 32) + 1 < n.
+    for (const auto& [n, outputs] : {std::pair{33, 23}, {45, 32}, {46, 32}, {47, 33}, {100, 71}, {3601, 2560}}) {
+        std::vector<int16_t> x(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) x[static_cast<size_t>(i)] = static_cast<int16_t>(3 * n - 7 * i);
+        EXPECT_EQ(ResampleLinear(360, 256, x), outputs) << n;
+        EXPECT_EQ(x.size(), static_cast<size_t>(outputs)) << n;
+    }
 }
 
 TEST(SamplingConversion, WritesBesideTheChosenFile)

@@ -38,6 +38,8 @@ struct Analyser : ::testing::Test {
     {
         own = tmp.filePath("bin");
         QDir().mkpath(own);
+        // Whatever the umask: a folder only its owner may write.
+        ASSERT_EQ(::chmod(QFile::encodeName(own).constData(), 0755), 0);
         recording = tmp.filePath("DATA/0000A1F3/201305/07/142530.edf");
         fixtures::writeDownloaded(recording, 256);
     }
@@ -69,28 +71,43 @@ TEST_F(Analyser, StartsTheProgramOfItsOwnFolderWithTheAbsoluteRecordingPath)
 
 TEST_F(Analyser, RefusesProgramsOthersCouldHaveChangedAndNeverLooksInTheCurrentFolder)
 {
+    enum Shape { File, Folder, Link };
     struct Case {
         const char* what;
         mode_t mode;
-        bool folderNotFile;
+        Shape shape;
+        mode_t folderMode;
         ExternalAnalyser::Outcome outcome;
     };
-    for (const Case c : {Case{"writable by others", 0757, false, ExternalAnalyser::Outcome::Unsafe},
-                         Case{"writable by the group", 0775, false, ExternalAnalyser::Outcome::Unsafe},
-                         Case{"not executable", 0644, false, ExternalAnalyser::Outcome::Unsafe},
-                         Case{"a folder of that name", 0755, true, ExternalAnalyser::Outcome::Unsafe},
-                         Case{"user-only executable", 0700, false, ExternalAnalyser::Outcome::Started}}) {
+    using O = ExternalAnalyser::Outcome;
+    for (const Case c : {Case{"writable by others", 0757, File, 0755, O::Unsafe},
+                         Case{"writable by the group", 0775, File, 0755, O::Unsafe},
+                         Case{"not executable", 0644, File, 0755, O::Unsafe},
+                         Case{"a folder of that name", 0755, Folder, 0755, O::Unsafe},
+                         Case{"a symbolic link to a sound program", 0755, Link, 0755, O::Unsafe},
+                         Case{"in a folder the group may write", 0755, File, 0775, O::Unsafe},
+                         Case{"in a folder anyone may write, sticky", 0755, File, 01777, O::Unsafe},
+                         Case{"user-only executable", 0700, File, 0700, O::Started}}) {
         SCOPED_TRACE(c.what);
         QDir(own).removeRecursively();
         QDir().mkpath(own);
-        if (c.folderNotFile)
+        const QString elsewhere = tmp.filePath("elsewhere");
+        QDir().mkpath(elsewhere);
+        ASSERT_EQ(::chmod(QFile::encodeName(elsewhere).constData(), 0755), 0);
+        if (c.shape == Folder) {
             QDir().mkpath(own + "/rhyscan");
-        else
+        } else if (c.shape == Link) {
+            WriteProgram(elsewhere + "/rhyscan", c.mode);
+            ASSERT_TRUE(QFile::link(elsewhere + "/rhyscan", own + "/rhyscan"));
+        } else {
             WriteProgram(own + "/rhyscan", c.mode);
+        }
+        ASSERT_EQ(::chmod(QFile::encodeName(own).constData(), c.folderMode), 0);
         launches.clear();
         ExternalAnalyser analyser = Make({own});
-        EXPECT_EQ(analyser.Start(recording).outcome, c.outcome);
-        EXPECT_EQ(launches.size(), c.outcome == ExternalAnalyser::Outcome::Started ? 1u : 0u);
+        EXPECT_EQ(int(analyser.Start(recording).outcome), int(c.outcome));
+        EXPECT_EQ(launches.size(), c.outcome == O::Started ? 1u : 0u);
+        ASSERT_EQ(::chmod(QFile::encodeName(own).constData(), 0755), 0);
     }
 
     // A program in the current folder, reached by a relative folder, is never taken.

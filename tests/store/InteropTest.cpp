@@ -87,35 +87,101 @@ TEST(Interop, ReadsAFileWrittenByEdflibAndOpensIt)
     EXPECT_TRUE(opened.hadBlock);
 }
 
-TEST(Interop, ExportedFileOpensInEdflibWithTheSameSamples)
+// Other readers derive the rate from samples per record and the record's
+// duration: the export's records give them the true rate, also for a
+// recording that does not fill whole seconds.
+TEST(Interop, ExportedFileOpensInEdflibAtTheTrueRateWithTheSameSamples)
 {
-    for (int count : {7680, 7700}) {
+    const struct {
+        int count, rate;
+        bool beats;
+        int written;  // a count that no exact record divides loses its last samples
+    } cases[] = {
+        {7680, 256, false, 7680},
+        {7700, 256, false, 7700},  // 5 records of 6.015625 s
+        {7700, 256, true, 7700},
+        {7709, 256, false, 7708},  // every divisor of 7,709 would need 8 decimals
+        {3855, 128, false, 3854},
+        {3850, 128, false, 3850},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.count << " samples at " << c.rate << (c.beats ? " with beats" : ""));
         QTemporaryDir dir;
         const QString in = dir.filePath("142530.edf");
         const QString out = dir.filePath("plain.edf");
-        const auto samples = fixtures::writeDownloaded(in, count);
+        const auto samples = fixtures::writeDownloaded(in, c.count, static_cast<uint16_t>(c.rate));
         QString outText, errText;
         QTextStream o(&outText), e(&errText);
-        ASSERT_EQ(cli::RunExport({in, "--edf", out}, o, e), 0) << errText.toStdString();
+        QStringList args{in, "--edf", out};
+        if (c.beats) args << "--beats";
+        ASSERT_EQ(cli::RunExport(args, o, e), 0) << errText.toStdString();
+        o.flush();
+        EXPECT_TRUE(outText.contains(QStringLiteral("(%1 samples at %2 per second").arg(c.written).arg(c.rate)))
+            << outText.toStdString();
+        EXPECT_EQ(outText.contains("left out"), c.written != c.count) << outText.toStdString();
 
         edf_hdr_struct hdr{};
-        ASSERT_EQ(edfopen_file_readonly(out.toLocal8Bit().constData(), &hdr, EDFLIB_DO_NOT_READ_ANNOTATIONS), 0)
-            << "EDFlib error " << hdr.filetype << " for " << count << " samples";
-        EXPECT_EQ(hdr.filetype, EDFLIB_FILETYPE_EDF);
+        ASSERT_EQ(edfopen_file_readonly(out.toLocal8Bit().constData(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0)
+            << "EDFlib error " << hdr.filetype;
+        EXPECT_EQ(hdr.filetype, c.beats ? EDFLIB_FILETYPE_EDFPLUS : EDFLIB_FILETYPE_EDF);
         EXPECT_EQ(hdr.edfsignals, 1);
-        EXPECT_EQ(hdr.signalparam[0].smp_in_file, count);
+        // sf = samples per record / duration, the duration in units of 100 ns.
+        EXPECT_EQ(static_cast<long long>(hdr.signalparam[0].smp_in_datarecord) * EDFLIB_TIME_DIMENSION,
+                  static_cast<long long>(c.rate) * hdr.datarecord_duration)
+            << hdr.signalparam[0].smp_in_datarecord << " samples in " << hdr.datarecord_duration;
+        EXPECT_EQ(hdr.signalparam[0].smp_in_file, c.written);
         EXPECT_EQ(hdr.startdate_day, 7);
         EXPECT_EQ(hdr.startdate_month, 5);
         EXPECT_EQ(hdr.startdate_year, 2013);
         EXPECT_EQ(hdr.starttime_hour, 14);
         EXPECT_EQ(hdr.starttime_minute, 25);
         EXPECT_EQ(hdr.starttime_second, 30);
-        EXPECT_TRUE(QString::fromLatin1(hdr.recording).contains("0000A1F3")) << hdr.recording;
-        std::vector<int> back(static_cast<size_t>(count));
-        ASSERT_EQ(edfread_digital_samples(hdr.handle, 0, count, back.data()), count);
-        for (int i = 0; i < count; ++i) ASSERT_EQ(back[static_cast<size_t>(i)], samples[static_cast<size_t>(i)]) << i;
+        EXPECT_TRUE(QString::fromLatin1(c.beats ? hdr.equipment : hdr.recording).contains("0000A1F3"))
+            << hdr.recording << " / " << hdr.equipment;
+        std::vector<int> back(static_cast<size_t>(c.written));
+        ASSERT_EQ(edfread_digital_samples(hdr.handle, 0, c.written, back.data()), c.written);
+        for (int i = 0; i < c.written; ++i) ASSERT_EQ(back[static_cast<size_t>(i)], samples[static_cast<size_t>(i)]) << i;
         edfclose_file(hdr.handle);
+
+        // Our own reader takes the export back at the same rate.
+        EDF_RECORD r;
+        ASSERT_TRUE(ReadRecording(out, r).ok());
+        EXPECT_EQ(r.Channels[0].SampleRate, c.rate);
+        EXPECT_EQ(r.Channels[0].SampleCount, c.written);
     }
+}
+
+// Records shorter than a second, as EDFlib writes them when asked to.
+TEST(Interop, ReadsRecordsOfHalfASecondWrittenByEdflib)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("halves.edf");
+    const std::vector<int16_t> samples = fixtures::wave(256 * 3);
+    {
+        const int h = edfopen_file_writeonly(path.toLocal8Bit().constData(), EDFLIB_FILETYPE_EDFPLUS, 1);
+        ASSERT_GE(h, 0);
+        EXPECT_EQ(edf_set_datarecord_duration(h, 50000), 0);  // units of 10 us
+        EXPECT_EQ(edf_set_samplefrequency(h, 0, 128), 0);       // samples per record
+        EXPECT_EQ(edf_set_physical_maximum(h, 0, 11000), 0);
+        EXPECT_EQ(edf_set_physical_minimum(h, 0, -11000), 0);
+        EXPECT_EQ(edf_set_digital_maximum(h, 0, 4095), 0);
+        EXPECT_EQ(edf_set_digital_minimum(h, 0, 0), 0);
+        EXPECT_EQ(edf_set_label(h, 0, "ECG"), 0);
+        std::vector<short> half(128);
+        for (size_t at = 0; at < samples.size(); at += 128) {
+            std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(at), 128, half.begin());
+            ASSERT_EQ(edfwrite_digital_short_samples(h, half.data()), 0);
+        }
+        ASSERT_EQ(edfclose_file(h), 0);
+    }
+    EDF_RECORD r;
+    const EdfProblem p = ReadRecording(path, r);
+    ASSERT_TRUE(p.ok()) << p.message().toStdString();
+    EXPECT_EQ(r.RecordCount, 6);
+    EXPECT_EQ(r.RecordDuration, 0.5);
+    EXPECT_EQ(r.TotalSeconds, 3);
+    EXPECT_EQ(r.Channels[0].SampleRate, 256);
+    EXPECT_EQ(r.Channels[0].Samples, samples);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "tools/cli/Commands.h"
 
 #include "store/EdfRecord.h"
+#include "store/EdfRecordDuration.h"
 #include "store/EdfWriter.h"
 #include "store/FhrBlock.h"
 #include "store/AnnotationFile.h"
@@ -87,8 +88,12 @@ int RunExport(const QStringList& args, QTextStream& out, QTextStream& err)
         err << output << ": " << problem.message() << "\n";
         return 1;
     }
-    out << "Wrote " << output << " (" << record.Channels[0].SampleCount << " samples at "
-        << record.Channels[0].SampleRate << " per second";
+    const EDF_CHANNEL& ch = record.Channels[0];
+    const EdfRecordLayout layout = ChooseRecordLayout(static_cast<qint64>(ch.Samples.size()), ch.SampleRate);
+    out << "Wrote " << output << " (" << layout.samplesWritten << " samples at " << ch.SampleRate << " per second";
+    if (layout.samplesWritten < static_cast<qint64>(ch.Samples.size()))
+        out << "; the last " << static_cast<qint64>(ch.Samples.size()) - layout.samplesWritten << " of "
+            << ch.Samples.size() << " left out: no EDF record of an exact duration holds them all";
     if (beats) out << ", " << annotations.size() << " beat annotations";
     out << ")\n";
     return 0;

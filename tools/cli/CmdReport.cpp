@@ -2,8 +2,8 @@
 
 #include "display/ReportPdf.h"
 #include "lang/TextTable.h"
+#include "store/AtomicFile.h"
 
-#include <QSaveFile>
 #include <vector>
 
 namespace cli {
@@ -13,9 +13,9 @@ namespace {
 // Writes the pages as one PDF, completely or not at all.
 bool WritePdf(const QString& output, const std::vector<report::ReportPage>& pages)
 {
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    return report::WriteReportPdf(file, pages) && file.commit();
+    AtomicFile file(output);
+    if (!file.open()) return false;
+    return report::WriteReportPdf(file.device(), pages) && file.commit();
 }
 
 }  // namespace
