@@ -83,17 +83,17 @@ bool MainDeviceControls::requestInfo(bool clearBlockAfterRequest)
 {
     if (hooks_.recreateMessageBox)
         hooks_.recreateMessageBox();
-    PostJob(board_, ReadInfoJobCode);
+    const std::uint32_t ticket = PostJob(board_, ReadInfoJobCode);
     if (clearBlockAfterRequest)
         board_.ClearInfoBlock();
     // The request is already posted, so waiting starts from the pending state.
-    while (board_.JobState == JobPending) {
+    while (!EndOf(board_, ticket)) {
         env_.Pump();
-        if (board_.JobState != JobPending)
+        if (EndOf(board_, ticket))
             break;
         PumpingSleep(env_, ButtonWaitStepMs);
     }
-    return board_.JobState == JobSucceeded;
+    return EndOf(board_, ticket)->state == JobSucceeded;
 }
 
 QString MainDeviceControls::infoFailureText() const

@@ -5,6 +5,8 @@
 #include "device/protocol/FirmwareImage.h"
 #include "device/protocol/SettingsPacket.h"
 #include <QString>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -78,11 +80,32 @@ struct DownloadCounters {
     DownloadResult result;
 };
 
+// How one request ended: its ticket, end state and failure.
+struct JobEnd {
+    std::uint32_t ticket = 0;
+    std::uint8_t state = JobIdle;
+    JobFailure failure = JobFailure::None;
+};
+
 struct DeviceJobBoard {
     std::uint8_t RequestedJob = NoJob;
     std::uint8_t JobState = JobIdle;
     // Set with every end state; None when the job succeeded.
     JobFailure failure = JobFailure::None;
+    // Every request gets a ticket (PostJob); the step records the end of each
+    // request under its ticket, so a requester reads the result of its own
+    // request and never that of another job that ran meanwhile.
+    std::uint32_t requestTicket = 0;  // of the request on the board
+    std::uint32_t lastTicket = 0;
+    std::uint8_t postedJob = NoJob;   // the code of the request on the board, as posted
+    // The latest ends of requests: a requester that reads late still finds its own.
+    std::array<JobEnd, 4> ends{};
+    std::size_t nextEnd = 0;
+    void RecordEnd(const JobEnd& end)
+    {
+        ends[nextEnd] = end;
+        nextEnd = (nextEnd + 1) % ends.size();
+    }
     // Pause of the worker between ticks, ms.
     std::int32_t tickIntervalMs = 300;
     // A device step is in progress. Handlers that run from inside it (its transfers pump messages)

@@ -114,8 +114,15 @@ void DeviceJobs::EraseJob()
     const std::optional<EraseCondition> condition = board_.eraseOnlyIf;
     board_.eraseOnlyIf.reset();
     board_.eraseRefusal = EraseRefusal::None;
+    // An erase is irreversible: it goes ahead only with the proof that a
+    // complete download of this recorder brought everything home.
+    if (!condition) {
+        board_.eraseRefusal = EraseRefusal::NoCondition;
+        fail(JobFailure::NoAnswer);
+        return;
+    }
     OpenAndWake();
-    if (condition) {
+    {
         // After a download the recorder is erased only while it is provably the one downloaded from,
         // holding exactly the bytes that were brought home: a swapped recorder, or one that took a
         // new recording meanwhile, keeps everything.
@@ -135,7 +142,7 @@ void DeviceJobs::EraseJob()
     frame_.EraseRecords();
     Frame answer{};
     const bool erased = CommandAccepted(port_, frame_.bytes(), answer);
-    if (!erased && condition)
+    if (!erased)
         board_.eraseRefusal = EraseRefusal::EraseFailed;
     finish(erased);
 }

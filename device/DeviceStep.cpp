@@ -1,5 +1,7 @@
 #include "device/DeviceStep.h"
 
+#include "device/JobRequest.h"
+
 namespace device {
 
 DeviceStep::DeviceStep(Link& link, DeviceJobBoard& board, DeviceEnvironment& env)
@@ -35,11 +37,16 @@ void DeviceStep::Run()
         arrivalRead();
     if (s.DevicePresence == DeviceDetached) {
         // Every request fails at once while no recorder is there, and is withdrawn.
+        const bool requested = board_.RequestedJob != NoJob;
         board_.JobState = JobFailed;
         board_.RequestedJob = NoJob;
         board_.failure = s.accessDenied ? JobFailure::NoPermission : JobFailure::NotAttached;
+        if (requested)
+            board_.RecordEnd(JobEnd{board_.requestTicket, JobFailed, board_.failure});
+        repairOwed_.reset();
         stream_.Abandon();
     } else if (s.DevicePresence == DeviceAttached) {
+        postOwedRepair();
         runRequestedJob();
         if (board_.stream.Streaming)
             stream_.ReadAvailable();
@@ -55,18 +62,55 @@ void DeviceStep::arrivalRead()
     // A recorder reporting a DC offset out of range gets the default written back in this same tick,
     // unseen by the user.
     if (signedBlock && protocol::NeedsOffsetRepair(board_.infoBlock)) {
-        board_.settings = OffsetRepairSettings(board_.infoBlock, env_.LocalNow());
-        board_.settingsRecorderId = board_.infoBlock.deviceId;
-        board_.JobState = JobPending;
-        board_.RequestedJob = WriteSettingsJobCode;
+        repairOwed_ = OffsetRepairSettings(board_.infoBlock, env_.LocalNow());
+        repairRecorderId_ = board_.infoBlock.deviceId;
     }
+}
+
+bool DeviceStep::boardFree() const
+{
+    return board_.RequestedJob == NoJob && board_.JobState != JobPending && board_.JobState != JobRunning;
+}
+
+// The repair is the step's own request: it never replaces one a window made.
+// With the board taken it waits, and goes ahead in a later tick while the
+// same recorder is there.
+void DeviceStep::postOwedRepair()
+{
+    if (!repairOwed_ || !boardFree() || board_.stream.Streaming)
+        return;
+    if (board_.infoBlock.signed_ && board_.infoBlock.deviceId != repairRecorderId_) {
+        repairOwed_.reset();
+        return;
+    }
+    board_.settings = *repairOwed_;
+    board_.settingsRecorderId = repairRecorderId_;
+    repairOwed_.reset();
+    PostJob(board_, WriteSettingsJobCode);
 }
 
 void DeviceStep::runRequestedJob()
 {
-    const std::uint8_t code = board_.RequestedJob;
-    if (code == NoJob)
+    if (board_.RequestedJob == NoJob)
         return;
+    const std::uint32_t ticket = board_.requestTicket;
+    runJob(board_.RequestedJob);
+    if (board_.JobState == JobPending || board_.JobState == JobRunning)
+        return;
+    board_.RecordEnd(JobEnd{ticket, board_.JobState, board_.failure});
+    // A request posted while the job ran (its transfers pump messages) stays
+    // on the board, unless the job served it too.
+    bool served = false;
+    for (const JobEnd& end : board_.ends)
+        served = served || end.ticket == board_.requestTicket;
+    if (board_.requestTicket != ticket && !served) {
+        board_.RequestedJob = board_.postedJob;
+        board_.JobState = JobPending;
+    }
+}
+
+void DeviceStep::runJob(std::uint8_t code)
+{
     // The recorder talks of nothing else while it streams: any other job would wait in vain.
     if (board_.stream.Streaming && code != StreamStartJobCode && code != StreamStopJobCode) {
         board_.RequestedJob = NoJob;

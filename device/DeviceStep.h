@@ -8,6 +8,7 @@
 #include "device/StreamJobs.h"
 #include <functional>
 #include <map>
+#include <optional>
 
 // One tick of the device worker, run on the user-interface thread: presence
 // service, the automatic information read after an arrival (with its offset
@@ -33,7 +34,10 @@ public:
 
 private:
     void arrivalRead();
+    bool boardFree() const;
+    void postOwedRepair();
     void runRequestedJob();
+    void runJob(std::uint8_t code);
 
     Link& link_;
     DeviceJobBoard& board_;
@@ -43,6 +47,9 @@ private:
     FlashJob flash_;
     StreamJobs stream_;
     std::map<std::uint8_t, std::function<void()>> handlers_;
+    // The offset repair an arrival found due, waiting for a free board.
+    std::optional<protocol::DeviceSettings> repairOwed_;
+    std::uint32_t repairRecorderId_ = 0;
 };
 
 }  // namespace device

@@ -87,6 +87,7 @@ enum class EraseRefusal : std::uint8_t {
     OtherRecorder,  // the attached recorder has another ID than the one downloaded from
     ContentChanged, // it holds other bytes than the ones downloaded
     EraseFailed,    // the erase command was not acknowledged
+    NoCondition,    // the request carried no condition from a complete download: nothing is erased
 };
 
 // What the recorder must still be for the erase after a download to go ahead.

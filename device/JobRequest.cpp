@@ -2,10 +2,28 @@
 
 namespace device {
 
-void PostJob(DeviceJobBoard& board, std::uint8_t code)
+std::uint32_t PostJob(DeviceJobBoard& board, std::uint8_t code)
 {
+    // A second request for the information while one waits shares its answer.
+    if (code == ReadInfoJobCode && board.RequestedJob == code && board.JobState == JobPending && board.requestTicket)
+        return board.requestTicket;
+    board.requestTicket = ++board.lastTicket;
+    board.postedJob = code;
     board.JobState = JobPending;
     board.RequestedJob = code;
+    return board.requestTicket;
+}
+
+std::optional<JobEnd> EndOf(const DeviceJobBoard& board, std::uint32_t ticket)
+{
+    for (const JobEnd& end : board.ends)
+        if (end.ticket == ticket && ticket != 0)
+            return end;
+    const bool onBoard = board.requestTicket == ticket &&
+                         (board.RequestedJob != NoJob || board.JobState == JobPending || board.JobState == JobRunning);
+    if (onBoard)
+        return std::nullopt;
+    return JobEnd{ticket, JobFailed, JobFailure::NoAnswer};
 }
 
 std::uint8_t RequestJobAndWait(DeviceJobBoard& board, DeviceEnvironment& env, std::uint8_t code,
@@ -19,9 +37,11 @@ std::uint8_t RequestJobAndWait(DeviceJobBoard& board, DeviceEnvironment& env, st
         board.failure = JobFailure::Streaming;
         return JobFailed;
     }
-    PostJob(board, code);
+    const std::uint32_t ticket = PostJob(board, code);
     auto waiting = [&] {
-        return board.JobState == JobPending || (waitWhileRunning && board.JobState == JobRunning);
+        if (EndOf(board, ticket))
+            return false;
+        return waitWhileRunning || board.JobState != JobRunning;
     };
     while (waiting()) {
         env.Pump();
@@ -29,7 +49,8 @@ std::uint8_t RequestJobAndWait(DeviceJobBoard& board, DeviceEnvironment& env, st
             break;
         PumpingSleep(env, stepMs);
     }
-    return board.JobState;
+    const std::optional<JobEnd> end = EndOf(board, ticket);
+    return end ? end->state : board.JobState;
 }
 
 }  // namespace device

@@ -2,6 +2,8 @@
 #include "device/DeviceEnvironment.h"
 #include "device/DeviceJobBoard.h"
 
+#include <optional>
+
 namespace device {
 
 // Wait steps of the requesters, ms: the main window's buttons and the download and upgrade
@@ -9,8 +11,13 @@ namespace device {
 constexpr std::uint32_t ButtonWaitStepMs = 50;
 constexpr std::uint32_t SlowWaitStepMs = 300;
 
-// Posts a job on the board (JobPending, then the code) without waiting.
-void PostJob(DeviceJobBoard& board, std::uint8_t code);
+// Posts a job on the board (JobPending, then the code) without waiting; returns its ticket.
+std::uint32_t PostJob(DeviceJobBoard& board, std::uint8_t code);
+
+// The end of the request with `ticket`, once it has ended; nothing while it
+// waits or runs. A request that left the board without an end (withdrawn)
+// reads as failed.
+std::optional<JobEnd> EndOf(const DeviceJobBoard& board, std::uint32_t ticket);
 
 // Posts a job and waits, pumping messages, until its state is no longer JobPending (nor JobRunning
 // when waitWhileRunning). Waits of stepMs are cut into 50 ms slices so the window stays responsive.

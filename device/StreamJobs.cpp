@@ -35,7 +35,9 @@ void StreamJobs::StartJob()
     board_.stream.Streaming = true;
     // A stop requested while this job waited for the recorder (the window closing, say) is served now.
     if (board_.RequestedJob == StreamStopJobCode) {
+        const std::uint32_t stopTicket = board_.requestTicket;
         StopJob();
+        board_.RecordEnd(JobEnd{stopTicket, board_.JobState, board_.failure});
         return;
     }
     end(JobSucceeded, JobFailure::None);

@@ -70,6 +70,8 @@ QString EraseRefusalText(device::EraseRefusal refusal)
     case EraseRefusal::ContentChanged:
         return QStringLiteral("The recorder holds other recordings than the ones downloaded; nothing was erased.");
     case EraseRefusal::EraseFailed: return QStringLiteral("The recorder did not confirm the erase.");
+    case EraseRefusal::NoCondition:
+        return QStringLiteral("Not every recording was brought home completely; nothing was erased.");
     }
     return QString();
 }

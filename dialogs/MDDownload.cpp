@@ -180,9 +180,12 @@ void TDownload::OKClick()
     const device::DownloadResult& result = board_.download.result;
     if (end == device::JobSucceeded) {
         if (AutoDel->isChecked()) {
+            // The erase is asked for only with the proof this download gave.
             board_.eraseOnlyIf = device::EraseConditionAfter(result);
+            board_.eraseRefusal = device::EraseRefusal::NoCondition;
             const std::uint8_t erased =
-                device::RequestJobAndWait(board_, env_, device::EraseJobCode, device::SlowWaitStepMs);
+                board_.eraseOnlyIf ? device::RequestJobAndWait(board_, env_, device::EraseJobCode, device::SlowWaitStepMs)
+                                   : device::JobFailed;
             if (erased == device::JobSucceeded)
                 showMessage(TextOf(119));
             else

@@ -260,23 +260,26 @@ void TSetting::OKClick()
     board_.settings = device::SettingsFromForm(f, env_.LocalNow());
     // The job writes only into the recorder this window was filled from.
     board_.settingsRecorderId = recorderId_;
-    device::PostJob(board_, device::WriteSettingsJobCode);
+    ticket_ = device::PostJob(board_, device::WriteSettingsJobCode);
     jobPoll_->start();
 }
 
 void TSetting::pollJob()
 {
-    if (board_.JobState == device::JobPending)
+    // Only the end of this window's own request counts: another job that ran
+    // meanwhile says nothing about these values.
+    const std::optional<device::JobEnd> end = device::EndOf(board_, ticket_);
+    if (!end)
         return;
     jobPoll_->stop();
-    if (board_.JobState == device::JobSucceeded) {
+    if (end->state == device::JobSucceeded) {
         showMessage(TextOf(Slot::Saved));
         accept();
         return;
     }
     // OK stays disabled: only Cancel or the close picture remain.
     QString text = TextOf(Slot::SaveFailed);
-    if (board_.failure == device::JobFailure::NoPermission)
+    if (end->failure == device::JobFailure::NoPermission)
         text += "\n" + DeviceAccessDeniedText();
     showMessage(text);
 }

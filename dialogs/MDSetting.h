@@ -80,4 +80,5 @@ private:
     std::uint32_t recorderId_;
     TMessageBoxForm* MsgBox;
     QTimer* jobPoll_;
+    std::uint32_t ticket_ = 0;  // of this window's settings request
 };

@@ -243,7 +243,7 @@ void TUpgrade::handOver(const device::protocol::FirmwareImage& image)
     board->flash = device::FlashCounters{0, double(image.length), false};
     board->flashProgress = [this] { showFlashProgress(); };
     board->cancelRequest = false;
-    device::PostJob(*board, device::FlashJobCode);
+    ticket_ = device::PostJob(*board, device::FlashJobCode);
     jobWatch_->start();
 }
 
@@ -262,8 +262,10 @@ void TUpgrade::showFlashProgress()
 
 void TUpgrade::lookAtJob()
 {
-    const std::uint8_t state = setup_.board->JobState;
-    if (state == device::JobPending || state == device::JobRunning) return;
+    // Only the end of this window's own request counts.
+    const std::optional<device::JobEnd> end = device::EndOf(*setup_.board, ticket_);
+    if (!end) return;
+    const std::uint8_t state = end->state;
     jobWatch_->stop();
     setup_.board->flashProgress = nullptr;
     // A job refused before it ran (the live stream) leaves the image behind; no later job may take it.
@@ -276,7 +278,7 @@ void TUpgrade::lookAtJob()
         return;
     }
     QString text = TextOf(state == device::JobFailed ? firmware::kSlotFailed : firmware::kSlotCancelled);
-    if (const QString why = FlashProblemText(setup_.board->failure); state == device::JobFailed && !why.isEmpty())
+    if (const QString why = FlashProblemText(end->failure); state == device::JobFailed && !why.isEmpty())
         text += "\n" + why;
     showMessage(text);
     backToIdle();

@@ -79,6 +79,7 @@ private:
     UpgradeDialogSetup setup_;
     QPointer<firmware::FirmwareFetch> fetch_;
     QTimer* jobWatch_ = nullptr;
+    std::uint32_t ticket_ = 0;  // of this window's firmware request
     Phase phase_ = Phase::Idle;
     std::uint8_t lastJobState_ = device::JobIdle;
 };

@@ -2,6 +2,8 @@
 #include "device/JobRequest.h"
 #include "device/protocol/Commands.h"
 #include "sim/recorder/RecordingFactory.h"
+#include "device/DeviceJobs.h"
+#include <QDir>
 #include <gtest/gtest.h>
 
 using namespace device;
@@ -49,6 +51,8 @@ TEST(JobStep, EraseAndSettingsJobs)
     rig.loop.RunFor(310);
     EXPECT_EQ(proto::RecordCount(rig.board.infoBlock), 3u);
 
+    const EraseCondition downloaded{rig.board.infoBlock.deviceId, rig.board.infoBlock.bytesStored};
+    rig.board.eraseOnlyIf = downloaded;
     EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, EraseJobCode, SlowWaitStepMs), JobSucceeded);
     EXPECT_TRUE(rig.recorder.recordings().empty());
 
@@ -72,6 +76,7 @@ TEST(JobStep, EraseAndSettingsJobs)
 
     // A recorder that stops answering fails the job; nothing is retried.
     rig.recorder.faults().noAnswer = true;
+    rig.board.eraseOnlyIf = EraseCondition{rig.board.infoBlock.deviceId, 0};
     EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, EraseJobCode, SlowWaitStepMs), JobFailed);
     // A job code without a job ends at once instead of leaving its requester waiting.
     rig.recorder.faults().noAnswer = false;
@@ -139,6 +144,69 @@ TEST(JobStep, SettingsJobRefusesWhatWouldHarmTheRecorder)
             EXPECT_EQ(rig.recorder.info().bradycardia, 45);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A hot-plug event (any hidraw or tty device) between a request and the next
+// tick, from a recorder whose DC offset needs the repair: the repair waits for
+// the board, and the request runs as asked. A requester reads its own result.
+TEST(JobStep, AnArrivalWhileAJobWaitsNeverOvertakesIt)
+{
+    struct Row {
+        const char* name;
+        std::function<void(SimRig&)> prepare;
+        std::uint8_t code;
+        std::function<void(SimRig&)> check;
+    } rows[] = {
+        {"settings", [](SimRig& r) {
+             r.board.settings = OffsetRepairSettings(r.board.infoBlock, r.loop.LocalNow());
+             r.board.settings.tachycardia = 150;
+             r.board.settingsRecorderId = r.board.infoBlock.deviceId;
+         },
+         WriteSettingsJobCode,
+         [](SimRig& r) { EXPECT_EQ(r.recorder.info().tachycardia, 150); }},
+        {"download", [](SimRig& r) { r.board.dataFolder = QDir::tempPath() + "/talmon-overtake-test"; },
+         DownloadJobCode,
+         [](SimRig& r) {
+             EXPECT_EQ(r.board.download.result.rows.size(), 2u);
+             EXPECT_TRUE(EraseConditionAfter(r.board.download.result).has_value());
+             QDir(r.board.dataFolder).removeRecursively();
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SimRig rig;
+        rig.recorder.recordings() = sim::DemoRecordings(rig.recorder.info(), 2);
+        rig.loop.RunFor(310);  // attached, offset sound
+        row.prepare(rig);
+        rig.recorder.info().dcOffset = 3000;  // now out of range
+        rig.loop.At(rig.loop.now + 1, [&] { rig.link.DeviceArrived(); });
+        const int settingsBefore = rig.recorder.settingsWrites();
+        EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, row.code, ButtonWaitStepMs, true), JobSucceeded);
+        row.check(rig);
+        // The repair still comes, once the board is free.
+        rig.loop.RunFor(1000);
+        EXPECT_EQ(rig.recorder.info().dcOffset, 2048);
+        EXPECT_GE(rig.recorder.settingsWrites(), settingsBefore + 1);
+        EXPECT_FALSE(rig.recorder.recordings().empty()) << "nothing was erased";
+    }
+}
+
+// An erase carries its proof: without the condition a complete download of
+// this recorder produced, nothing is erased.
+TEST(JobStep, AnEraseWithoutItsDownloadsConditionErasesNothing)
+{
+    SimRig rig;
+    rig.recorder.recordings() = sim::DemoRecordings(rig.recorder.info(), 3);
+    rig.loop.RunFor(310);
+    rig.board.eraseOnlyIf.reset();
+    EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, EraseJobCode, SlowWaitStepMs), JobFailed);
+    EXPECT_EQ(rig.board.eraseRefusal, EraseRefusal::NoCondition);
+    EXPECT_EQ(rig.recorder.recordings().size(), 3u);
+    EXPECT_EQ(rig.Count(proto::CmdEraseRecords), 0);
 }
 
 }  // namespace

@@ -320,6 +320,7 @@ TEST(UpgradeDialog, TheJobsEndStateChoosesTheMessage)
         rig.board.RequestedJob = device::NoJob;
         rig.board.failure = row.failure;
         rig.board.JobState = row.state;
+        rig.board.RecordEnd({rig.board.requestTicket, row.state, row.failure});
         ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.phase() == TUpgrade::Phase::Idle; }, 2000));
         EXPECT_EQ(rig.messages, (QStringList{TextOf(137), row.says}));
         EXPECT_FALSE(rig.board.firmwareImage.has_value());

@@ -81,6 +81,12 @@ TEST_F(RecorderSimOnPty, JobsRunOverTheSerialTransport)
     EXPECT_EQ(board.infoBlock.dcOffset, 2048);  // the repair reached the recorder
     EXPECT_EQ(protocol::RecordCount(board.infoBlock), 2u);
 
+    // An erase carries the proof of a complete download of this recorder.
+    PostJob(board, EraseJobCode);
+    step->Run();
+    EXPECT_EQ(board.JobState, JobFailed);
+    EXPECT_EQ(board.eraseRefusal, EraseRefusal::NoCondition);
+    board.eraseOnlyIf = EraseCondition{board.infoBlock.deviceId, board.infoBlock.bytesStored};
     PostJob(board, EraseJobCode);
     step->Run();
     EXPECT_EQ(board.JobState, JobSucceeded);

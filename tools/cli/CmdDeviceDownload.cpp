@@ -61,6 +61,7 @@ const char* RefusalText(device::EraseRefusal r)
     case EraseRefusal::OtherRecorder: return "another recorder is attached";
     case EraseRefusal::ContentChanged: return "the recorder holds other recordings than the ones downloaded";
     case EraseRefusal::EraseFailed: return "the recorder did not confirm the erase";
+    case EraseRefusal::NoCondition: return "not every recording was brought home completely";
     }
     return "";
 }

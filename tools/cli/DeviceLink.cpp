@@ -43,9 +43,10 @@ std::unique_ptr<DeviceLink> OpenDeviceLink(const QString& linkName)
 
 std::uint8_t DeviceLink::RunJob(std::uint8_t code)
 {
-    device::PostJob(board, code);
+    const std::uint32_t ticket = device::PostJob(board, code);
     step->Run();
-    return board.JobState;
+    const std::optional<device::JobEnd> end = device::EndOf(board, ticket);
+    return end ? end->state : board.JobState;
 }
 
 }  // namespace cli
