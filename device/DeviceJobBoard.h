@@ -53,6 +53,7 @@ enum class JobFailure : std::uint8_t {
     BlockRefused,        // a block was not accepted
     VerifyFailed,        // the verify went unanswered or said "bad"; the recorder stays in its boot loader
     NoAnswerAfterReset,  // verified and reset, but the recorder did not answer again
+    StillInBootLoader,   // after the reset only the boot loader answers: the new program is not running
 };
 
 // Progress the firmware job publishes for the upgrade dialog (facts; the dialog chooses the words).

@@ -106,10 +106,18 @@ void FlashJob::Run()
     PumpingSleep(env_, FlashRestartMs);
     jobs_.Wake();
     frame.Firmware(FwPresence);
-    if (exchange())
-        end(JobSucceeded, JobFailure::None);
-    else
+    if (!exchange()) {
         end(JobFailed, JobFailure::NoAnswerAfterReset);
+        return;
+    }
+    // The boot loader answers the presence query too: only the application's
+    // signed information block shows that the new program runs. Its firmware
+    // version is on the board for the windows to tell.
+    if (!jobs_.ReadInfoBlock()) {
+        end(JobFailed, JobFailure::StillInBootLoader);
+        return;
+    }
+    end(JobSucceeded, JobFailure::None);
 }
 
 bool FlashJob::writePages(const FirmwareImage& image)

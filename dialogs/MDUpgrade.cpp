@@ -46,6 +46,8 @@ QString FlashProblemText(device::JobFailure failure)
     case JobFailure::VerifyFailed:
         // Written in part: the recorder waits in its boot loader for a whole image.
         return QStringLiteral("The recorder did not take the whole image. Keep it connected and press Upgrade again.");
+    case JobFailure::StillInBootLoader:
+        return QStringLiteral("The recorder did not restart into the new firmware. Keep it connected and press Upgrade again.");
     default: return QString();
     }
 }

@@ -500,7 +500,7 @@ void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)
         }
         break;
     case FwReset:
-        if (bootMode_) {
+        if (bootMode_ && !faults_.ignoreReset) {
             answer(CmdFirmware);
             bootMode_ = false;
             rateCode_ = RateCodeNormal;

@@ -45,6 +45,7 @@ struct RecorderFaults {
     int refuseBlock = -1;         // the boot loader leaves the N-th block after boot mode (from 0) unanswered
     int refusePage = -1;          // the boot loader leaves the announcement of page N unanswered
     bool silentAfterReset = false;  // after the firmware reset the recorder never answers again
+    bool ignoreReset = false;       // the boot loader never takes the reset frame and stays in charge
     int checksumErrors = 0;       // the next N streams end with a wrong check frame
     int stallAfterBytes = -1;     // the next stream stops after this many bytes (once)
     std::size_t shortReadChunk = 0;  // at most this many bytes per read (0 = as many as asked)

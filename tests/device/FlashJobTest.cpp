@@ -148,6 +148,18 @@ TEST(FlashJob, VerifiedButSilentAfterResetFails)
     EXPECT_EQ(rig.recorder.resets(), 1);
 }
 
+// A lost or ignored reset leaves the boot loader in charge, and it answers the
+// presence query as well: only the application's information block counts.
+TEST(FlashJob, AResetTheBootLoaderIgnoresIsNoUpgrade)
+{
+    FlashRig rig;
+    rig.recorder.faults().ignoreReset = true;
+    EXPECT_EQ(rig.Flash(Body(700)), JobFailed);
+    EXPECT_EQ(rig.board.failure, JobFailure::StillInBootLoader);
+    EXPECT_EQ(rig.recorder.resets(), 0);
+    EXPECT_FALSE(rig.board.infoBlock.signed_);
+}
+
 TEST(FlashJob, NoUsableImageTouchesNoRecorder)
 {
     struct Case {

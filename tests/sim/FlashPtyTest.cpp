@@ -64,6 +64,8 @@ TEST(FlashPty, CommandLineFlashAgainstRecorderSim)
         {"image refused before the recorder is touched", {}, "bad.rom", 1, "refused", "badMagic", false, false},
         {"block refused", {"--refuse-block", "20"}, "good.rom", 1, "failed", "blockRefused", false, false},
         {"verify bad", {"--fail-verify"}, "good.rom", 1, "failed", "verifyFailed", false, false},
+        // The boot loader answers the presence query too: only the application's answer counts.
+        {"reset ignored", {"--ignore-reset"}, "good.rom", 1, "failed", "stillInBootLoader", false, true},
     };
     int run = 0;
     for (const Case& c : cases) {
@@ -81,6 +83,7 @@ TEST(FlashPty, CommandLineFlashAgainstRecorderSim)
         EXPECT_EQ(r.exitCode, c.exitCode) << c.name;
         EXPECT_EQ(r.json["result"].toString(), c.result) << c.name;
         EXPECT_EQ(r.json["reason"].toString(), c.reason) << c.name;
+        EXPECT_EQ(r.json["firmwareVersion"].toString().isEmpty(), c.exitCode != 0) << c.name;
 
         simProcess.terminate();
         EXPECT_TRUE(simProcess.waitForFinished(10000));

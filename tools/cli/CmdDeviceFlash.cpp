@@ -4,6 +4,7 @@
 #include "tools/cli/DeviceLink.h"
 #include "tools/cli/EnglishText.h"
 #include "tools/cli/FirmwareFile.h"
+#include "device/protocol/DeviceInfoBlock.h"
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -49,6 +50,8 @@ QString FailureText(device::JobFailure f)
     case F::VerifyFailed:
         return "The recorder did not verify the image; it stays in its boot loader. Flash it again.";
     case F::NoAnswerAfterReset: return "The image was verified, but the recorder did not answer after its restart.";
+    case F::StillInBootLoader:
+        return "The image was verified, but after the restart only the boot loader answers: the new firmware is not running.";
     case F::NoImage: return "No valid image to write.";
     case F::Streaming: return DeviceStreamingText();
     default: return InfoReadFailureText(f);
@@ -120,14 +123,18 @@ int RunDeviceFlash(const QStringList& args, QTextStream& out, QTextStream& err)
     const std::uint8_t state = session->RunJob(device::FlashJobCode);
     const bool succeeded = state == device::JobSucceeded;
     QString message = EnglishText(succeeded ? SlotCompleted : SlotFailed);
+    const QString version = QString::fromStdString(device::protocol::FirmwareVersionText(board.infoBlock.firmwareVersion));
     if (!succeeded)
         message += " " + FailureText(board.failure);
+    else
+        message += " The recorder now runs firmware " + version + ".";
     if (json) {
         out << QJsonDocument(QJsonObject{{"result", ResultKey(state)},
                                          {"reason", JobFailureName(board.failure)},
                                          {"message", message},
                                          {"length", length},
-                                         {"bytesWritten", board.flash.bytesDone}})
+                                         {"bytesWritten", board.flash.bytesDone},
+                                         {"firmwareVersion", succeeded ? QJsonValue(version) : QJsonValue()}})
                    .toJson(QJsonDocument::Compact)
             << "\n";
     } else {

@@ -88,6 +88,7 @@ QString JobFailureName(device::JobFailure f)
     case F::BlockRefused: return "blockRefused";
     case F::VerifyFailed: return "verifyFailed";
     case F::NoAnswerAfterReset: return "noAnswerAfterReset";
+    case F::StillInBootLoader: return "stillInBootLoader";
     }
     return "unknown";
 }

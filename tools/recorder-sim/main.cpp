@@ -46,6 +46,7 @@ const char* const kUsage =
     "  --refuse-block N      leave the N-th firmware block after boot mode (from 0) unanswered\n"
     "  --refuse-page N       leave the announcement of firmware page N unanswered\n"
     "  --silent-after-reset  answer nothing after the firmware reset\n"
+    "  --ignore-reset        the boot loader ignores the firmware reset and stays\n"
     "  --flash-out FILE      at the firmware reset after a good verify, write what the boot loader\n"
     "                        holds to FILE: the blocks written from address 0 without a gap, a\n"
     "                        multiple of 32 bytes (the last block's bytes past the image are the\n"
@@ -133,6 +134,8 @@ int main(int argc, char** argv)
             recorder.faults().refusePage = static_cast<int>(v);
         } else if (a == "--silent-after-reset") {
             recorder.faults().silentAfterReset = true;
+        } else if (a == "--ignore-reset") {
+            recorder.faults().ignoreReset = true;
         } else if (a == "--flash-out") {
             ok = i + 1 < argc;
             if (ok)
