@@ -46,6 +46,7 @@ enum class JobFailure : std::uint8_t {
     BadDeviceId,      // the settings' ID text is not 8 hexadecimal digits
     UnknownJob,       // a job code without a job
     Streaming,        // the live stream is running; only stopping it is possible now
+    StreamNotStopped,  // the stop was sent twice, and the recorder's line did not fall quiet
     // The firmware job: which step stopped it.
     NoImage,             // no image on the board, or one whose length or checksum does not hold
     BootRefused,         // the boot loader did not answer after the boot-mode command (JobAborted)

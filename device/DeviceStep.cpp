@@ -30,10 +30,13 @@ void DeviceStep::Run()
     board_.stepRunning = true;
     link_.ServicePresence();
     LinkState& s = link_.state();
+    // A recorder that left while streaming may be streaming still: it is told to stop before anything
+    // else is said to it, and its arrival read waits until its line is quiet.
+    const bool stopOwed = !s.PresenceEventPending && s.DevicePresence == DeviceAttached && !stream_.SendOwedStop();
     // While the recorder streams, an arrival (another device plugged in) waits for the stream's end:
     // the information read would take samples for its answer.
     if (!s.PresenceEventPending && s.DevicePresence == DeviceAttached && s.arrivalStage == 1 &&
-        !board_.stream.Streaming)
+        !board_.stream.Streaming && !stopOwed)
         arrivalRead();
     if (s.DevicePresence == DeviceDetached) {
         // Every request fails at once while no recorder is there, and is withdrawn.

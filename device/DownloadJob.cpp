@@ -26,6 +26,19 @@ constexpr std::uint32_t MaxSampleBytes = 64u * 1024u * 1024u;
 // The recorder keeps a stream going without gaps this long; a line quiet for this long has nothing
 // left of the last recording on it.
 constexpr std::uint32_t LineQuietMs = 1000;
+// A recording's bytes may take twice as long as the line rate needs for them, plus this much, before
+// the recording is given up: the bridge passes bytes on in bursts, and a recorder that sends slower
+// than its line would otherwise hold the window for as long as it likes.
+constexpr std::int64_t RecordingSlackMs = 2000;
+// Longest a cancelled download goes on reading, to finish the recording that is nearly in, ms.
+constexpr std::int64_t CancelGraceMs = 500;
+
+// Milliseconds the line needs for `bytes` at `baud` (10 bits a byte), rounded up.
+std::int64_t LineMs(std::uint64_t bytes, std::uint32_t baud)
+{
+    const std::uint64_t bitsPerSecond = baud != 0 ? baud : BaudForRateCode(RateCodeNormal);
+    return static_cast<std::int64_t>((bytes * 10u * 1000u + bitsPerSecond - 1) / bitsPerSecond);
+}
 
 // One recording's bytes as they arrived, before it counts as verified.
 struct Received {
@@ -68,10 +81,65 @@ struct DownloadJob::Impl {
     DownloadResult& result;
     int retries = 0;
     bool switchedDown = false;
+    // The current recording's header was impossible once already: the next impossible one refuses it.
+    bool headerAskedAgain = false;
 
     explicit Impl(DownloadJob& j)
         : job(j), port(j.jobs_.port()), counters(j.board_.download), result(j.board_.download.result)
     {
+        // Cancel and unplugging end any read of the job at once, not only at the next recording.
+        port.SetInterrupt([this] { return interrupted(); });
+    }
+    ~Impl() { port.SetInterrupt({}); }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    // The user cancelled, or the recorder (or any device of its kind) was removed.
+    bool stopped() const
+    {
+        return job.board_.cancelRequest || job.link_.state().DevicePresence == DeviceDetached;
+    }
+    // Bytes of the recording being read that are still to come; 0 between recordings.
+    std::uint64_t bytesLeft = 0;
+    // Set when a cancel was first seen: reading may go on until then.
+    std::optional<std::int64_t> cancelGraceUntil;
+    // Whether reading must end now. A recording whose rest arrives within CancelGraceMs at the line
+    // rate is still taken after a cancel: its bytes are nearly all there, and it is not asked for
+    // again. Unplugging ends reading at once.
+    bool interrupted()
+    {
+        if (job.link_.state().DevicePresence == DeviceDetached)
+            return true;
+        if (!job.board_.cancelRequest)
+            return false;
+        const std::int64_t now = job.env_.NowMs();
+        if (!cancelGraceUntil) {
+            const bool nearlyDone = bytesLeft > 0 && LineMs(bytesLeft, job.link_.state().baudRate) <= CancelGraceMs;
+            cancelGraceUntil = now + (nearlyDone ? CancelGraceMs : 0);
+        }
+        return now >= *cancelGraceUntil;
+    }
+    // Records why the job stops; false when it goes on.
+    bool endIfStopped()
+    {
+        if (job.link_.state().DevicePresence == DeviceDetached)
+            result.end = DownloadEnd::Unplugged;
+        else if (job.board_.cancelRequest)
+            result.end = DownloadEnd::Cancelled;
+        else
+            return false;
+        return true;
+    }
+    // Waits ms, pumping, unless the job is stopped meanwhile.
+    void pause(std::uint32_t ms)
+    {
+        const std::int64_t until = job.env_.NowMs() + ms;
+        while (!stopped() && job.env_.NowMs() < until) {
+            job.env_.Pump();
+            const std::int64_t left = until - job.env_.NowMs();
+            if (left > 0 && !stopped())
+                job.env_.SleepMs(static_cast<std::uint32_t>(std::min<std::int64_t>(left, PumpSliceMs)));
+        }
     }
 
     void progress()
@@ -87,6 +155,8 @@ struct DownloadJob::Impl {
     bool fetch(std::size_t index, std::uint8_t subCode, Received& in, DownloadRow& row, bool& refused);
     void store(const Received& in, DownloadRow& row);
     void discardRestOfStream();
+    // Reads up to length bytes, waiting at most timeoutMs and never past the recording's deadline.
+    std::uint32_t readBefore(std::int64_t deadline, std::uint8_t* buffer, std::uint32_t length, std::uint32_t timeoutMs);
 };
 
 DownloadJob::DownloadJob(Link& link, DeviceJobBoard& board, DeviceEnvironment& env, DeviceJobs& jobs)
@@ -97,7 +167,7 @@ DownloadJob::DownloadJob(Link& link, DeviceJobBoard& board, DeviceEnvironment& e
 bool DownloadJob::Impl::negotiate()
 {
     DownloadJob& j = job;
-    for (int attempt = 0; attempt < NegotiationAttempts; ++attempt) {
+    for (int attempt = 0; attempt < NegotiationAttempts && !stopped(); ++attempt) {
         j.env_.Pump();
         if (attempt == 0) {
             j.link_.SetRateCode(RateCodeFast);
@@ -107,14 +177,14 @@ bool DownloadJob::Impl::negotiate()
             // The recorder falls back to 230400 by itself after a silence.
             result.lowSpeedFallback = true;
             j.link_.SetRateCode(RateCodeNormal);
-            PumpingSleep(j.env_, RecorderFallBackMs);
+            pause(RecorderFallBackMs);
         }
-        PumpingSleep(j.env_, DrainMs(j.link_));
+        pause(DrainMs(j.link_));
         j.link_.OpenLink();
         const bool signedBlock = j.jobs_.ReadInfoBlock(false);
         if (j.board_.JobState == JobPending)
             j.board_.JobState = JobRunning;
-        if (signedBlock)
+        if (signedBlock && !stopped())
             return true;
     }
     return false;
@@ -140,6 +210,11 @@ bool DownloadJob::Impl::fetch(std::size_t index, std::uint8_t subCode, Received&
     refused = false;
     j.jobs_.frame().RequestRecord(subCode);
     port.WriteBlock(j.jobs_.frame().data(), FrameSize, CommandWriteTimeoutMs);
+    const std::int64_t askedAt = j.env_.NowMs();
+    struct NothingLeftAfter {
+        std::uint64_t& left;
+        ~NothingLeftAfter() { left = 0; }
+    } nothingLeftAfter{bytesLeft};
     counters.recordIndex = static_cast<std::int32_t>(index);
     counters.bytesDone = 0;
     counters.bytesTotal = 0;
@@ -175,26 +250,43 @@ bool DownloadJob::Impl::fetch(std::size_t index, std::uint8_t subCode, Received&
     }
     progress();
 
+    // The whole recording, as its header announces it, must be there in time at the line rate in use.
+    const std::uint64_t announced = RecordHeaderSize + std::uint64_t{f.sampleBytes} + AnnotationBlockSize + CheckFrameSize;
+    const std::int64_t allowedMs = HeaderTimeoutMs + 2 * LineMs(announced, j.link_.state().baudRate) + RecordingSlackMs;
+    const std::int64_t deadline = askedAt + allowedMs;
+    bytesLeft = announced - RecordHeaderSize;
+    auto late = [&] {
+        row.detail = QStringLiteral("not all there %1 ms after it was asked for").arg(allowedMs);
+        return false;
+    };
+
     in.samplesBe.resize(f.sampleBytes);
     std::uint32_t done = 0;
     while (done < f.sampleBytes) {
         j.env_.Pump();
+        if (interrupted())
+            return false;
         const std::uint32_t want = std::min(SampleSliceBytes, f.sampleBytes - done);
-        const std::uint32_t got = port.ReadBlock(in.samplesBe.data() + done, want, SampleTimeoutMs);
+        const std::uint32_t got = readBefore(deadline, in.samplesBe.data() + done, want, SampleTimeoutMs);
         if (got == 0) {
+            if (j.env_.NowMs() >= deadline)
+                return late();
             row.detail = QStringLiteral("samples: %1 of %2 bytes arrived").arg(done).arg(f.sampleBytes);
             return false;
         }
         in.sum.Add(in.samplesBe.data() + done, got);
         done += got;
+        bytesLeft -= got;
         counters.bytesDone = done;
         progress();
     }
 
     for (std::size_t page = 0; page < AnnotationPages; ++page) {
         std::uint8_t* at = in.annotation.data() + page * AnnotationPageSize;
-        const std::uint32_t got = port.ReadBlock(at, AnnotationPageSize, PageTimeoutMs);
+        const std::uint32_t got = readBefore(deadline, at, AnnotationPageSize, PageTimeoutMs);
         if (got != AnnotationPageSize) {
+            if (j.env_.NowMs() >= deadline)
+                return late();
             row.detail = QStringLiteral("annotation page %1: %2 of 256 bytes arrived").arg(page).arg(got);
             return false;
         }
@@ -202,8 +294,10 @@ bool DownloadJob::Impl::fetch(std::size_t index, std::uint8_t subCode, Received&
     in.sum.Add(in.annotation.data(), in.annotation.size());
 
     std::array<std::uint8_t, CheckFrameSize> check{};
-    const std::uint32_t gotCheck = port.ReadBlock(check.data(), CheckFrameSize, CheckFrameTimeoutMs);
+    const std::uint32_t gotCheck = readBefore(deadline, check.data(), CheckFrameSize, CheckFrameTimeoutMs);
     if (gotCheck != CheckFrameSize) {
+        if (j.env_.NowMs() >= deadline)
+            return late();
         row.detail = QStringLiteral("check frame: %1 of 64 bytes arrived").arg(gotCheck);
         return false;
     }
@@ -238,17 +332,30 @@ void DownloadJob::Impl::store(const Received& in, DownloadRow& row)
     }
 }
 
+std::uint32_t DownloadJob::Impl::readBefore(std::int64_t deadline, std::uint8_t* buffer, std::uint32_t length,
+                                            std::uint32_t timeoutMs)
+{
+    const std::int64_t left = deadline - job.env_.NowMs();
+    if (left <= 0)
+        return 0;
+    return port.ReadBlock(buffer, length, static_cast<std::uint32_t>(std::min<std::int64_t>(left, timeoutMs)));
+}
+
 // After a recording was given up (refused header, bytes missing, wrong sum) the recorder may still be
 // sending the rest of it. Left on the line, those bytes would be read as the next recording's
-// header: read them away until the line is quiet. The recorder cannot send more than it holds.
+// header: read them away until the line is quiet. The recorder cannot send more than it holds, nor
+// faster than its line: a line that is still not quiet after that is given up (the next request
+// then fails, and counts as a failure).
 void DownloadJob::Impl::discardRestOfStream()
 {
     std::vector<std::uint8_t> scratch(SampleSliceBytes);
     std::uint64_t left = std::uint64_t{result.bytesStored} + RecordHeaderSize + AnnotationBlockSize + CheckFrameSize;
-    while (left > 0) {
+    const std::int64_t deadline =
+        job.env_.NowMs() + LineQuietMs + 2 * LineMs(left, job.link_.state().baudRate) + RecordingSlackMs;
+    while (left > 0 && !stopped()) {
         job.env_.Pump();
         const auto want = static_cast<std::uint32_t>(std::min<std::uint64_t>(scratch.size(), left));
-        const std::uint32_t got = port.ReadBlock(scratch.data(), want, LineQuietMs);
+        const std::uint32_t got = readBefore(deadline, scratch.data(), want, LineQuietMs);
         if (got == 0)
             return;
         left -= std::min<std::uint64_t>(got, left);
@@ -269,21 +376,17 @@ void DownloadJob::Impl::downloadAll()
     bool nextUnheard = false;
     while (index < count) {
         j.env_.Pump();
-        if (j.link_.state().DevicePresence == DeviceDetached) {
-            result.end = DownloadEnd::Unplugged;
+        if (endIfStopped())
             return;
-        }
         // After a failure the rest of the download runs at 230400 baud.
         if (retries > 0 && !switchedDown) {
             switchedDown = true;
             result.lowSpeedFallback = true;
             j.link_.SetRateCode(RateCodeNormal);
             j.link_.OpenLink();
-            PumpingSleep(j.env_, RecorderFallBackMs);
-        }
-        if (j.board_.cancelRequest) {
-            result.end = DownloadEnd::Cancelled;
-            return;
+            pause(RecorderFallBackMs);
+            if (endIfStopped())
+                return;
         }
         if (retries >= RetriesBeforeGivingUp) {
             result.end = DownloadEnd::RetriesExhausted;
@@ -295,7 +398,7 @@ void DownloadJob::Impl::downloadAll()
         DownloadRow& row = result.rows[index];
         bool refused = false;
         const bool verified = fetch(index, subCode, in, row, refused);
-        if (!verified)
+        if (!verified && !stopped())
             discardRestOfStream();
         // "Send it again" after a lost "send the next" brings the recording stored before: taken for
         // this one, it would count as home while this one never came, and the erase would lose it.
@@ -305,16 +408,24 @@ void DownloadJob::Impl::downloadAll()
             row.outcome = RecordingOutcome::Incomplete;
             row.detail = QStringLiteral("the recorder sent the recording before this one again");
             ++retries;
-        } else if (refused) {
-            // Nothing sensible can be read for it; the next one may still be fine.
+        } else if (refused && headerAskedAgain) {
+            // Impossible twice: the recorder holds it so. Nothing sensible can be read for it; the
+            // next one may still be fine.
             row.outcome = RecordingOutcome::Refused;
             retries = 0;
+            headerAskedAgain = false;
             ++index;
+        } else if (refused) {
+            // One damaged header is asked for again, as a bad sum is.
+            row.outcome = RecordingOutcome::Incomplete;
+            headerAskedAgain = true;
+            ++retries;
         } else if (!verified) {
             row.outcome = RecordingOutcome::Incomplete;
             ++retries;
         } else {
             retries = 0;
+            headerAskedAgain = false;
             store(in, row);
             previous = Fetched{in.wireHeader, in.sum.value()};
             ++index;
@@ -333,8 +444,10 @@ void DownloadJob::Run()
     jobs_.Wake();
 
     if (!run.negotiate()) {
-        result.end = DownloadEnd::NoAnswer;
-        result.detail = QStringLiteral("no signed information block at 921600 or 230400 baud");
+        if (!run.endIfStopped()) {
+            result.end = DownloadEnd::NoAnswer;
+            result.detail = QStringLiteral("no signed information block at 921600 or 230400 baud");
+        }
     } else {
         const protocol::DEVICE_INFO_BLOCK& info = board_.infoBlock;
         result.deviceId = info.deviceId;

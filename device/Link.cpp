@@ -246,6 +246,8 @@ std::uint32_t Link::ReadBlock(std::uint8_t* buffer, std::uint32_t length, std::u
             got = remaining;
         total += got;
         remaining -= got;
+        if (remaining != 0 && readLimit_ && readLimit_())
+            break;
     }
     return total;
 }

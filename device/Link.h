@@ -1,6 +1,7 @@
 #pragma once
 #include "device/BridgeApi.h"
 #include <cstdint>
+#include <functional>
 
 // The byte pipe to the recorder: presence bookkeeping, opening and
 // configuring the bridge at one of seven speeds, and the two transfer
@@ -66,6 +67,10 @@ public:
     std::uint32_t WriteBlock(const std::uint8_t* buffer, std::uint32_t length, std::uint32_t writeTimeoutMs);
     // Bytes placed in buffer, 0..length; fewer means a time-out or an error.
     std::uint32_t ReadBlock(std::uint8_t* buffer, std::uint32_t length, std::uint32_t readTimeoutMs);
+    // While set, looked at after each driver read that delivered bytes: once it says so, ReadBlock
+    // returns what it has though more is coming. A line that trickles would otherwise keep one read
+    // going for as long as bytes keep coming, whatever its time-out.
+    void SetReadLimit(std::function<bool()> reached) { readLimit_ = std::move(reached); }
 
 private:
     // Each returns the number of devices found.
@@ -81,6 +86,7 @@ private:
     HidUartApi& hid_;
     XpressApi& xpress_;
     LinkState state_;
+    std::function<bool()> readLimit_;
 };
 
 }  // namespace device

@@ -13,10 +13,16 @@ std::uint32_t LinkPort::ReadBlock(std::uint8_t* buffer, std::uint32_t length, st
     const std::int64_t deadline = env_.NowMs() + timeoutMs;
     std::uint32_t total = 0;
     while (total < length) {
+        if (interrupted_ && interrupted_())
+            break;
         const std::int64_t sliceStart = env_.NowMs();
         const std::int64_t left = deadline - sliceStart;
         const auto slice = static_cast<std::uint32_t>(std::clamp<std::int64_t>(left, 1, PumpSliceMs));
+        // The slice ends at its time even while bytes keep trickling in.
+        const std::int64_t sliceEnd = sliceStart + slice;
+        link_.SetReadLimit([this, sliceEnd] { return env_.NowMs() >= sliceEnd; });
         const std::uint32_t got = link_.ReadBlock(buffer + total, length - total, slice);
+        link_.SetReadLimit({});
         total += got;
         if (total >= length)
             break;

@@ -2,6 +2,7 @@
 #include "device/DeviceEnvironment.h"
 #include "device/Link.h"
 #include "device/protocol/BlockPort.h"
+#include <functional>
 
 namespace device {
 
@@ -17,10 +18,14 @@ public:
     std::uint32_t ReadBlock(std::uint8_t* buffer, std::uint32_t length, std::uint32_t timeoutMs) override;
 
     Link& link() { return link_; }
+    // While set, looked at before each slice: once it says so, reads end at once with what they
+    // have (a cancelled download, a recorder gone), whatever their time-out.
+    void SetInterrupt(std::function<bool()> interrupted) { interrupted_ = std::move(interrupted); }
 
 private:
     Link& link_;
     DeviceEnvironment& env_;
+    std::function<bool()> interrupted_;
 };
 
 }  // namespace device

@@ -61,17 +61,42 @@ void StreamJobs::ReadAvailable()
     }
 }
 
+bool StreamJobs::sendStop()
+{
+    // A line that does not fall quiet after the stop frame may mean the frame was lost: once more.
+    return jobs_.StopStream() || jobs_.StopStream();
+}
+
 void StreamJobs::StopJob()
 {
-    jobs_.StopStream();
-    board_.stream.Streaming = false;
+    const bool stopped = sendStop();
     board_.stream.Reset();
+    if (!stopped) {
+        // The recorder may still be streaming: the stream stays on the board, so no other job talks
+        // into it, and Stop can be tried again.
+        end(JobFailed, JobFailure::StreamNotStopped);
+        return;
+    }
+    board_.stream.Streaming = false;
     end(JobSucceeded, JobFailure::None);
 }
 
 void StreamJobs::Abandon()
 {
+    // The recorder runs on its own battery: gone from the link, it may still be streaming.
+    if (board_.stream.Streaming)
+        stopOwed_ = true;
     board_.stream.Streaming = false;
+}
+
+bool StreamJobs::SendOwedStop()
+{
+    if (!stopOwed_)
+        return true;
+    jobs_.OpenAndWake();
+    if (sendStop())
+        stopOwed_ = false;
+    return !stopOwed_;
 }
 
 }  // namespace device

@@ -19,20 +19,28 @@ public:
     // recorder has accepted it. Succeeds at once when the stream is already running.
     void StartJob();
     // Job 22: sends the stop frame, drains what was still on the line, clears Streaming and the ring.
-    // Succeeds whether or not a stream was running (a stop must always be possible).
+    // Succeeds whether or not a stream was running (a stop must always be possible) once the line
+    // falls quiet; a line still busy after a second stop frame fails it with StreamNotStopped and
+    // leaves Streaming set.
     void StopJob();
     // One tick's reading while Streaming: what the link has now, in blocks of at most 64 bytes that
     // never run past the ring's end, without waiting; at most one ring's worth per tick.
     void ReadAvailable();
-    // The link is gone: the stream is over.
+    // The link is gone: the stream is over for the board; the recorder is owed a stop.
     void Abandon();
+    // A recorder that left while streaming is sent the stop when it is back, before anything else.
+    // True when nothing is owed (any more); false while its line does not fall quiet.
+    bool SendOwedStop();
 
 private:
     void end(std::uint8_t state, JobFailure why);
+    // The stop frame, sent again once when the line does not fall quiet. True once it has.
+    bool sendStop();
 
     Link& link_;
     DeviceJobBoard& board_;
     DeviceJobs& jobs_;
+    bool stopOwed_ = false;
 };
 
 }  // namespace device

@@ -87,8 +87,9 @@ void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length,
         // At the wrong speed the frame is garbage: the recorder hears nothing it understands.
         const bool heard = hostBaud == 0 || hostBaud == baud() || (speedCommand && previousHostBaud_ == baud());
         const char* refused = heard ? refusal(frame) : nullptr;
-        logFrame(frame, hostBaud, !heard ? "lost (line speed)" : refused ? refused : "heard");
-        if (heard) {
+        const bool lost = heard && !refused && frame[1] == CmdRequestRecord && requestsHeard_++ == faults_.lostRequest;
+        logFrame(frame, hostBaud, !heard ? "lost (line speed)" : refused ? refused : lost ? "lost (fault)" : "heard");
+        if (heard && !lost) {
             lastActivityMs_ = clockMs_ ? clockMs_() : 0;
             if (refused)
                 ++ignoredFrames_;
@@ -179,7 +180,7 @@ void SimulatedRecorder::queueOutput(const std::uint8_t* bytes, std::size_t lengt
     output_.insert(output_.end(), bytes, bytes + length);
     const double now = nowMs();
     const double start = std::max(now, lineFreeAtMs_);
-    const double msPerByte = baud() ? 10000.0 / baud() : 0.0;
+    const double msPerByte = baud() ? 10000.0 / baud() * std::max(1.0, faults_.sendSlowdown) : 0.0;
     chunks_.push_back(OutChunk{start, msPerByte, length, 0});
     lineFreeAtMs_ = start + msPerByte * static_cast<double>(length);
 }
@@ -214,6 +215,21 @@ void SimulatedRecorder::consumeOutput(std::size_t length)
 }
 
 void SimulatedRecorder::DiscardOutput()
+{
+    // Only what has reached the bridge is in its buffer; the recorder goes on sending the rest.
+    consumeOutput(readyBytes());
+}
+
+void SimulatedRecorder::PowerDown()
+{
+    dropAllOutput();
+    if (faults_.streamsWhileUnplugged && streaming_)
+        return;  // the recorder itself has power; only the line is gone
+    awake_ = false;
+    streaming_ = false;
+}
+
+void SimulatedRecorder::dropAllOutput()
 {
     output_.clear();
     chunks_.clear();
@@ -356,6 +372,10 @@ void SimulatedRecorder::handleFrame(const std::uint8_t* frame)
         startStream();
         break;
     case CmdStreamStop:
+        if (faults_.ignoredStreamStops > 0) {
+            --faults_.ignoredStreamStops;
+            break;
+        }
         produceStream();
         streaming_ = false;
         break;
@@ -410,6 +430,15 @@ void SimulatedRecorder::sendRecording(std::size_t index)
         --faults_.checksumErrors;
     std::vector<std::uint8_t> stream = r.claimedSampleBytes ? BuildLyingStream(r, corrupt)
                                                              : BuildRecordingStream(header, r.samples, r.annotation, corrupt);
+    if (faults_.damagedHeaders > 0) {
+        --faults_.damagedHeaders;
+        switch (faults_.headerDamage) {
+        case HeaderDamage::OddSampleBytes: stream[rec::SampleBytes + 3] ^= 1; break;
+        case HeaderDamage::ZeroSampleBytes: WriteBe32(stream.data(), rec::SampleBytes, 0); break;
+        case HeaderDamage::HugeSampleBytes: stream[rec::SampleBytes] = 0xFF; break;
+        case HeaderDamage::ZeroRate: WriteBe16(stream.data(), rec::SampleRate, 0); break;
+        }
+    }
     if (faults_.stallAfterBytes >= 0) {
         stream.resize(std::min(stream.size(), static_cast<std::size_t>(faults_.stallAfterBytes)));
         faults_.stallAfterBytes = -1;

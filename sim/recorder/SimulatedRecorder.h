@@ -34,6 +34,9 @@ struct StorageQuirks {
     std::optional<std::uint32_t> bytesStoredOverride;  // reported as is (e.g. an absurd count)
 };
 
+// How a header damaged on the line comes out (the recorder meant it whole).
+enum class HeaderDamage : std::uint8_t { OddSampleBytes, ZeroSampleBytes, HugeSampleBytes, ZeroRate };
+
 // Deliberate misbehaviour. Counters count down as faults are used.
 struct RecorderFaults {
     bool noAnswer = false;        // every command is ignored
@@ -51,6 +54,21 @@ struct RecorderFaults {
     std::size_t shortReadChunk = 0;  // at most this many bytes per read (0 = as many as asked)
     // The information answer stops after this many of its 256 bytes (-1 = whole).
     int infoAnswerBytes = -1;
+    // The next N recording streams arrive with their header damaged as headerDamage says; the rest of
+    // each stream is what the recorder meant to send.
+    int damagedHeaders = 0;
+    HeaderDamage headerDamage = HeaderDamage::OddSampleBytes;
+    // The record request with this number (from 0, every RequestRecord frame heard counts) is lost on
+    // the line: the recorder never hears it.
+    int lostRequest = -1;
+    // The recorder puts its bytes on the line this many times slower than its line rate (a failing
+    // line or recorder; 1 = at the line rate).
+    double sendSlowdown = 1.0;
+    // The next N stop frames of the live stream go unheeded: the stream goes on.
+    int ignoredStreamStops = 0;
+    // On its own battery the recorder goes on streaming when the cable is pulled; what it sends
+    // meanwhile is lost, and it is still streaming when the cable comes back.
+    bool streamsWhileUnplugged = false;
 };
 
 class SimulatedRecorder {
@@ -70,7 +88,8 @@ public:
     // listening at another speed.
     std::size_t HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud);
     std::size_t PendingOutput() const { return output_.size(); }
-    // The bridge's flush: bytes not yet read are gone.
+    // The bridge's flush: bytes that have arrived at the bridge and were not read are gone; bytes the
+    // recorder has still to send come after it.
     void DiscardOutput();
 
     // --- the line: what the recorder sends goes out at its line rate (10 bits a byte), so a host sees
@@ -80,7 +99,7 @@ public:
     // than that are on their way at all.
     std::int64_t MsUntilReady(std::size_t count) const;
     // Powers the recorder down (cable pulled): it needs a wake block again before it answers.
-    void PowerDown() { awake_ = false; streaming_ = false; DiscardOutput(); }
+    void PowerDown();
     bool awake() const { return awake_; }
     // Frames ignored because they were malformed (byte count, byte 2, direction) or came before the wake.
     int ignoredFrames() const { return ignoredFrames_; }
@@ -153,6 +172,8 @@ private:
     // The recorder's strictness: a frame it does not take, with the reason for the log; null when taken.
     const char* refusal(const std::uint8_t* frame);
     void queueOutput(const std::uint8_t* bytes, std::size_t length);
+    // Everything on its way is gone (the line itself is gone).
+    void dropAllOutput();
     std::size_t readyBytes() const;
     void consumeOutput(std::size_t length);
     double nowMs() const { return clockMs_ ? static_cast<double>(clockMs_()) : 0.0; }
@@ -196,6 +217,7 @@ private:
     bool verifiedGood_ = false;
     bool silenced_ = false;           // silentAfterReset took effect
     int resets_ = 0;
+    int requestsHeard_ = 0;
     std::function<void(const std::vector<std::uint8_t>&, bool)> onReset_;
     bool streaming_ = false;
     double streamStartMs_ = 0;

@@ -325,3 +325,98 @@ TEST(DownloadJob, TheRestOfAGivenUpRecordingIsNotTakenForTheNext)
 }
 
 }  // namespace
+
+namespace {
+
+// A header damaged on its way is asked for again, as a bad sum is; only a header that is impossible
+// twice refuses its recording.
+TEST(DownloadJob, OneDamagedHeaderIsAskedForAgain)
+{
+    for (sim::HeaderDamage damage : {sim::HeaderDamage::OddSampleBytes, sim::HeaderDamage::ZeroSampleBytes,
+                                     sim::HeaderDamage::HugeSampleBytes, sim::HeaderDamage::ZeroRate}) {
+        SCOPED_TRACE(static_cast<int>(damage));
+        DownloadRig rig(3);
+        rig.recorder.faults().damagedHeaders = 1;
+        rig.recorder.faults().headerDamage = damage;
+        EXPECT_EQ(rig.Download(), JobSucceeded);
+        const DownloadResult& r = rig.result();
+        ASSERT_EQ(r.rows.size(), 3u);
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(FileSamples(r.rows[i].path), rig.recorder.recordings()[i].samples) << i;
+        EXPECT_TRUE(EraseConditionAfter(r));
+    }
+}
+
+// Cancel and removal end the job within a second wherever it is: in the middle of a long recording's
+// samples, or while the rest of a refused one is read away. The recordings take some 10 s each.
+TEST(DownloadJob, CancelAndRemovalEndTheJobWithinASecond)
+{
+    struct Case {
+        const char* name;
+        bool refuseFirst;  // the first recording's header gives rate 0: its rest is read away
+        bool removal;      // a device removal instead of Cancel
+        DownloadEnd end;
+    };
+    const Case cases[] = {
+        {"cancel in the samples", false, false, DownloadEnd::Cancelled},
+        {"removal in the samples", false, true, DownloadEnd::Unplugged},
+        {"cancel while a refused recording is read away", true, false, DownloadEnd::Cancelled},
+        {"removal while a refused recording is read away", true, true, DownloadEnd::Unplugged},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DownloadRig rig(0);
+        rig.recorder.info().factorB = 1800;  // the recorder reports the bytes it really holds
+        sim::FillPlainRecordings(rig.recorder, 2, 1800);
+        if (c.refuseFirst) {
+            auto& h = rig.recorder.recordings()[0].wireHeader;
+            h[proto::rec::SampleRate] = h[proto::rec::SampleRate + 1] = 0;
+        }
+        std::int64_t actedAt = -1;
+        rig.recorder.SetFrameLog([&rig, &c, &actedAt](const std::string& line) {
+            if (actedAt >= 0 || line.find("code 0x19") == std::string::npos)
+                return;
+            actedAt = rig.loop.now + 300;
+            rig.loop.At(actedAt, [&rig, &c] {
+                if (c.removal) {
+                    rig.link.DeviceRemoved();
+                } else {  // as the dialog's Cancel does
+                    rig.board.cancelRequest = true;
+                    rig.board.JobState = JobCancelled;
+                    rig.board.RequestedJob = NoJob;
+                }
+            });
+        });
+        std::int64_t endedAt = 0;
+        rig.board.downloadProgress = [&rig, &endedAt] { endedAt = rig.loop.now; };
+        EXPECT_EQ(rig.Download(), JobFailed);
+        EXPECT_EQ(rig.result().end, c.end);
+        ASSERT_GE(actedAt, 0);
+        EXPECT_LE(endedAt - actedAt, 1000);
+        EXPECT_EQ(rig.result().storedCount(), 0);
+        EXPECT_FALSE(EraseConditionAfter(rig.result()));
+    }
+}
+
+// A recorder that sends far slower than its line cannot hold the window: each attempt has a deadline
+// from the recording's size at the line rate, and three failed attempts end the download.
+TEST(DownloadJob, ARecordingSlowerThanItsLineIsGivenUpInTime)
+{
+    DownloadRig rig(1);
+    // Once the speed is agreed, bytes come a hundred times slower than the line carries them, never
+    // with a second's gap: the recording would take 17 s at 921600 baud.
+    bool late = false;
+    rig.board.downloadProgress = [&rig, &late] {
+        rig.recorder.faults().sendSlowdown = 100;
+        for (const DownloadRow& row : rig.board.download.result.rows)
+            late = late || row.detail.contains("not all there");
+    };
+    const std::int64_t start = rig.loop.now;
+    EXPECT_EQ(rig.Download(), JobFailed);
+    EXPECT_LT(rig.loop.now - start, 30'000);
+    EXPECT_TRUE(late) << "given up at its deadline";
+    EXPECT_EQ(rig.result().end, DownloadEnd::RetriesExhausted);
+    EXPECT_EQ(rig.result().rows.at(0).outcome, RecordingOutcome::Incomplete);
+}
+
+}  // namespace

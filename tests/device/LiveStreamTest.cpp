@@ -195,4 +195,42 @@ TEST(StreamJobs, StopRequestedWhileTheStartWaitsIsServedByTheStart)
     EXPECT_EQ(rig.Count(protocol::CmdStreamStop), 1);
 }
 
+// A stop whose line does not fall quiet is sent once more, then reported; the stream stays on the board.
+TEST(StreamJobs, AStopNotSeenToWorkIsSentAgainThenReported)
+{
+    for (int unheeded : {1, 2}) {
+        SCOPED_TRACE(unheeded);
+        StreamingRig rig;
+        ASSERT_EQ(rig.Run(StreamStartJobCode), JobSucceeded);
+        rig.recorder.faults().ignoredStreamStops = unheeded;
+        const std::uint8_t end = rig.Run(StreamStopJobCode);
+        EXPECT_EQ(rig.Count(protocol::CmdStreamStop), 2);
+        EXPECT_EQ(end, unheeded == 1 ? JobSucceeded : JobFailed);
+        EXPECT_EQ(rig.board.stream.Streaming, rig.recorder.streaming());
+        if (unheeded == 2) {
+            EXPECT_EQ(rig.board.failure, JobFailure::StreamNotStopped);
+        }
+    }
+}
+
+// Unplugged while streaming, the recorder streams on by its battery; back, it is told to stop first.
+TEST(StreamJobs, ARecorderBackAfterAnUnplugWhileStreamingIsToldToStopFirst)
+{
+    StreamingRig rig;
+    rig.recorder.faults().streamsWhileUnplugged = true;
+    ASSERT_EQ(rig.Run(StreamStartJobCode), JobSucceeded);
+    rig.xpress.SetPlugged(false);
+    rig.link.DeviceRemoved();
+    rig.loop.RunFor(1000);
+    ASSERT_FALSE(rig.board.stream.Streaming);
+    const std::size_t before = rig.recorder.commandLog().size();
+    rig.xpress.SetPlugged(true);
+    rig.link.DeviceArrived();
+    rig.loop.RunFor(3000);
+    ASSERT_GT(rig.recorder.commandLog().size(), before);
+    EXPECT_EQ(rig.recorder.commandLog()[before], protocol::CmdStreamStop);
+    EXPECT_FALSE(rig.recorder.streaming());
+    EXPECT_TRUE(rig.board.infoBlock.signed_) << "the arrival read got its answer, not samples";
+}
+
 }  // namespace

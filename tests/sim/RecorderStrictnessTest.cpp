@@ -83,4 +83,19 @@ TEST(RecorderStrictness, BytesReachTheHostAtTheLineRate)
     EXPECT_EQ(first + b.Read(), 256u);
 }
 
+// A bridge's flush empties its own buffer: bytes the recorder has still to send arrive after it.
+TEST(RecorderStrictness, AFlushDropsOnlyWhatHasReachedTheBridge)
+{
+    Bench b;
+    b.Wake();
+    CommandFrame f;
+    f.ReadInfo();
+    b.Send(f.bytes());
+    b.now += 5;  // 115 of the 256 bytes are over the line at 230400 baud
+    b.recorder.DiscardOutput();
+    EXPECT_EQ(b.Read(), 0u);
+    b.now += 10;
+    EXPECT_EQ(b.Read(), 256u - 115u) << "the rest of the answer still comes";
+}
+
 }  // namespace

@@ -82,6 +82,7 @@ QString JobFailureName(device::JobFailure f)
     case F::BadDeviceId: return "badDeviceId";
     case F::UnknownJob: return "unknownJob";
     case F::Streaming: return "streaming";
+    case F::StreamNotStopped: return "streamNotStopped";
     case F::NoImage: return "noImage";
     case F::BootRefused: return "bootRefused";
     case F::PageRefused: return "pageRefused";
