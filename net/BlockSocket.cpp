@@ -180,6 +180,15 @@ qint64 BlockSocket::unacknowledgedBytes() const
     return queued;
 }
 
+bool BlockSocket::peerHasEnded() const
+{
+    if (fd_ < 0) return true;
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (::getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &length) != 0) return true;
+    return info.tcpi_state != TCP_ESTABLISHED;
+}
+
 void BlockSocket::onWritable()
 {
     if (op_ == Op::Connect) {

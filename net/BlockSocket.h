@@ -55,6 +55,10 @@ public:
 
     QHostAddress peerAddress() const { return peer_; }
 
+    // The server has ended its sending side (or the connection is gone):
+    // nothing we send from then on can be proved read.
+    bool peerHasEnded() const;
+
     // Bytes of the send queue the peer has not acknowledged yet; -1 without a connection.
     qint64 unacknowledgedBytes() const;
 

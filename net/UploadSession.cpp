@@ -414,6 +414,9 @@ void UploadSession::offer(const Item& item, std::function<void(bool accepted)> n
                 // from the last byte handed to the system.
                 socket_->awaitAcknowledged(request_.timings.sendMs, [this, next](BlockSocket::Result left) {
                     if (left != BlockSocket::Result::Ok) return fail(Failure::SendFailed);
+                    // A server that ended its side before it read this file would
+                    // later look like one that closed in order after reading it.
+                    if (socket_->peerHasEnded()) return fail(Failure::ReplyCut);
                     next(true);
                 });
             });
@@ -446,6 +449,7 @@ void UploadSession::endTransfer()
         step_ = Step::TransferEnd;
         const Timings& t = request_.timings;
         BlockSocket* s = socket_;
+        if (s->peerHasEnded()) return fail(Failure::ReplyCut);
         s->send(*BuildRequest(RequestType::TransferEnd), t.sendMs, [this, s, t](BlockSocket::Result sent) {
             if (sent != BlockSocket::Result::Ok) return fail(Failure::SendFailed);
             // The proof for the last file: the service closes in order once it has

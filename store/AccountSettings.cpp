@@ -14,7 +14,7 @@ AccountSettings::AccountSettings(QString heartletIni) : file_(std::move(heartlet
 
 QString AccountSettings::account() const
 {
-    return file_.readString(kSection, QStringLiteral("ACCOUNT"));
+    return file_.readExact(kSection, QStringLiteral("ACCOUNT"));
 }
 
 QString AccountSettings::password() const

@@ -11,8 +11,8 @@ public:
 
     const QString& path() const { return file_.path(); }
 
+    // Both exactly as stored: blanks and quotes are part of them.
     QString account() const;
-    // Exactly as it was stored: blanks and quotes are part of a password.
     QString password() const;
     // Both an account and a password are there ("0" counts as none, as the
     // service's first program wrote it for an empty field).

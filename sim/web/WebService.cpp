@@ -163,6 +163,16 @@ private:
                 QTimer::singleShot(300, this, [this] { reset(QStringLiteral("reset with the content unread")); });
                 return;
             }
+            if (code == upload::Accepted && faults().endSideAtHeader == headers_) {
+                // Says it is done before the content comes, and never reads it.
+                reply(WebStage::Header, Code(code));
+                stoppedReading_ = true;
+                socket_->setReadBufferSize(1);
+                socket_->flush();
+                ::shutdown(static_cast<int>(socket_->socketDescriptor()), SHUT_WR);
+                note(QStringLiteral("ended its side at a header"));
+                return;
+            }
             if (code == upload::Accepted) {
                 fileName_ = request->field1;
                 file_.clear();

@@ -42,6 +42,7 @@ struct WebFaults {
     qint64 stopReadingAfterBytes = -1;  // stop reading the transfer after this many content bytes
     int trickleMs = 0;               // replies go out in four pieces this far apart
     int resetUnreadAtHeader = 0;     // accept the K-th file header, read nothing more, reset
+    int endSideAtHeader = 0;         // accept the K-th file header, end the sending side, read nothing more
     bool waitForClose = false;       // after the transfer end, close only once the client ended its side
     bool holdAfterEnd = false;       // after the transfer end, keep the connection open whatever the client does
     qint64 floodAfterEnd = 0;        // after the transfer end, send this many unasked bytes, then close

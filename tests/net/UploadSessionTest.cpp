@@ -187,6 +187,9 @@ TEST_F(UploadSessionTest, TheLastRecordingIsProvedOnlyByAnOrderlyEndNeverByARese
          Delivery::SentUnproved, Delivery::NoReply, false},
         {"resets with the last content unread", [](sim::WebFaults& f) { f.resetUnreadAtHeader = 2; },
          Delivery::Delivered, Delivery::SentUnproved, false},
+        // Its close came before the last content: it is no word that it read it.
+        {"ends its side before the last content", [](sim::WebFaults& f) { f.endSideAtHeader = 2; },
+         Delivery::Delivered, Delivery::SentUnproved, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

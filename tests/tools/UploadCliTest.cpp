@@ -348,6 +348,12 @@ const Case kCases[] = {
          EXPECT_TRUE(QFile::exists(run.files[0]));
          ExpectMarked(run, 0, false);
      }},
+    {"ServerEndsItsSideBeforeTheLastContent", {"--end-side-at-header", "2"}, {"--delete-after"}, 2, false, 3,
+     [](const UploadRun& run) {
+         EXPECT_EQ(run.exitCode, 1);
+         EXPECT_TRUE(QFile::exists(run.files[1]));
+         EXPECT_EQ(FileResult(run, 1)["result"].toString(), "sent-unconfirmed");
+     }},
     // Bytes nobody asked for are dropped as they come: memory stays flat.
     {"FloodAfterTheTransferEnd", {"--flood-after-end", "1073741824"}, {}, 1, false, 3, [](const UploadRun& run) {
          EXPECT_EQ(run.exitCode, 0);

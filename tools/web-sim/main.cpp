@@ -41,6 +41,8 @@ const char* const kUsage =
     "  --stop-reading-after BYTES  stop reading the transfer after this many content bytes\n"
     "  --reset-unread-at-header K  accept the K-th file header, read none of its content,\n"
     "                            then reset the connection\n"
+    "  --end-side-at-header K    accept the K-th file header, end the sending side\n"
+    "                            and read nothing more\n"
     "  --wait-for-close          after the transfer end, close only once the client\n"
     "                            has ended its side\n"
     "  --hold-after-end          after the transfer end, keep the connection open\n"
@@ -130,6 +132,9 @@ int main(int argc, char** argv)
         } else if (a == "--reset-unread-at-header") {
             f.resetUnreadAtHeader = value.toInt(&ok);
             ok = ok && f.resetUnreadAtHeader >= 1;
+        } else if (a == "--end-side-at-header") {
+            f.endSideAtHeader = value.toInt(&ok);
+            ok = ok && f.endSideAtHeader >= 1;
         } else if (a == "--wait-for-close") {
             takesValue = false;
             f.waitForClose = true;
