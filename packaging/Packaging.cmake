@@ -67,22 +67,23 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://talmon-ecg.org/")
 set(CPACK_DEBIAN_MANAGER_PACKAGE_NAME talmon-ecg-manager)
 set(CPACK_DEBIAN_MANAGER_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_MANAGER_PACKAGE_CONTROL_EXTRA ${pkg_dir}/postinst)
-set(CPACK_DEBIAN_MANAGER_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack indents the long description itself and turns its empty lines into " .".
 set(CPACK_COMPONENT_MANAGER_DESCRIPTION [[manager for the Heart Let handheld ECG recorder
- Downloads the recordings from the Heart Let recorder over USB, keeps them in
- a library, shows each one on millimetre paper with the heart rate and the
- findings of its beat analysis, prints one-page reports, sends recordings to
- the clinic's web service and sets the recorder's clock and beeps.
- .
- The package includes the headless ecg-cli tool and a udev rule that lets the
- logged-in user reach the recorder without root. A recorder that was already
- plugged in when the package was installed may need to be plugged in again.]])
+Downloads the recordings from the Heart Let recorder over USB, keeps them in
+a library, shows each one on millimetre paper with the heart rate and the
+findings of its beat analysis, prints one-page reports, sends recordings to
+the clinic's web service and sets the recorder's clock and beeps.
+
+The package includes the headless ecg-cli tool and a udev rule that lets the
+logged-in user reach the recorder without root. A recorder that was already
+plugged in when the package was installed may need to be plugged in again.]])
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME talmon-ecg-manager-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION devel)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION [[simulators for developing and servicing the Talmon ECG Manager
- The recorder simulator on a pseudo-terminal, the stand-in web service on
- loopback and the download's fault-injection campaign. They are for
- development and service; users of the recorder need only talmon-ecg-manager.]])
+The recorder simulator on a pseudo-terminal, the stand-in web service on
+loopback and the download's fault-injection campaign. They are for
+development and service; users of the recorder need only talmon-ecg-manager.]])
 include(CPack)
 
 if(TALMON_TESTS AND HELP2MAN)

@@ -41,7 +41,7 @@ for f in recorder-sim web-sim download-campaign; do
   grep -qxF "./usr/bin/$f" <<<"$tools_contents" || fail "$tools_deb lacks $f"
 done
 depends=$(dpkg-deb --field "$deb" Depends)
-grep -q libQt6Widgets <<<"$depends" || fail "Depends misses the Qt libraries: $depends"
+grep -q libqt6widgets6 <<<"$depends" || fail "Depends misses the Qt libraries: $depends"
 echo "Depends: $depends"
 
 echo "== Programs from the unpacked package"
