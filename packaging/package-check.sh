@@ -48,18 +48,22 @@ echo "== Programs from the unpacked package"
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
+# The manager looks for the analyser relative to its own folder; that path is
+# compiled in and must lead to where the package puts it.
+grep -qxF ../libexec/talmon-ecg-manager < <(strings -a "$root/usr/bin/ecg-manager") \
+  || fail "ecg-manager does not look for rhyscan in ../libexec/talmon-ecg-manager"
 for prog in "$root/usr/bin/ecg-cli" "$root/usr/libexec/talmon-ecg-manager/rhyscan"; do
-  "$prog" --version | grep -qF " $version" || fail "$prog --version does not say $version"
+  "$prog" --version | grep -F " $version" >/dev/null || fail "$prog --version does not say $version"
 done
 env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$root/usr/bin/ecg-manager" --version \
-  | grep -qF " $version" || fail "ecg-manager --version does not say $version"
+  | grep -F " $version" >/dev/null || fail "ecg-manager --version does not say $version"
 # A recording from the simulated recorder, analysed by the unpacked analyser.
 "$root/usr/bin/ecg-cli" device download --link demo --data-folder "$root/data" >/dev/null
-record=$(find "$root/data" -name '*.edf' | sort | head -n 1)
+record=$(find "$root/data" -name '*.edf' | sort | sed -n 1p)
 [ -n "$record" ] || fail "the simulated recorder gave no recording"
 "$root/usr/libexec/talmon-ecg-manager/rhyscan" "$record"
 [ -s "${record%.edf}.atr" ] || fail "rhyscan wrote no annotations for $record"
-"$root/usr/bin/ecg-cli" annotations "${record%.edf}.atr" | head -n 3
+"$root/usr/bin/ecg-cli" annotations "${record%.edf}.atr" | sed -n 1,3p
 
 echo "== AppStream, desktop entry"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.talmon.EcgManager.metainfo.xml"
