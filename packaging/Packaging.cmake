@@ -30,8 +30,25 @@ if(HELP2MAN AND NOT TALMON_SANITIZE)
       VERBATIM)
     list(APPEND man_pages ${page})
   endforeach()
-  add_custom_target(man_pages ALL DEPENDS ${man_pages})
+  # The simulators have no --version of their own; their pages carry the project's.
+  set(tool_pages "")
+  set(name_recorder-sim "simulated Heart Let recorder on a pseudo-terminal")
+  set(name_web-sim "stand-in for the clinic's web service on loopback")
+  foreach(prog recorder-sim web-sim)
+    set(page ${pkg_out}/${prog}.1.gz)
+    add_custom_command(OUTPUT ${page}
+      COMMAND ${HELP2MAN} --no-info --version-string=${PROJECT_VERSION}
+              "--name=${name_${prog}}"
+              --output=${pkg_out}/${prog}.1 $<TARGET_FILE:${prog}>
+      COMMAND ${GZIP} -9nf ${pkg_out}/${prog}.1
+      DEPENDS ${prog}
+      COMMENT "Writing the manual page of ${prog}"
+      VERBATIM)
+    list(APPEND tool_pages ${page})
+  endforeach()
+  add_custom_target(man_pages ALL DEPENDS ${man_pages} ${tool_pages})
   install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${tool_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
 else()
   message(STATUS "help2man not found: no manual pages (scripts/setup-deps.sh installs it)")
 endif()
