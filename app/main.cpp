@@ -87,7 +87,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("Talmon ECG Manager");
     QApplication::setApplicationVersion(TALMON_VERSION);
-    QApplication::setDesktopFileName("talmon-ecg-manager");
+    QApplication::setDesktopFileName("org.talmon.EcgManager");
     QIcon icon;
     for (const char* size : {"48", "128", "256"})
         icon.addPixmap(LoadPicture(QString("image\\icon-%1.png").arg(size)));

@@ -11,6 +11,7 @@ packages=(
   fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei
   xvfb xauth poppler-utils
   libedf-dev biosig-tools
+  dpkg-dev fakeroot file lintian appstream desktop-file-utils help2man
 )
 
 missing=()
