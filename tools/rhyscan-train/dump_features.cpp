@@ -43,8 +43,9 @@ int main(int argc, char** argv)
         for (size_t p = 0; p < pieces.size(); ++p) {
             const beatscore::Recording& r = pieces[p];
             const int64_t from = 6 * rate, to = static_cast<int64_t>(r.samples.size()) - rate;
-            const std::vector<int64_t> at = rhy::DetectBeats(r.samples, rate, 0, 4095, 2);
-            const std::vector<rhy::BeatFeatureRow> rows = rhy::ComputeBeatFeatures(r.samples, rate, at);
+            const rhy::DetectedBeats detected = rhy::DetectBeats(r.samples, rate, 0, 4095, 2);
+            const std::vector<int64_t>& at = detected.samples;
+            const std::vector<rhy::BeatFeatureRow> rows = rhy::ComputeBeatFeatures(r.samples, rate, at, detected.types);
             std::vector<beatscore::Beat> test;
             for (int64_t t : at) test.push_back({t, 1});
             const std::vector<int> referenceOf = beatscore::PairBeats(r.reference, test, window);

@@ -27,20 +27,23 @@ const TreeModel& BuiltInModel()
 
 }  // namespace
 
-std::vector<int64_t> DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
-                                 int pauseThresholdSeconds)
+DetectedBeats DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
+                          int pauseThresholdSeconds)
 {
-    std::vector<int64_t> at;
-    for (const ecg::TypedBeat& b : ecg::AnalyseEveryBeat(samples, sampleRate, digMin, digMax, pauseThresholdSeconds))
-        at.push_back(b.sample);
-    return at;
+    DetectedBeats d;
+    for (const ecg::TypedBeat& b : ecg::AnalyseEveryBeat(samples, sampleRate, digMin, digMax, pauseThresholdSeconds)) {
+        d.samples.push_back(b.sample);
+        d.types.push_back(b.type);
+    }
+    return d;
 }
 
 std::vector<CodedBeat> ClassifyBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin,
                                      int16_t digMax, int pauseThresholdSeconds)
 {
-    const std::vector<int64_t> beats = DetectBeats(samples, sampleRate, digMin, digMax, pauseThresholdSeconds);
-    const std::vector<BeatFeatureRow> rows = ComputeBeatFeatures(samples, sampleRate, beats);
+    const DetectedBeats detected = DetectBeats(samples, sampleRate, digMin, digMax, pauseThresholdSeconds);
+    const std::vector<int64_t>& beats = detected.samples;
+    const std::vector<BeatFeatureRow> rows = ComputeBeatFeatures(samples, sampleRate, beats, detected.types);
     const TreeModel& model = BuiltInModel();
     std::vector<CodedBeat> out(beats.size());
     for (size_t b = 0; b < beats.size(); ++b)

@@ -18,8 +18,13 @@ struct CodedBeat {
 // The MIT code of each model class, in class order (N, S, V, F, Q).
 inline constexpr uint8_t kClassCodes[] = {1, 8, 5, 6, 13};
 
-// Beat positions only (as the manager's own beat analysis finds them).
-std::vector<int64_t> DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
+struct DetectedBeats {
+    std::vector<int64_t> samples;  // R positions at the recording's rate
+    std::vector<uint8_t> types;    // the manager's beat types, one per beat
+};
+
+// The beats as the manager's own beat analysis finds and types them.
+DetectedBeats DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
                                  int pauseThresholdSeconds);
 
 // samples at 128 or 256 per second (other rates give no beats).

@@ -1,5 +1,7 @@
 #include "tools/rhyscan/BeatFeatures.h"
 
+#include "signal/BeatAnalysis.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -116,12 +118,14 @@ const std::array<const char*, kFeatureCount>& FeatureNames()
     static const std::array<const char*, kFeatureCount> names{
         "rr_prev", "rr_next", "rr_local", "rr_typical", "rr_prev_ratio", "rr_next_ratio", "rr_prev_next",
         "rr_prev_local", "corr", "corr_core", "amplitude_ratio", "area_ratio", "width", "width_ratio",
-        "difference", "p_corr", "p_energy_ratio", "polarity", "slope_ratio", "corr_previous"};
+        "difference", "p_corr", "p_energy_ratio", "polarity", "slope_ratio", "corr_previous",
+        "manager_abnormal", "manager_premature", "rr_prev_before", "rr_irregularity"};
     return names;
 }
 
 std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples, int rate,
-                                                const std::vector<int64_t>& beats)
+                                                const std::vector<int64_t>& beats,
+                                                const std::vector<uint8_t>& managerTypes)
 {
     std::vector<BeatFeatureRow> rows(beats.size());
     if (beats.empty() || (rate != 128 && rate != 256)) return rows;
@@ -154,6 +158,12 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         std::vector<float> around;
         for (size_t k = std::max<size_t>(lo, 1); k < hi; ++k) around.push_back(rr[k]);
         const float typical = around.empty() ? 0.8f : Median(around);
+        // How irregular the rhythm around is: the median change from one RR
+        // interval to the next, against the typical one. Early beats in a
+        // regular rhythm stand out; in atrial fibrillation every beat is "early".
+        std::vector<float> changes;
+        for (size_t k = std::max<size_t>(lo, 2); k < hi; ++k) changes.push_back(std::fabs(rr[k] - rr[k - 1]));
+        const float irregularity = changes.empty() ? 0.0f : Ratio(Median(changes), typical);
 
         // The dominant beat: the median shape of the beats around that were not
         // early (in bigeminy half of all beats are early and of another shape).
@@ -214,6 +224,12 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         f[17] = Ratio(x[kBefore], tPtp);
         f[18] = Ratio(MaxSlope(x), MaxSlope(t));
         f[19] = b > 0 ? Correlation(x.data(), w[b - 1].data(), kWindow) : 1.0f;
+        // The manager's own typing: its template matching is a second opinion.
+        const uint8_t type = b < managerTypes.size() ? managerTypes[b] : ecg::kBeatNotAnalysed;
+        f[20] = type == ecg::kBeatAbnormal ? 1.0f : 0.0f;
+        f[21] = type == ecg::kBeatPrematureNormalShape ? 1.0f : 0.0f;
+        f[22] = b > 1 ? Ratio(rr[b], rr[b - 1]) : 1.0f;
+        f[23] = irregularity;
     }
     return rows;
 }

@@ -11,17 +11,19 @@
 // exactly these values, so the model sees at run time what it was trained on.
 namespace rhy {
 
-inline constexpr int kFeatureCount = 20;
+inline constexpr int kFeatureCount = 24;
 using BeatFeatureRow = std::array<float, kFeatureCount>;
 
 // Names in column order (for the training table's header).
 const std::array<const char*, kFeatureCount>& FeatureNames();
 
 // samples at `rate` (128 or 256 per second), beats as sample positions in
-// ascending order; one row per beat. Beats near the ends of the recording,
+// ascending order with the manager's beat types (kBeatNormal, kBeatAbnormal,
+// ...; empty when not known); one row per beat. Beats near the ends of the recording,
 // with no beat before or after them, get the recording's typical RR interval
 // in place of the missing one.
 std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples, int rate,
-                                                const std::vector<int64_t>& beats);
+                                                const std::vector<int64_t>& beats,
+                                                const std::vector<uint8_t>& managerTypes);
 
 }  // namespace rhy
