@@ -55,11 +55,11 @@ def read_table(program, folder, rate):
 
 
 def class_weights(labels):
-    # Rare classes weigh more, but at most 8 times a normal beat: the few
+    # Rare classes weigh more, but at most 3 times a normal beat: the few
     # unclassifiable beats would otherwise decide the trees.
     counts = np.bincount(labels, minlength=len(CLASSES)).astype(float)
     w = np.where(counts > 0, len(labels) / (len(CLASSES) * np.maximum(counts, 1)), 1.0)
-    w = np.clip(w / w[0], 1.0, 8.0)
+    w = np.clip(w / w[0], 1.0, 3.0)
     w[CLASSES.index("Q")] = 1.0
     return w[labels]
 
