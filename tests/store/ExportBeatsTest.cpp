@@ -7,6 +7,7 @@
 #include "sim/ecg/EcgSynth.h"
 #include "store/AnnotationFile.h"
 #include "tools/cli/Commands.h"
+#include "tools/cli/Rhyscan.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -52,7 +53,8 @@ TEST(ExportBeats, EdflibReadsOneAnnotationPerBeat)
 
         EDF_RECORD record;
         ASSERT_TRUE(ReadRecording(in, record).ok());
-        const std::vector<ecg::TypedBeat> beats = EveryBeatOfRecording(in, record);
+        // The beats and classes rhyscan writes beside the recording.
+        const std::vector<rhy::CodedBeat> beats = cli::RhyscanBeats(in, record);
         ASSERT_GE(beats.size(), 30u);
 
         edf_hdr_struct hdr{};
@@ -69,7 +71,7 @@ TEST(ExportBeats, EdflibReadsOneAnnotationPerBeat)
             ASSERT_EQ(edf_get_annotation(hdr.handle, static_cast<int>(i), &a), 0);
             const long long expected = beats[i].sample * EDFLIB_TIME_DIMENSION / 256;
             EXPECT_EQ(a.onset, expected) << i;
-            const std::string text = ecg::MitMnemonic(ecg::MitCodeOfBeatType(beats[i].type));
+            const std::string text = ecg::MitMnemonic(beats[i].code);
             EXPECT_STREQ(a.annotation, text.c_str()) << i;
             ventricular += text == "V";
         }

@@ -1,5 +1,6 @@
 #include "tools/cli/RecordingInput.h"
 #include "tools/cli/Commands.h"
+#include "tools/cli/Rhyscan.h"
 
 #include "store/EdfRecord.h"
 #include "store/EdfRecordDuration.h"
@@ -79,9 +80,9 @@ int RunExport(const QStringList& args, QTextStream& out, QTextStream& err)
     std::vector<EdfAnnotation> annotations;
     if (beats) {
         const EDF_CHANNEL& ch = record.Channels[0];
-        for (const ecg::TypedBeat& b : EveryBeatOfRecording(input, record))
+        for (const rhy::CodedBeat& b : RhyscanBeats(input, record))
             annotations.push_back({static_cast<double>(b.sample) / ch.SampleRate,
-                                   QString::fromStdString(ecg::MitMnemonic(ecg::MitCodeOfBeatType(b.type)))});
+                                   QString::fromStdString(ecg::MitMnemonic(b.code))});
     }
     const EdfProblem problem = WriteExportEdf(output, record, deviceNumber, hasDevice, beats ? &annotations : nullptr);
     if (!problem.ok()) {

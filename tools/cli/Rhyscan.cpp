@@ -3,17 +3,29 @@
 
 #include "store/AnnotationFile.h"
 #include "store/EdfRecord.h"
+#include "store/FhrBlock.h"
+#include "store/RecordingAnalysis.h"
 
 #include <QFileInfo>
 
 namespace cli {
+
+std::vector<rhy::CodedBeat> RhyscanBeats(const QString& path, const EDF_RECORD& record)
+{
+    if (record.Channels.empty()) return {};
+    FHR_BLOCK block;
+    const bool hadBlock = ReadBlockForAnalysis(path, block);
+    const EDF_CHANNEL& ch = record.Channels[0];
+    return rhy::ClassifyBeats(ch.Samples, ch.SampleRate, ch.DigMin, ch.DigMax, PauseThresholdOf(block, hadBlock));
+}
 
 int RunRhyscan(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     if (args.size() != 1 || args[0].startsWith("-")) {
         err << "Usage: rhyscan FILE.edf\n"
                "Analyses every beat of the recording and writes the beats to FILE.atr\n"
-               "(MIT annotation format: N normal, V ventricular, A atrial premature, Q unclassifiable).\n";
+               "(MIT annotation format: N normal, A supraventricular ectopic, V ventricular ectopic,\n"
+               "F fusion, Q unclassifiable).\n";
         return 2;
     }
     const QString input = args[0];
@@ -27,7 +39,7 @@ int RunRhyscan(const QStringList& args, QTextStream& out, QTextStream& err)
     EDF_RECORD record;
     if (!ReadRecordingOrSay(input, record, err))
         return 1;
-    const std::vector<ecg::TypedBeat> beats = EveryBeatOfRecording(input, record);
+    const std::vector<rhy::CodedBeat> beats = RhyscanBeats(input, record);
     // The recording may have been deleted while it was analysed: then its
     // annotations are not wanted either.
     if (!QFileInfo::exists(input)) {
@@ -35,7 +47,12 @@ int RunRhyscan(const QStringList& args, QTextStream& out, QTextStream& err)
         return 1;
     }
     const QString output = AnnotationPath(input);
-    const EdfProblem written = WriteMitAnnotationFile(output, BeatAnnotations(beats));
+    std::vector<ecg::MitAnnotation> annotations(beats.size());
+    for (size_t b = 0; b < beats.size(); ++b) {
+        annotations[b].sample = beats[b].sample;
+        annotations[b].code = beats[b].code;
+    }
+    const EdfProblem written = WriteMitAnnotationFile(output, annotations);
     if (!written.ok()) {
         err << output << ": " << written.message() << "\n";
         return 1;

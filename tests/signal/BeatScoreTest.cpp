@@ -1,0 +1,69 @@
+// The beat scorer on small hand-made annotation pairs: pairing within the
+// window, the AAMI classes and which pairs count for and against QRS, VEB
+// and SVEB.
+#include "tools/beatscore/BeatScore.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using beatscore::Beat;
+
+struct Expected {
+    int64_t tp, fn, fp;
+};
+
+void ExpectRates(const beatscore::Rates& r, Expected e, const char* what)
+{
+    EXPECT_EQ(r.truePositives, e.tp) << what;
+    EXPECT_EQ(r.falseNegatives, e.fn) << what;
+    EXPECT_EQ(r.falsePositives, e.fp) << what;
+}
+
+TEST(BeatScore, PairsAndCountsBeatsByClass)
+{
+    constexpr int64_t kWindow = 38;  // 150 ms at 256 per second
+    // MIT codes: 1 N, 5 V, 8 A, 6 F, 13 Q.
+    struct Case {
+        const char* name;
+        std::vector<Beat> reference, test;
+        Expected qrs, veb, sveb;
+    };
+    const Case cases[] = {
+        {"close beats pair with their classes", {{1000, 1}, {2000, 5}, {3000, 8}}, {{1005, 1}, {1990, 5}, {3000, 8}},
+         {3, 0, 0}, {1, 0, 0}, {1, 0, 0}},
+        {"the window's edge still pairs", {{2000, 5}}, {{2038, 5}}, {1, 0, 0}, {1, 0, 0}, {0, 0, 0}},
+        {"beyond the window: missed and extra", {{2000, 5}}, {{2039, 5}}, {0, 1, 1}, {0, 1, 1}, {0, 0, 0}},
+        {"the nearest pairs, the other is extra", {{1000, 1}}, {{990, 1}, {1001, 5}}, {1, 0, 1}, {0, 0, 1},
+         {0, 0, 0}},
+        {"V on a fusion or unclassifiable beat counts neither way", {{1000, 6}, {2000, 13}}, {{1000, 5}, {2000, 5}},
+         {2, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+        {"S on a V is a missed V and a false S", {{1000, 5}}, {{1000, 8}}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+        {"other beat codes fall into their AAMI class", {{1000, 2}, {2000, 10}, {3000, 4}}, {{1000, 1}, {2000, 5}, {3000, 8}},
+         {3, 0, 0}, {1, 0, 0}, {1, 0, 0}},
+        {"outside the scored part nothing counts, but border beats still pair",
+         {{100, 5}, {490, 1}, {9500, 1}}, {{100, 1}, {200, 5}, {520, 5}}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+        {"a missed beat in the scored part", {{1000, 8}, {2000, 1}}, {{2000, 1}}, {1, 1, 0}, {0, 0, 0}, {0, 1, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const beatscore::Counts counts = beatscore::CompareBeats(c.reference, c.test, kWindow, 500, 9000);
+        ExpectRates(beatscore::Qrs(counts), c.qrs, "QRS");
+        ExpectRates(beatscore::Veb(counts), c.veb, "VEB");
+        ExpectRates(beatscore::Sveb(counts), c.sveb, "SVEB");
+    }
+}
+
+TEST(BeatScore, RatesAndTableLine)
+{
+    beatscore::Counts c = beatscore::CompareBeats({{1000, 1}, {2000, 5}, {3000, 5}}, {{1000, 5}, {2000, 5}}, 38, 0, 10000);
+    c += c;  // gross figures add the counts, not the percentages
+    const beatscore::Rates v = beatscore::Veb(c);
+    EXPECT_DOUBLE_EQ(v.Sensitivity(), 0.5);
+    EXPECT_DOUBLE_EQ(v.PositivePredictivity(), 0.5);
+    EXPECT_DOUBLE_EQ(beatscore::Sveb(c).Sensitivity(), 1.0);  // nothing to find
+    EXPECT_EQ(beatscore::TableLine("r", c),
+              "r            6   66.67 100.00  50.00  50.00      -      -   (4/4, 0/0)");
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+// The tree model's text format: a small hand-written model scores rows as
+// its trees say, and damaged texts are refused instead of read in part.
+#include "tools/rhyscan/TreeModel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// Two classes; class 1 gains when feature 1 is at least 0.5, class 0 has a
+// constant tree.
+const char* const kModel =
+    "beat-trees 1\nfeatures 2\nclasses 2\ntrees 2\n"
+    "tree 0 1\n0 -1 -1 0 0 0.25\n"
+    "tree 1 3\n0 1 2 1 0.5 0\n1 -1 -1 0 0 -1\n2 -1 -1 0 0 1\n";
+
+TEST(TreeModel, ScoresRowsAsItsTreesSay)
+{
+    const std::optional<rhy::TreeModel> m = rhy::TreeModel::Parse(kModel);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->featureCount(), 2);
+    EXPECT_EQ(m->classCount(), 2);
+    EXPECT_EQ(m->treeCount(), 2u);
+    const float below[] = {9.0f, 0.49f}, at[] = {0.0f, 0.5f};
+    EXPECT_EQ(m->Scores(below), (std::vector<double>{0.25, -1.0}));
+    EXPECT_EQ(m->Predict(below), 0);
+    EXPECT_EQ(m->Predict(at), 1);  // the threshold itself goes right
+}
+
+TEST(TreeModel, DamagedTextsAreRefused)
+{
+    const std::string good = kModel;
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"empty", ""},
+        {"other format", "beat-trees 2" + good.substr(12)},
+        {"cut short", good.substr(0, good.size() - 10)},
+        {"trailing words", good + "7\n"},
+        {"child before its parent", "beat-trees 1\nfeatures 2\nclasses 2\ntrees 1\ntree 0 2\n0 0 1 0 0.5 0\n1 -1 -1 0 0 1\n"},
+        {"feature out of range", "beat-trees 1\nfeatures 2\nclasses 2\ntrees 1\ntree 0 3\n0 1 2 2 0.5 0\n1 -1 -1 0 0 1\n2 -1 -1 0 0 1\n"},
+        {"class out of range", "beat-trees 1\nfeatures 2\nclasses 2\ntrees 1\ntree 2 1\n0 -1 -1 0 0 1\n"},
+        {"not a number", "beat-trees 1\nfeatures 2\nclasses 2\ntrees 1\ntree 0 1\n0 -1 -1 0 0 x\n"},
+    };
+    for (const auto& c : cases) EXPECT_FALSE(rhy::TreeModel::Parse(c.text)) << c.name;
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// rhyscan's analysis: the beats of a recording with their MIT beat codes,
+// normal 1, supraventricular ectopic 8, ventricular ectopic 5, fusion 6 and
+// unclassifiable 13. Beats are found by the manager's detector run over the
+// whole recording; each is then classified by the built-in tree model from its
+// rhythm and its shape against the recording's dominant beat.
+namespace rhy {
+
+struct CodedBeat {
+    int64_t sample = 0;  // R position at the recording's rate
+    uint8_t code = 0;    // MIT beat code
+};
+
+// The MIT code of each model class, in class order (N, S, V, F, Q).
+inline constexpr uint8_t kClassCodes[] = {1, 8, 5, 6, 13};
+
+struct DetectedBeats {
+    std::vector<int64_t> samples;  // R positions at the recording's rate
+    std::vector<uint8_t> types;    // the manager's beat types, one per beat
+};
+
+// The beats as the manager's own beat analysis finds and types them.
+DetectedBeats DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
+                                 int pauseThresholdSeconds);
+
+// samples at 128 or 256 per second (other rates give no beats).
+std::vector<CodedBeat> ClassifyBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin,
+                                     int16_t digMax, int pauseThresholdSeconds);
+
+}  // namespace rhy

@@ -1,0 +1,237 @@
+#include "tools/rhyscan/BeatFeatures.h"
+
+#include "signal/BeatAnalysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace rhy {
+
+namespace {
+
+constexpr int kRate = 256;            // features are measured at this rate
+constexpr int kBefore = 26;           // beat window: about 100 ms before R ...
+constexpr int kAfter = 38;            // ... to 150 ms after it
+constexpr int kWindow = kBefore + kAfter;
+constexpr int kCoreFrom = 13, kCoreTo = 13 + 34;  // QRS core in the window: -50 .. +80 ms
+constexpr int kPFrom = -64, kPTo = -20;           // P-wave region before R: -250 .. -80 ms
+constexpr int kAlign = 13;            // R is searched within +-50 ms of the detection
+constexpr int kNeighbours = 30;       // beats each side for the typical RR and the dominant beat
+
+using Window = std::array<float, kWindow>;
+using PWindow = std::array<float, kPTo - kPFrom>;
+
+float Median(std::vector<float> v)
+{
+    if (v.empty()) return 0.0f;
+    const size_t mid = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
+    return v[mid];
+}
+
+// The signal at 256 per second without its baseline (the mean over 0.6 s
+// around each sample taken off), so that wander does not change the shapes.
+std::vector<float> Prepared(std::span<const int16_t> samples, int rate)
+{
+    std::vector<float> x;
+    if (rate == kRate) {
+        x.assign(samples.begin(), samples.end());
+    } else {
+        x.resize(samples.size() * 2);
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const float a = samples[i], b = i + 1 < samples.size() ? samples[i + 1] : samples[i];
+            x[2 * i] = a;
+            x[2 * i + 1] = 0.5f * (a + b);
+        }
+    }
+    std::vector<double> sum(x.size() + 1, 0.0);
+    for (size_t i = 0; i < x.size(); ++i) sum[i + 1] = sum[i] + x[i];
+    const int64_t half = kRate * 3 / 10, n = static_cast<int64_t>(x.size());
+    std::vector<float> y(x.size());
+    for (int64_t i = 0; i < n; ++i) {
+        const int64_t lo = std::max<int64_t>(0, i - half), hi = std::min<int64_t>(n, i + half + 1);
+        y[static_cast<size_t>(i)] =
+            x[static_cast<size_t>(i)] - static_cast<float>((sum[static_cast<size_t>(hi)] - sum[static_cast<size_t>(lo)]) / static_cast<double>(hi - lo));
+    }
+    return y;
+}
+
+float At(const std::vector<float>& y, int64_t i)
+{
+    return i >= 0 && i < static_cast<int64_t>(y.size()) ? y[static_cast<size_t>(i)] : 0.0f;
+}
+
+float Correlation(const float* a, const float* b, int n)
+{
+    double ma = 0, mb = 0;
+    for (int i = 0; i < n; ++i) ma += a[i], mb += b[i];
+    ma /= n, mb /= n;
+    double ab = 0, aa = 0, bb = 0;
+    for (int i = 0; i < n; ++i) {
+        ab += (a[i] - ma) * (b[i] - mb);
+        aa += (a[i] - ma) * (a[i] - ma);
+        bb += (b[i] - mb) * (b[i] - mb);
+    }
+    return aa > 0 && bb > 0 ? static_cast<float>(ab / std::sqrt(aa * bb)) : 0.0f;
+}
+
+float PeakToPeak(const Window& w)
+{
+    const auto [lo, hi] = std::minmax_element(w.begin(), w.end());
+    return *hi - *lo;
+}
+
+float CoreArea(const Window& w)
+{
+    float a = 0;
+    for (int i = kCoreFrom; i < kCoreTo; ++i) a += std::fabs(w[static_cast<size_t>(i)]);
+    return a;
+}
+
+float MaxSlope(const Window& w)
+{
+    float m = 0;
+    for (int i = 1; i < kWindow; ++i) m = std::max(m, std::fabs(w[static_cast<size_t>(i)] - w[static_cast<size_t>(i - 1)]));
+    return m;
+}
+
+// QRS width in ms: the span where the slope exceeds a fifth of its maximum.
+float Width(const Window& w)
+{
+    const float threshold = 0.2f * MaxSlope(w);
+    int first = -1, last = -1;
+    for (int i = 1; i < kWindow; ++i)
+        if (std::fabs(w[static_cast<size_t>(i)] - w[static_cast<size_t>(i - 1)]) > threshold) {
+            if (first < 0) first = i;
+            last = i;
+        }
+    return first < 0 ? 0.0f : static_cast<float>(last - first) * 1000.0f / kRate;
+}
+
+float Ratio(float a, float b) { return b > 1e-6f ? a / b : 0.0f; }
+
+}  // namespace
+
+const std::array<const char*, kFeatureCount>& FeatureNames()
+{
+    static const std::array<const char*, kFeatureCount> names{
+        "rr_prev", "rr_next", "rr_local", "rr_typical", "rr_prev_ratio", "rr_next_ratio", "rr_prev_next",
+        "rr_prev_local", "corr", "corr_core", "amplitude_ratio", "area_ratio", "width", "width_ratio",
+        "difference", "p_corr", "p_energy_ratio", "polarity", "slope_ratio", "corr_previous",
+        "manager_abnormal", "manager_premature", "rr_prev_before", "rr_irregularity"};
+    return names;
+}
+
+std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples, int rate,
+                                                const std::vector<int64_t>& beats,
+                                                const std::vector<uint8_t>& managerTypes)
+{
+    std::vector<BeatFeatureRow> rows(beats.size());
+    if (beats.empty() || (rate != 128 && rate != 256)) return rows;
+    const int64_t scale = kRate / rate;
+    const std::vector<float> y = Prepared(samples, rate);
+    const size_t n = beats.size();
+
+    // R aligned on the largest deflection near each detection.
+    std::vector<int64_t> r(n);
+    for (size_t b = 0; b < n; ++b) {
+        const int64_t at = beats[b] * scale;
+        int64_t best = at;
+        for (int64_t i = at - kAlign; i <= at + kAlign; ++i)
+            if (std::fabs(At(y, i)) > std::fabs(At(y, best))) best = i;
+        r[b] = best;
+    }
+    std::vector<Window> w(n);
+    std::vector<PWindow> p(n);
+    for (size_t b = 0; b < n; ++b) {
+        for (int i = 0; i < kWindow; ++i) w[b][static_cast<size_t>(i)] = At(y, r[b] - kBefore + i);
+        for (int i = kPFrom; i < kPTo; ++i) p[b][static_cast<size_t>(i - kPFrom)] = At(y, r[b] + i);
+    }
+    // RR intervals in seconds, at the detections' own positions.
+    std::vector<float> rr(n, 0.0f);  // rr[b]: before beat b; rr[0] unknown
+    for (size_t b = 1; b < n; ++b) rr[b] = static_cast<float>(beats[b] - beats[b - 1]) / static_cast<float>(rate);
+
+    for (size_t b = 0; b < n; ++b) {
+        const size_t lo = b > static_cast<size_t>(kNeighbours) ? b - kNeighbours : 0;
+        const size_t hi = std::min(n, b + kNeighbours + 1);
+        std::vector<float> around;
+        for (size_t k = std::max<size_t>(lo, 1); k < hi; ++k) around.push_back(rr[k]);
+        const float typical = around.empty() ? 0.8f : Median(around);
+        // How irregular the rhythm around is: the median change from one RR
+        // interval to the next, against the typical one. Early beats in a
+        // regular rhythm stand out; in atrial fibrillation every beat is "early".
+        std::vector<float> changes;
+        for (size_t k = std::max<size_t>(lo, 2); k < hi; ++k) changes.push_back(std::fabs(rr[k] - rr[k - 1]));
+        const float irregularity = changes.empty() ? 0.0f : Ratio(Median(changes), typical);
+
+        // The dominant beat: the median shape of the beats around that were not
+        // early (in bigeminy half of all beats are early and of another shape).
+        std::vector<size_t> members;
+        for (size_t k = lo; k < hi; ++k)
+            if (k == 0 || rr[k] >= 0.85f * typical) members.push_back(k);
+        if (members.size() < 3) {
+            members.clear();
+            for (size_t k = lo; k < hi; ++k) members.push_back(k);
+        }
+        Window t{};
+        PWindow tp{};
+        std::vector<float> column(members.size());
+        for (int i = 0; i < kWindow; ++i) {
+            for (size_t m = 0; m < members.size(); ++m) column[m] = w[members[m]][static_cast<size_t>(i)];
+            t[static_cast<size_t>(i)] = Median(column);
+        }
+        for (int i = 0; i < kPTo - kPFrom; ++i) {
+            for (size_t m = 0; m < members.size(); ++m) column[m] = p[members[m]][static_cast<size_t>(i)];
+            tp[static_cast<size_t>(i)] = Median(column);
+        }
+
+        const float prev = b > 0 ? rr[b] : typical;
+        const float next = b + 1 < n ? rr[b + 1] : typical;
+        float local = 0;
+        int count = 0;
+        for (size_t k = b; k >= 1 && count < 8; --k, ++count) local += rr[k];
+        local = count > 0 ? local / static_cast<float>(count) : typical;
+
+        const Window& x = w[b];
+        const float tPtp = PeakToPeak(t);
+        double diff = 0;
+        for (int i = 0; i < kWindow; ++i) {
+            const double d = x[static_cast<size_t>(i)] - t[static_cast<size_t>(i)];
+            diff += d * d;
+        }
+        float pEnergy = 0, tpEnergy = 0;
+        for (size_t i = 0; i < p[b].size(); ++i) pEnergy += p[b][i] * p[b][i], tpEnergy += tp[i] * tp[i];
+
+        BeatFeatureRow& f = rows[b];
+        f[0] = prev;
+        f[1] = next;
+        f[2] = local;
+        f[3] = typical;
+        f[4] = Ratio(prev, typical);
+        f[5] = Ratio(next, typical);
+        f[6] = Ratio(prev, next);
+        f[7] = Ratio(prev, local);
+        f[8] = Correlation(x.data(), t.data(), kWindow);
+        f[9] = Correlation(x.data() + kCoreFrom, t.data() + kCoreFrom, kCoreTo - kCoreFrom);
+        f[10] = Ratio(PeakToPeak(x), tPtp);
+        f[11] = Ratio(CoreArea(x), CoreArea(t));
+        f[12] = Width(x);
+        f[13] = Ratio(Width(x), Width(t));
+        f[14] = Ratio(static_cast<float>(std::sqrt(diff / kWindow)), tPtp);
+        f[15] = Correlation(p[b].data(), tp.data(), kPTo - kPFrom);
+        f[16] = Ratio(pEnergy, tpEnergy);
+        f[17] = Ratio(x[kBefore], tPtp);
+        f[18] = Ratio(MaxSlope(x), MaxSlope(t));
+        f[19] = b > 0 ? Correlation(x.data(), w[b - 1].data(), kWindow) : 1.0f;
+        // The manager's own typing: its template matching is a second opinion.
+        const uint8_t type = b < managerTypes.size() ? managerTypes[b] : ecg::kBeatNotAnalysed;
+        f[20] = type == ecg::kBeatAbnormal ? 1.0f : 0.0f;
+        f[21] = type == ecg::kBeatPrematureNormalShape ? 1.0f : 0.0f;
+        f[22] = b > 1 ? Ratio(rr[b], rr[b - 1]) : 1.0f;
+        f[23] = irregularity;
+    }
+    return rows;
+}
+
+}  // namespace rhy
