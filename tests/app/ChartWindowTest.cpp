@@ -218,6 +218,40 @@ TEST_F(ChartWindow, AnnotationsAppearWhenTheAnalyserHasWrittenThem)
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.ECGChart->pixmap().toImage() != before; }, 5000));
 }
 
+// The analyser may finish while the first drawing is under way: the file is
+// there before the window looks for it again, and must still be drawn.
+TEST_F(ChartWindow, AnnotationsFinishedDuringTheFirstDrawingAreShown)
+{
+    TECGMain& w = *window_;
+    w.show();
+    const QString path = addRecording("142530", true);  // its day folder is new since the start
+    const QString atr = path.left(path.size() - 4) + ".atr";
+    ASSERT_TRUE(QFile::rename(atr, atr + ".later"));
+    open("14:25:30");  // drawn without codes
+    const QImage without = w.ECGChart->pixmap().toImage();
+
+    // Opened again from the list after switching away: the analyser renames its
+    // file in place right after the chart is painted, before the controls show.
+    struct RenameOnShow : QObject {
+        QString from, to;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && !from.isEmpty()) {
+                QFile::rename(from, to);
+                from.clear();
+            }
+            return false;
+        }
+    } renamer;
+    renamer.from = atr + ".later";
+    renamer.to = atr;
+    w.ZoomIn->installEventFilter(&renamer);
+    open("Data");
+    open("14:25:30");
+    ASSERT_TRUE(renamer.from.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.ECGChart->pixmap().toImage() != without; }, 3000));
+}
+
 TEST_F(ChartWindow, DamagedRecordingIsExplainedInPlainWordsFirst)
 {
     TECGMain& w = *window_;
