@@ -7,6 +7,7 @@
 #include "store/RecordingLibrary.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
@@ -21,17 +22,67 @@ ChartController::ChartController(TECGMain& window, RecordingLibrary& library)
     window.ZoomOut->setToolTipSlot(29);
     window.Recover->setToolTipSlot(31);
     window.ECGColor->setToolTipSlot(30);
-    connect(&annotationWatch_, &QFileSystemWatcher::directoryChanged, this, [this] {
-        if (QFileInfo::exists(annotationFile())) RedrawChart();
+    connect(&annotationWatch_, &QFileSystemWatcher::directoryChanged, this, [this] { redrawIfAnnotationsChanged(); });
+    connect(&annotationWatch_, &QFileSystemWatcher::fileChanged, this, [this] { redrawIfAnnotationsChanged(); });
+    // The watch may miss a change (a file system that reports none): a slow
+    // look at the file backs it up while the analyser may still be at work.
+    annotationPoll_.setInterval(kAnnotationPollMs);
+    connect(&annotationPoll_, &QTimer::timeout, this, [this] {
+        if (++annotationPolls_ >= kAnnotationPolls) annotationPoll_.stop();
+        redrawIfAnnotationsChanged();
     });
 }
 
+namespace {
+
+// What was seen of an annotation file: a change of any part means it was (re)written.
+QString AnnotationStamp(const QString& file)
+{
+    const QFileInfo info(file);
+    if (file.isEmpty() || !info.exists()) return QString();
+    return QStringLiteral("%1/%2").arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
+}
+
+}  // namespace
+
 void ChartController::watchForAnnotations()
 {
-    if (!annotationWatch_.directories().isEmpty()) annotationWatch_.removePaths(annotationWatch_.directories());
     const QString file = annotationFile();
-    if (recording_ && !file.isEmpty() && !QFileInfo::exists(file))
-        annotationWatch_.addPath(QFileInfo(file).absolutePath());
+    if (!recording_ || file.isEmpty()) {
+        stopWatchingAnnotations();
+        return;
+    }
+    // Watch the folder (the file may be written by rename) and the file once it
+    // exists (it may be written in place). The file is looked at again after the
+    // watch is set: one that appeared while the chart was drawn is not missed.
+    const QString folder = QFileInfo(file).absolutePath();
+    QStringList wanted{folder};
+    if (QFileInfo::exists(file)) wanted << QFileInfo(file).absoluteFilePath();
+    QStringList watched = annotationWatch_.directories() + annotationWatch_.files();
+    for (const QString& path : watched)
+        if (!wanted.contains(path)) annotationWatch_.removePath(path);
+    for (const QString& path : wanted)
+        if (!watched.contains(path)) annotationWatch_.addPath(path);
+    if (watchedFile_ != file) {
+        watchedFile_ = file;
+        annotationPolls_ = 0;
+        annotationPoll_.start();
+    }
+    if (AnnotationStamp(file) != drawnStamp_)
+        QMetaObject::invokeMethod(this, [this] { redrawIfAnnotationsChanged(); }, Qt::QueuedConnection);
+}
+
+void ChartController::stopWatchingAnnotations()
+{
+    const QStringList watched = annotationWatch_.directories() + annotationWatch_.files();
+    if (!watched.isEmpty()) annotationWatch_.removePaths(watched);
+    annotationPoll_.stop();
+    watchedFile_.clear();
+}
+
+void ChartController::redrawIfAnnotationsChanged()
+{
+    if (recording_ && AnnotationStamp(annotationFile()) != drawnStamp_) RedrawChart();
 }
 
 QString ChartController::annotationFile() const
@@ -81,6 +132,9 @@ void ChartController::RedrawChart()
         show(::ClearChart(state_));
         return;
     }
+    // The stamp is taken before reading: a file written during the drawing
+    // shows as a change afterwards and is drawn again.
+    drawnStamp_ = AnnotationStamp(annotationFile());
     show(::RedrawChart(*recording_, state_, filters_, annotationFile()));
     for (QWidget* w : {window_.ZoomIn, window_.ZoomOut, window_.Recover, window_.ECGColor}) w->show();
     watchForAnnotations();

@@ -7,6 +7,7 @@
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <optional>
 
 class TECGMain;
@@ -56,6 +57,8 @@ private:
     bool boxAfterPress(const char* box, bool current) const;
     void setFindingToolTips();
     void watchForAnnotations();
+    void stopWatchingAnnotations();
+    void redrawIfAnnotationsChanged();
 
     TECGMain& window_;
     RecordingLibrary& library_;
@@ -66,7 +69,14 @@ private:
     FindingsView findings_;
     int plusCounter_ = 0;
     bool showAnno_ = false;
-    // The analyser writes its file after the first drawing; the folder is
-    // watched until the file appears, then the chart is drawn again.
+    // The analyser writes its file at its own time, often after the first
+    // drawing: the open recording's folder and file are watched, and the chart
+    // is drawn again whenever the file differs from the one last drawn.
     QFileSystemWatcher annotationWatch_;
+    QTimer annotationPoll_;
+    int annotationPolls_ = 0;
+    QString watchedFile_;
+    QString drawnStamp_;  // size and time of the file last drawn; empty when there was none
+    static constexpr int kAnnotationPollMs = 500;
+    static constexpr int kAnnotationPolls = 60;
 };

@@ -7,6 +7,7 @@
 #include "app/PanelLayout.h"
 #include "app/UpgradeController.h"
 #include "app/UploadController.h"
+#include "dialogs/DialogPlacement.h"
 #include "dialogs/MDAbout.h"
 #include "dialogs/MDWelcome.h"
 #include "dialogs/MessageBox.h"
@@ -76,6 +77,7 @@ TECGMain::TECGMain(const StartupState& state, MainWindowOptions options, QWidget
     if (!options_.openUrl)
         options_.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
+    PlaceDialogsOverTheirWindows();
     buildWindowControls();
     upload_ = new UploadController(*this, options_.openUrl);
     upgrade_ = new UpgradeController(*this);

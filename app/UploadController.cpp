@@ -76,7 +76,7 @@ void UploadController::UploadClick()
     }
     for (SkinPictureButton* b : {window_.ZoomIn, window_.ZoomOut, window_.Recover, window_.ECGColor})
         if (b) b->hide();
-    if (library->hooks().clearCharts) library->hooks().clearCharts();
+    library->CloseOpenRecording();
 }
 
 void UploadController::AccountClick()

@@ -166,6 +166,14 @@ bool DataListView::eventFilter(QObject* watched, QEvent* event)
 {
     // Compare with the pointers kept at construction: while the tree is being
     // destroyed its viewport must not be asked for.
+    if (event->type() == QEvent::KeyPress && memo_ && watched == memo_) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier) {
+            memo_->insertPlainText(QStringLiteral("\t"));
+            return true;
+        }
+        return false;
+    }
     if (event->type() == QEvent::KeyRelease && watched == tree_) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->isAutoRepeat()) return false;
@@ -192,6 +200,9 @@ bool DataListView::eventFilter(QObject* watched, QEvent* event)
 void DataListView::bindMemo(QPlainTextEdit* memo)
 {
     memo_ = memo;
+    // Tab leaves the note for the next control; Ctrl+Tab types a tab.
+    memo_->setTabChangesFocus(true);
+    memo_->installEventFilter(this);
     connect(memo_, &QPlainTextEdit::textChanged, this, [this] { library_.Memo1Change(memo_->toPlainText()); });
     showMemo();
 }

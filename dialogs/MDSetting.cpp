@@ -1,6 +1,7 @@
 #include "dialogs/MDSetting.h"
 
 #include "device/JobRequest.h"
+#include "dialogs/ClockFieldEntry.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/PictureFrame.h"
 #include "dialogs/SkinPicture.h"
@@ -89,6 +90,7 @@ void TSetting::buildControls()
     DatePicker->setDateRange(QDate(device::ClockYearMin, 1, 1), QDate(device::ClockYearMax, 12, 31));
     TimePicker = Make<QTimeEdit>(GroupBox1, "TimePicker", QRect(166, 54, 100, 24));
     TimePicker->setDisplayFormat("HH:mm:ss");
+    AcceptTypingAfterClick(TimePicker);
     const QDateTime now = QDateTime::currentDateTime();
     DatePicker->setDate(now.date());
     TimePicker->setTime(now.time());

@@ -2,12 +2,21 @@
 
 #include "lang/TextTable.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 SkinPictureButton::SkinPictureButton(QWidget* parent) : SkinPicture(parent, QColor(0, 0, 0, 0))
 {
     setMouseTracking(true);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void SkinPictureButton::setToolTipSlot(int slot)
+{
+    toolTipSlot_ = slot;
+    setAccessibleName(slot >= 0 ? TextOf(slot) : QString());
 }
 
 void SkinPictureButton::setLooks(const QString& normal, const QString& hovered, const QString& pressed)
@@ -66,4 +75,38 @@ void SkinPictureButton::mouseReleaseEvent(QMouseEvent* event)
 void SkinPictureButton::leaveEvent(QEvent*)
 {
     setPicture(down_ ? pressed_ : normal_);
+}
+
+void SkinPictureButton::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        if (isEnabled()) emit clicked();
+        return;
+    }
+    SkinPicture::keyPressEvent(event);
+}
+
+void SkinPictureButton::focusInEvent(QFocusEvent* event)
+{
+    SkinPicture::focusInEvent(event);
+    update();
+}
+
+void SkinPictureButton::focusOutEvent(QFocusEvent* event)
+{
+    SkinPicture::focusOutEvent(event);
+    update();
+}
+
+void SkinPictureButton::paintEvent(QPaintEvent* event)
+{
+    SkinPicture::paintEvent(event);
+    if (!hasFocus()) return;
+    // The focus mark: a dotted frame just inside the picture.
+    QPainter p(this);
+    QPen pen(QColor(14, 101, 112));
+    pen.setStyle(Qt::DotLine);
+    p.setPen(pen);
+    p.drawRect(rect().adjusted(1, 1, -2, -2));
 }

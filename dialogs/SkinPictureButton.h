@@ -5,7 +5,9 @@
 // hovered one while the mouse moves over it and the pressed one while a mouse
 // button is down on it. Emits clicked() when the left button is released over it.
 // An optional text-table slot gives its tool tip, fetched when the mouse first
-// moves over it (so it follows the language chosen at start-up).
+// moves over it (so it follows the language chosen at start-up), and its
+// accessible name. It takes focus with Tab, shows a dotted mark while it has
+// it, and Space or Enter click it.
 class SkinPictureButton : public SkinPicture {
     Q_OBJECT
 public:
@@ -15,7 +17,7 @@ public:
     void setLooks(const QString& normal, const QString& hovered, const QString& pressed);
     // Looks by the usual naming: "name.bmp", "name-1.bmp", "name-2.bmp".
     void setLooksFrom(const QString& normalName);
-    void setToolTipSlot(int slot) { toolTipSlot_ = slot; }
+    void setToolTipSlot(int slot);
     int toolTipSlot() const { return toolTipSlot_; }
 
     const QString& normalLook() const { return normal_; }
@@ -31,6 +33,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void showHovered();

@@ -51,7 +51,31 @@ RecordingLibrary::RecordingLibrary(QString dataFolder, Hooks hooks)
 
 void RecordingLibrary::RebuildDataList()
 {
+    // The rebuild makes new nodes: the open (else the selected) recording is
+    // found again, selected and kept in sight with its folders expanded.
+    const DataNode* before = model_.selected();
+    const QString keep = !openPath_.isEmpty() ? openPath_ : before ? before->path : QString();
     ::RebuildDataList(model_, dataFolder_);
+    model_.root().expanded = true;
+    if (keep.isEmpty()) return;
+    for (DataNode* n : model_.nodesInOrder()) {
+        if (n->path != keep) continue;
+        model_.select(n);
+        for (DataNode* p = n->parent; p; p = p->parent) p->expanded = true;
+        break;
+    }
+}
+
+void RecordingLibrary::CloseOpenRecording()
+{
+    recordDate_.clear();
+    recordDataLabel_.clear();
+    annotationPath_.clear();
+    info_ = DataSetInfo{};
+    openPath_.clear();
+    reload_ = true;
+    if (hooks_.clearCharts) hooks_.clearCharts();
+    if (hooks_.refreshFindings) hooks_.refreshFindings();
 }
 
 bool RecordingLibrary::SelectNewRecording(const QString& deviceId, const QString& month, const QString& day,

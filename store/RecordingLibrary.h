@@ -81,6 +81,10 @@ public:
     // The memo's text changed (typing, or the program setting it).
     void Memo1Change(const QString& memoText);
 
+    // The chart was emptied from outside the list (after the upload window):
+    // the panel forgets the open recording, and the next click reopens it.
+    void CloseOpenRecording();
+
     // The hidden display switches force the next click to reopen.
     void setReloadFlag() { reload_ = true; }
     // The 256 Hz display switch (on at start): off decimates 256/s recordings.

@@ -4,6 +4,8 @@
 // paper at gains 2 and 6 with annotations (run under xvfb-run for the docs).
 #include "TestApp.h"
 #include "app/ChartController.h"
+#include "app/UploadController.h"
+#include "dialogs/DataListView.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
 #include "app/Startup.h"
@@ -17,7 +19,10 @@
 #include "store/RecordingLibrary.h"
 #include "tests/store/StoreFixtures.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -218,6 +223,40 @@ TEST_F(ChartWindow, AnnotationsAppearWhenTheAnalyserHasWrittenThem)
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.ECGChart->pixmap().toImage() != before; }, 5000));
 }
 
+// The analyser may finish while the first drawing is under way: the file is
+// there before the window looks for it again, and must still be drawn.
+TEST_F(ChartWindow, AnnotationsFinishedDuringTheFirstDrawingAreShown)
+{
+    TECGMain& w = *window_;
+    w.show();
+    const QString path = addRecording("142530", true);  // its day folder is new since the start
+    const QString atr = path.left(path.size() - 4) + ".atr";
+    ASSERT_TRUE(QFile::rename(atr, atr + ".later"));
+    open("14:25:30");  // drawn without codes
+    const QImage without = w.ECGChart->pixmap().toImage();
+
+    // Opened again from the list after switching away: the analyser renames its
+    // file in place right after the chart is painted, before the controls show.
+    struct RenameOnShow : QObject {
+        QString from, to;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && !from.isEmpty()) {
+                QFile::rename(from, to);
+                from.clear();
+            }
+            return false;
+        }
+    } renamer;
+    renamer.from = atr + ".later";
+    renamer.to = atr;
+    w.ZoomIn->installEventFilter(&renamer);
+    open("Data");
+    open("14:25:30");
+    ASSERT_TRUE(renamer.from.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.ECGChart->pixmap().toImage() != without; }, 3000));
+}
+
 TEST_F(ChartWindow, DamagedRecordingIsExplainedInPlainWordsFirst)
 {
     TECGMain& w = *window_;
@@ -261,3 +300,51 @@ TEST_F(ChartWindow, Screenshots)
 }
 
 }  // namespace
+
+namespace {
+
+bool AnyFindingLit(const TECGMain& w)
+{
+    for (const SkinPicture* p : {w.Slow, w.Fast, w.Pause, w.Rhythm, w.Waveform})
+        if (p && p->pictureName().endsWith("-1.bmp")) return true;
+    return false;
+}
+
+}  // namespace
+
+// After a rebuild of the list the open recording stays in sight, and when the
+// chart is emptied the panel follows: no finding is left lit for a recording
+// that is no longer shown.
+TEST_F(ChartWindow, PanelAndListFollowWhatIsOpen)
+{
+    TECGMain& w = *window_;
+    const QString path = addRecording("142530", true);
+    open("14:25:30");
+    ASSERT_TRUE(AnyFindingLit(w));
+
+    w.library()->RebuildDataList();
+    w.dataListView()->Fill();
+    const DataNode* selected = w.library()->model().selected();
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(QFileInfo(selected->path).canonicalFilePath(), QFileInfo(path).canonicalFilePath());
+    for (const DataNode* n = selected->parent; n; n = n->parent) EXPECT_TRUE(n->expanded) << n->caption.toStdString();
+
+    // The upload window closed without an upload: the chart is emptied, and so is the panel.
+    w.uploadController()->adjustSetup = [](UploadDialogSetup&) {};
+    for (DataNode* n : w.library()->model().nodesInOrder())
+        if (n == selected) w.library()->DataListCheckChanged(n, true);
+    QTimer closer;
+    bool closed = false;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialog->reject();
+            closed = true;
+        }
+    });
+    closer.start(20);
+    w.UploadClick();
+    closer.stop();
+    ASSERT_TRUE(closed);
+    EXPECT_FALSE(w.chart()->hasRecording());
+    EXPECT_FALSE(AnyFindingLit(w));
+}

@@ -23,6 +23,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -312,3 +313,45 @@ TEST_F(MainFormTest, BackgroundMovesAndMinButtonMinimises)
 }
 
 }  // namespace
+
+// Boxes and dialogs ask for their place over the main window themselves: a
+// window manager left to place them on its own puts them at the screen's corner.
+TEST_F(MainFormTest, BoxesAndDialogsAreCentredOverTheWindow)
+{
+    auto w = start();
+    w->move(20, 10);  // within the test screen, so the box is not pulled back onto it
+    QRect placed;
+    bool asked = false;
+    const auto note = [&](QWidget& box) {
+        placed = box.frameGeometry();
+        asked = box.testAttribute(Qt::WA_Moved);
+    };
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
+        box.show();
+        note(box);
+        box.clickButton(MsgButton::OK);
+        box.hide();
+    });
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            note(*dialog);
+            dialog->reject();
+        }
+    });
+    closer.start(20);
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"message box", [&] { emit w->Delete->clicked(); }},  // nothing ticked: the box says so
+        {"about", [&] { emit w->About->clicked(); }},
+    };
+    for (const auto& [name, open] : cases) {
+        placed = {};
+        asked = false;
+        open();
+        ASSERT_TRUE(placed.isValid()) << name;
+        EXPECT_TRUE(asked) << name;
+        EXPECT_LE((placed.center() - w->frameGeometry().center()).manhattanLength(), 3) << name;
+    }
+    closer.stop();
+    stop(w);
+}

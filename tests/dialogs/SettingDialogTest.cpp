@@ -126,3 +126,36 @@ TEST_F(SettingDialog, SwappedRecorderGetsTheFailureAndNothing)
 }
 
 }  // namespace
+
+// A time typed into the clock field after clicking it goes in as typed: the
+// click that brings focus starts at the hours, a later click at the part clicked.
+TEST_F(SettingDialog, TimeIsTypedAfterAClickInTheField)
+{
+    TSetting dialog(rig.board.infoBlock, rig.board, rig.loop);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog._2RadioBtn->click();
+    QTimeEdit* field = dialog.TimePicker;
+    field->setTime(QTime(14, 25, 30));
+    auto* text = field->findChild<QLineEdit*>();
+    ASSERT_NE(text, nullptr);
+    const auto clickAt = [&](double share) {
+        QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(int(text->width() * share), text->height() / 2));
+        QCoreApplication::processEvents();
+    };
+
+    struct Case { double clickShare; const char* typed; QTime expected; };
+    const Case cases[] = {
+        {0.95, "093015", QTime(9, 30, 15)},  // first click, past the seconds: the whole time
+        {0.45, "45", QTime(9, 45, 15)},      // then the minutes alone
+        {0.05, "7", QTime(7, 45, 15)},       // then the hours, one digit
+    };
+    for (const Case& c : cases) {
+        clickAt(c.clickShare);
+        QTest::keyClicks(field, c.typed);
+        QTest::keyClick(field, Qt::Key_Tab);  // leaving the field finishes the entry
+        EXPECT_EQ(field->time(), c.expected) << c.typed;
+        field->setFocus(Qt::OtherFocusReason);
+    }
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+class QDateTimeEdit;
+
+// Lets a date or time field take digits typed after a mouse click. Left to
+// itself the field puts the cursor where it was clicked without selecting the
+// part under it, and a full part refuses every further digit. With this, the
+// click that brings focus selects the first part (a whole value can be typed
+// from there), and a later click selects the part clicked.
+void AcceptTypingAfterClick(QDateTimeEdit* field);

@@ -1,0 +1,13 @@
+#pragma once
+
+class QWidget;
+
+// Every dialog and message box opens centred over the window it belongs to,
+// kept on that window's screen. The place is set by the program itself
+// before the box is shown: a window manager left to choose puts the
+// program's frameless boxes wherever its own rule says, often a corner.
+void CentreOver(QWidget* box, const QWidget* host);
+
+// Installs the placement once for the whole program: every dialog with a
+// parent is centred over its parent's window each time it is shown.
+void PlaceDialogsOverTheirWindows();

@@ -1,0 +1,78 @@
+// The main window driven by the keyboard alone: every picture command takes
+// focus with Tab, shows it, and starts with Space or Enter; the note gives Tab
+// back to the window.
+#include "WindowFixture.h"
+#include "dialogs/SkinPictureButton.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+class Keyboard : public WindowFixture {
+protected:
+    // Presses Tab until `target` has focus; false after a full round without it.
+    static bool TabTo(QWidget& window, QWidget* target)
+    {
+        for (int i = 0; i < 80 && QApplication::focusWidget() != target; ++i)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &window, Qt::Key_Tab);
+        return QApplication::focusWidget() == target;
+    }
+};
+
+TEST_F(Keyboard, PictureCommandsAreReachedShownAndStartedByKeys)
+{
+    auto w = open();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->DataList->setFocus();
+
+    for (SkinPictureButton* b : {w->Download, w->Settings, w->Printer1, w->About, w->Delete}) {
+        ASSERT_TRUE(TabTo(*w, b)) << b->objectName().toStdString();
+        EXPECT_FALSE(b->accessibleName().isEmpty()) << b->objectName().toStdString();
+        EXPECT_EQ(b->accessibleName(), TextOf(b->toolTipSlot()));
+        // The focus mark: the picture with focus differs from the one without.
+        const QImage focused = b->grab().toImage();
+        w->DataList->setFocus();
+        EXPECT_NE(b->grab().toImage(), focused) << b->objectName().toStdString();
+        b->setFocus(Qt::TabFocusReason);
+    }
+
+    // Space and Enter both start a command: About opens its window each time.
+    int opened = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++opened;
+            dialog->reject();
+        }
+    });
+    closer.start(20);
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
+        w->About->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w->About, key);
+    }
+    closer.stop();
+    EXPECT_EQ(opened, 2);
+}
+
+TEST_F(Keyboard, TabLeavesTheNoteAndCtrlTabTypesATab)
+{
+    auto w = open();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QPlainTextEdit* note = w->Memo1;
+    note->setEnabled(true);
+    note->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(note, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(note->toPlainText(), "\t");
+    QTest::keyClick(note, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), note);
+    EXPECT_EQ(note->toPlainText(), "\t");
+}
+
+}  // namespace
