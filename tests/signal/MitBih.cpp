@@ -1,5 +1,6 @@
 #include "MitBih.h"
 #include "signal/MitAnnotations.h"
+#include "tools/beatscore/MitRecords.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,15 +24,7 @@ static std::vector<unsigned char> ReadAll(const std::string& path)
 
 std::vector<int> ReadChannel0(const std::string& datPath)
 {
-    const std::vector<unsigned char> bytes = ReadAll(datPath);
-    std::vector<int> out;
-    out.reserve(bytes.size() / 3);
-    for (size_t i = 0; i + 2 < bytes.size(); i += 3) {
-        int v = bytes[i] | ((bytes[i + 1] & 0x0F) << 8);
-        if (v & 0x800) v -= 0x1000;
-        out.push_back(v);
-    }
-    return out;
+    return beatscore::ReadChannel0(datPath);
 }
 
 std::vector<Annotation> ReadAnnotations(const std::string& atrPath)
@@ -47,19 +40,7 @@ bool IsBeat(int code) { return code >= 0 && ecg::IsMitBeat(static_cast<unsigned>
 
 std::vector<int16_t> ToRecorderUnits(const std::vector<int>& raw360, int rate)
 {
-    std::vector<int16_t> out;
-    const int64_t count = static_cast<int64_t>(raw360.size()) * rate / 360;
-    out.reserve(static_cast<size_t>(count));
-    for (int64_t m = 0; m < count; ++m) {
-        const double pos = static_cast<double>(m) * 360.0 / rate;
-        const size_t i = static_cast<size_t>(pos);
-        const double frac = pos - static_cast<double>(i);
-        const double a = raw360[i], b = i + 1 < raw360.size() ? raw360[i + 1] : raw360[i];
-        const double mv = ((a + frac * (b - a)) - 1024.0) / 200.0;
-        const double units = std::lround(2048.0 + mv * 186.0);
-        out.push_back(static_cast<int16_t>(std::clamp(units, 0.0, 4095.0)));
-    }
-    return out;
+    return beatscore::ToRecorderUnits(raw360, rate);
 }
 
 double Score::Sensitivity() const

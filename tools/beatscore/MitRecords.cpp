@@ -30,6 +30,13 @@ std::vector<int> Channel0(const std::vector<unsigned char>& bytes)
     return out;
 }
 
+}  // namespace
+
+std::vector<int> ReadChannel0(const std::string& datPath)
+{
+    return Channel0(ReadAll(datPath));
+}
+
 // Linear resampling from 360 per second, raw units (200 per mV, baseline
 // 1024) to recorder units.
 std::vector<int16_t> ToRecorderUnits(const std::vector<int>& raw, int rate)
@@ -48,11 +55,9 @@ std::vector<int16_t> ToRecorderUnits(const std::vector<int>& raw, int rate)
     return out;
 }
 
-}  // namespace
-
 std::vector<Recording> CutRecord(const std::string& folder, const std::string& name, int rate, int seconds)
 {
-    const std::vector<int16_t> signal = ToRecorderUnits(Channel0(ReadAll(folder + "/" + name + ".dat")), rate);
+    const std::vector<int16_t> signal = ToRecorderUnits(ReadChannel0(folder + "/" + name + ".dat"), rate);
     const std::vector<unsigned char> atr = ReadAll(folder + "/" + name + ".atr");
     std::vector<Beat> beats;
     for (const ecg::MitAnnotation& a : ecg::ParseMitAnnotations(atr.data(), atr.size()).annotations)

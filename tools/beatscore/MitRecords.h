@@ -16,6 +16,13 @@ struct Recording {
     std::vector<Beat> reference;  // beat annotations only, positions within the piece
 };
 
+// Channel 0 of a format-212 record file, in raw units (200 per mV, baseline 1024).
+std::vector<int> ReadChannel0(const std::string& datPath);
+
+// Linear resampling of raw units from 360 per second to `rate`, converted to
+// recorder units (186 per mV around 2048) and clipped to 0..4095.
+std::vector<int16_t> ToRecorderUnits(const std::vector<int>& raw360, int rate);
+
 // All whole pieces of `seconds` of record `folder`/`name` (.dat and .atr);
 // empty when the files cannot be read.
 std::vector<Recording> CutRecord(const std::string& folder, const std::string& name, int rate, int seconds);
