@@ -139,25 +139,32 @@ TEST(FlashJob, EveryRefusedStepEndsTheJobWithoutAReset)
     }
 }
 
-TEST(FlashJob, VerifiedButSilentAfterResetFails)
+// After a verified image and the reset, only the application's information
+// block counts: a silent recorder fails, and so does a boot loader that
+// ignored the reset (it answers the presence query as well).
+TEST(FlashJob, VerifiedButNotRunningTheApplicationAfterTheResetFails)
 {
-    FlashRig rig;
-    rig.recorder.faults().silentAfterReset = true;
-    EXPECT_EQ(rig.Flash(Body(700)), JobFailed);
-    EXPECT_EQ(rig.board.failure, JobFailure::NoAnswerAfterReset);
-    EXPECT_EQ(rig.recorder.resets(), 1);
-}
-
-// A lost or ignored reset leaves the boot loader in charge, and it answers the
-// presence query as well: only the application's information block counts.
-TEST(FlashJob, AResetTheBootLoaderIgnoresIsNoUpgrade)
-{
-    FlashRig rig;
-    rig.recorder.faults().ignoreReset = true;
-    EXPECT_EQ(rig.Flash(Body(700)), JobFailed);
-    EXPECT_EQ(rig.board.failure, JobFailure::StillInBootLoader);
-    EXPECT_EQ(rig.recorder.resets(), 0);
-    EXPECT_FALSE(rig.board.infoBlock.signed_);
+    struct Row {
+        const char* name;
+        bool silent;
+        JobFailure failure;
+        int resets;
+    } rows[] = {
+        {"silent after the reset", true, JobFailure::NoAnswerAfterReset, 1},
+        {"reset ignored", false, JobFailure::StillInBootLoader, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FlashRig rig;
+        rig.recorder.faults().silentAfterReset = row.silent;
+        rig.recorder.faults().ignoreReset = !row.silent;
+        EXPECT_EQ(rig.Flash(Body(700)), JobFailed);
+        EXPECT_EQ(rig.board.failure, row.failure);
+        EXPECT_EQ(rig.recorder.resets(), row.resets);
+        if (!row.silent) {
+            EXPECT_FALSE(rig.board.infoBlock.signed_);  // the boot loader gave no information block
+        }
+    }
 }
 
 TEST(FlashJob, NoUsableImageTouchesNoRecorder)
