@@ -11,6 +11,7 @@
 #include "dialogs/SlotText.h"
 #include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
+#include "lang/Words.h"
 #include "net/FirmwareMessages.h"
 #include "store/ProfileFile.h"
 
@@ -46,7 +47,7 @@ QString FlashProblemText(device::JobFailure failure)
     case JobFailure::BlockRefused:
     case JobFailure::VerifyFailed:
         // Written in part: the recorder waits in its boot loader for a whole image.
-        return QStringLiteral("The recorder did not take the whole image. Keep it connected and press Upgrade again.");
+        return WordOf(Word::UpgradeTakeWholeImage);
     default: return QString();
     }
 }
