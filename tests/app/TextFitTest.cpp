@@ -30,7 +30,9 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextLayout>
 #include <QTextStream>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -79,10 +81,20 @@ TextFit MessageFit(const TMessageBoxForm& box, Word word)
     fit.control = QStringLiteral("Msg");
     fit.word = WordKey(word);
     fit.text = box.Msg->text();
-    const QFontMetrics metrics(box.Msg->font());
-    for (const QString& part : fit.text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
-        fit.width = std::max(fit.width, metrics.horizontalAdvance(part));
     fit.room = box.Msg->width();
+    // The label's own line breaking: at blanks, and between the signs of a script without them.
+    for (const QString& paragraph : fit.text.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, box.Msg->font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(fit.room);
+            fit.width = std::max(fit.width, int(std::ceil(line.naturalTextWidth())));
+        }
+        layout.endLayout();
+    }
     if (box.Msg->geometry().bottom() > box.Panel1->height())
         fit.room = 0;  // lines below the panel
     return fit;
@@ -131,7 +143,9 @@ QList<Measured> MeasureLanguage(int languageId)
     TDownload download(board, env, languageId);
     add("Download", MeasureSlotTexts(download));
     UploadDialogSetup upload;
-    upload.recordings = {home.filePath("a.ecg"), home.filePath("b.ecg")};
+    // Ten or more recordings: a two-digit count beside the size.
+    for (int i = 0; i < 12; ++i)
+        upload.recordings.append(home.filePath(QStringLiteral("r%1.ecg").arg(i)));
     upload.heartletIni = home.filePath("heartlet.ini");
     upload.languageId = languageId;
     TUpload uploadDialog(upload);
