@@ -73,16 +73,16 @@ int LanguageNearestTo(const QLocale& locale)
     return TextTable::kEnglish;
 }
 
-bool InstallQtTranslations(int languageId, QCoreApplication& app)
+QTranslator* InstallQtTranslations(int languageId, QCoreApplication& app)
 {
     if (!TextTable::isSupported(languageId) || languageId == TextTable::kEnglish)
-        return false;
+        return nullptr;
     auto* translator = new QTranslator(&app);
     if (!translator->load(LocaleOfLanguage(languageId), QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
-        return false;
+        return nullptr;
     }
     QCoreApplication::installTranslator(translator);
-    return true;
+    return translator;
 }

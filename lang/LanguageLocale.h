@@ -2,6 +2,7 @@
 #include <QLocale>
 
 class QCoreApplication;
+class QTranslator;
 
 // The locale each of the 24 language identifiers stands for (1031 de_DE,
 // 1028 zh_TW, 2074 sr_Latn_RS, ...); the C locale for any other identifier.
@@ -15,6 +16,6 @@ int LanguageNearestTo(const QLocale& locale);
 
 // Loads Qt's own translations (qtbase: its print and file dialogs, its
 // context menus) for the language, from Qt's translations folder, into the
-// application. False when Qt has none for it (Greek, Romanian, ...): Qt's
-// windows then stay English.
-bool InstallQtTranslations(int languageId, QCoreApplication& app);
+// application, which owns the translator returned. Null when Qt has none for
+// it (Greek, Romanian, ...): Qt's windows then stay English.
+QTranslator* InstallQtTranslations(int languageId, QCoreApplication& app);

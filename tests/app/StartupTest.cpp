@@ -1,5 +1,6 @@
 // Start-up below the windows: folders, language, configuration files, the
 // data folder chain and the single-instance guard.
+#include "TestApp.h"
 #include "app/Configuration.h"
 #include "app/InstanceGuard.h"
 #include "app/LanguageChoice.h"
@@ -11,7 +12,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 namespace {
@@ -216,6 +219,23 @@ TEST(LanguageChoiceTest, DesktopLocaleGivesTheNearestLanguage)
     // Every one of the 24 finds itself again through its own locale.
     for (int id : TextTable::kLanguages)
         EXPECT_EQ(LanguageNearestTo(LocaleOfLanguage(id)), id) << id;
+}
+
+// Qt's own windows follow the language where Qt has a translation (the print dialog's title here).
+TEST(LanguageChoiceTest, QtTranslationsOfTheChosenLanguage)
+{
+    TestApp();
+    QCoreApplication& app = *QCoreApplication::instance();
+    const std::pair<int, bool> cases[] = {{1031, true}, {1028, true}, {1046, true}, {1032, false}, {1033, false}};
+    for (const auto& [id, translated] : cases) {
+        QTranslator* translator = InstallQtTranslations(id, app);
+        EXPECT_EQ(translator != nullptr, translated) << id;
+        EXPECT_EQ(QCoreApplication::translate("QPrintDialog", "Print") != "Print", translated) << id;
+        if (translator) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+    }
 }
 
 TEST_F(StartupTest, FirstStartTakesTheDesktopsLanguageAndKeepsIt)
