@@ -69,6 +69,7 @@ void TECGMain::ShowEngineeringControls()
     }
     Upload->show();
     Account->show();
+    panel->setMinimumWidth(210);  // room for its title under a window manager
     panel->adjustSize();
     panel->move(mapToGlobal(QPoint(40, 70)));
     panel->show();
