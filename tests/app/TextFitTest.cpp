@@ -48,8 +48,9 @@ constexpr Word kMessageWords[] = {
     Word::DownloadNoAnswer,    Word::DownloadTooManyRecordings, Word::DownloadUnplugged,
     Word::DownloadRetriesExhausted, Word::DownloadBytesNotWhole, Word::DownloadLeftOnRecorder,
     Word::EraseNoAnswer,       Word::EraseOtherRecorder,        Word::EraseContentChanged,
-    Word::EraseFailed,         Word::DeviceAccessDenied,        Word::DeviceStreaming,
-    Word::UpgradeTakeWholeImage, Word::OpenCannotRead,          Word::OpenWrongRate,
+    Word::EraseFailed,         Word::EraseNotAllStored,         Word::DeviceAccessDenied,
+    Word::DeviceStreaming,     Word::UpgradeTakeWholeImage,     Word::UpgradeDidNotRestart,
+    Word::OpenCannotRead,      Word::OpenWrongRate,
     Word::OpenDamaged,         Word::PrintWrongPaper,           Word::PrintMarginsTooSmall,
     Word::PrintUnreadable,     Word::PrintJobFailed,            Word::PrintPartly,
 };
