@@ -1,6 +1,9 @@
 #include "app/LanguageChoice.h"
 
+#include "lang/LanguageLocale.h"
+
 #include <QFile>
+#include <QSaveFile>
 #include <cstring>
 
 QString ReadLanguageText(const QString& setInfoPath)
@@ -16,6 +19,21 @@ int LanguageIdOf(const QString& languageText)
     bool ok = false;
     const int id = languageText.toInt(&ok, 10);
     return ok ? id : 1033;
+}
+
+LanguageDecision ChooseLanguage(const QString& setInfoPath, const LanguageRequest& request)
+{
+    if (request.chosen)
+        return {QString::number(*request.chosen), true};
+    if (QFile::exists(setInfoPath))
+        return {ReadLanguageText(setInfoPath), false};
+    return {QString::number(LanguageNearestTo(request.desktop)), true};
+}
+
+bool WriteLanguageFile(const QString& setInfoPath, int languageId)
+{
+    QSaveFile file(setInfoPath);
+    return file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(languageId)) >= 0 && file.commit();
 }
 
 bool LeftEdge::operator==(const LeftEdge& other) const

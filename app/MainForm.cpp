@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/ChartController.h"
+#include "app/DesktopOpener.h"
 #include "app/ReportController.h"
 #include "app/Configuration.h"
 #include "app/MainLayout.h"
@@ -75,7 +76,7 @@ TECGMain::TECGMain(const StartupState& state, MainWindowOptions options, QWidget
     if (options_.programFolder.isEmpty())
         options_.programFolder = DefaultProgramFolder();
     if (!options_.openUrl)
-        options_.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+        options_.openUrl = [](const QUrl& url) { return OpenWithDesktop(url, SystemDesktopOpener()); };
 
     PlaceDialogsOverTheirWindows();
     buildWindowControls();

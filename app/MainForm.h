@@ -63,6 +63,8 @@ public:
     // The hidden Upgrade command (engineering button "UpgradeBtn").
     UpgradeController* upgradeController() const { return upgrade_; }
     void UpgradeBtnClick();
+    // Engineering mode: the hidden service controls in a tool window, Upload and Account in their places.
+    void ShowEngineeringControls();
     ReportController* report() const { return report_; }
 
     // The rest of start-up on the window: language positions and captions, the

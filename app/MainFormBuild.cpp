@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QTreeWidget>
 
 namespace {
@@ -126,6 +127,7 @@ void TECGMain::buildWindowControls()
     connect(Delete, &SkinPictureButton::clicked, this, &TECGMain::DeleteClick);
     connect(Upload, &SkinPictureButton::clicked, this, &TECGMain::UploadClick);
     connect(Help, &SkinPictureButton::clicked, this, &TECGMain::HelpClick);
+    new QShortcut(QKeySequence::HelpContents, this, this, &TECGMain::HelpClick);  // F1
     connect(Account, &SkinPictureButton::clicked, this, &TECGMain::AccountClick);
 }
 

@@ -1,11 +1,13 @@
-// The engineering controls: part of the window but hidden; nothing in the
-// program shows them. Their actions arrive with the features they belong to.
+// The engineering controls: part of the window but hidden; only engineering
+// mode (ecg-manager --engineering) shows the ones a technician uses.
 #include "app/MainForm.h"
 #include "app/ChartController.h"
 #include "app/UpgradeController.h"
 #include "app/LiveViewController.h"
+#include "dialogs/SkinPictureButton.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
@@ -34,7 +36,44 @@ constexpr const char* kHiddenLabels[] = {"BatteryLabel", "mVValueLabel", "RawLab
                                          "undef2",       "undef3",       "undef4",   "undef5",   "undef6",
                                          "undef7",       "undef8",       "undef9",   "undef10"};
 
+// Shown in engineering mode, in this order: the upgrade, the live view, then the
+// display and filter switches. The rest stay hidden (erasing the recorder, the
+// raw conversions) as they are of no use outside the maker's bench.
+constexpr const char* kEngineeringModeControls[] = {
+    "UpgradeBtn", "Start",    "Stop",   "DisplayBtn", "DisplayTrace", "Dis1",        "PenWidth",     "Plus",
+    "ShowAnno",   "LowCut",   "HighCut", "Filter",    "iir",          "filterSwBtn", "sampSwitchBtn"};
+
 }  // namespace
+
+void TECGMain::ShowEngineeringControls()
+{
+    if (findChild<QWidget*>("EngineeringPanel"))
+        return;
+    // A tool window over the chart's left edge, so the window's own layout stays as it is
+    // and the chart can be seen beside it; the window manager lets it be moved aside.
+    auto* panel = new QWidget(this, Qt::Tool);
+    panel->setObjectName("EngineeringPanel");
+    panel->setWindowTitle(QStringLiteral("Engineering"));
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setSpacing(4);
+    int index = 0;
+    for (const char* name : kEngineeringModeControls) {
+        QWidget* control = findChild<QWidget*>(QLatin1String(name));
+        if (!control)
+            continue;
+        control->setParent(panel);
+        grid->addWidget(control, index / 2, index % 2);
+        control->show();
+        ++index;
+    }
+    Upload->show();
+    Account->show();
+    panel->setMinimumWidth(210);  // room for its title under a window manager
+    panel->adjustSize();
+    panel->move(mapToGlobal(QPoint(40, 70)));
+    panel->show();
+}
 
 void TECGMain::buildEngineeringControls()
 {

@@ -10,6 +10,7 @@
 #include "dialogs/SkinPicture.h"
 #include "art/Pictures.h"
 #include "lang/TextTable.h"
+#include "lang/Words.h"
 #include "store/ExternalAnalyser.h"
 #include "store/RecordingAnalysis.h"
 #include "store/RecordingLibrary.h"
@@ -35,18 +36,16 @@ void TECGMain::showRefusal(const EdfProblem& problem, const QString& path)
     QString plain;
     switch (problem.code) {
     case EdfError::CannotOpen:
-        plain = QStringLiteral("This recording cannot be opened: the file is missing or cannot be read.");
+        plain = WordOf(Word::OpenCannotRead);
         break;
     case EdfError::UnsupportedRate:
-        plain = QStringLiteral("This file is not a recording of the Heart Let recorder: its sample rate is not one "
-                               "the recorder uses, so it cannot be shown.");
+        plain = WordOf(Word::OpenWrongRate);
         break;
     default:
-        plain = QStringLiteral("This recording cannot be shown: the file is damaged or is not a recording of the "
-                               "Heart Let recorder.");
+        plain = WordOf(Word::OpenDamaged);
         break;
     }
-    MsgBox->ShowMessageBox(QStringLiteral("%1\n\nDetail: %2\n%3").arg(plain, problem.message(), path),
+    MsgBox->ShowMessageBox(QStringLiteral("%1\n\n%2 %3\n%4").arg(plain, WordOf(Word::OpenDetail), problem.message(), path),
                            MsgKind::Information, state_.languageId, {MsgButton::OK});
 }
 

@@ -7,6 +7,7 @@
 #include "display/ReportPage.h"
 #include "display/ReportPdf.h"
 #include "lang/TextTable.h"
+#include "lang/Words.h"
 #include "store/RecordingLibrary.h"
 
 #include <QPageLayout>
@@ -33,16 +34,13 @@ bool ReportController::paperFits(QPrinter& printer)
     const report::PaperFit fit = report::CheckPaper(printer.pageLayout());
     if (fit == report::PaperFit::NotA4Portrait) {
         outcome_ = Outcome::WrongPaper;
-        tell(QStringLiteral("The report is made for A4 paper in portrait orientation. Choose A4 and portrait in the "
-                            "print dialog and print again.\n\nNothing was printed."));
+        tell(WordOf(Word::PrintWrongPaper));
         return false;
     }
     if (fit == report::PaperFit::PrintableAreaTooSmall) {
         const QRectF content = report::kContentBox.translated(report::kLayoutOrigin);
         outcome_ = Outcome::DoesNotFit;
-        tell(QStringLiteral("The printer \"%1\" cannot print close enough to the edges of the paper for the report, "
-                            "which needs at most %2 mm at the top and %3 mm at the bottom. The page is never shrunk "
-                            "to fit, as that would change its scale of 25 mm/s and 10 mm/mV.\n\nNothing was printed.")
+        tell(WordOf(Word::PrintMarginsTooSmall)
                  .arg(printer.printerName())
                  .arg(content.top(), 0, 'f', 1)
                  .arg(report::kPaperSize.height() - content.bottom(), 0, 'f', 1));
@@ -91,7 +89,7 @@ void ReportController::Printer1Click()
     }
     const QString refusedText =
         refused_.isEmpty() ? QString()
-                           : QStringLiteral("These recordings were not printed, as they cannot be read:\n%1")
+                           : WordOf(Word::PrintUnreadable)
                                  .arg(refused_.join(QLatin1Char('\n')));
     if (pages.empty()) {
         outcome_ = Outcome::NothingReadable;
@@ -114,15 +112,14 @@ void ReportController::Printer1Click()
     if (!ok || printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
         outcome_ = Outcome::JobFailed;
         const QString target = printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
-        tell(QStringLiteral("The report could not be printed to \"%1\": the print job failed, nothing was "
-                            "printed.%2")
+        tell(WordOf(Word::PrintJobFailed)
                  .arg(target, refusedText.isEmpty() ? QString() : QStringLiteral("\n\n") + refusedText));
         return;
     }
     outcome_ = Outcome::Printed;
     printed_ = static_cast<int>(pages.size());
     if (!refusedText.isEmpty())
-        tell(QStringLiteral("%1 of %2 recordings were printed.\n\n%3")
+        tell(WordOf(Word::PrintPartly)
                  .arg(printed_)
                  .arg(paths.size())
                  .arg(refusedText));

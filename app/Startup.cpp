@@ -18,7 +18,8 @@ QString MessageText(const TextTable& texts, int slot, const char* english)
 
 }  // namespace
 
-StartupResult RunStartup(const QString& documentsFolder, TextTable& texts, InstanceGuard& guard)
+StartupResult RunStartup(const QString& documentsFolder, TextTable& texts, InstanceGuard& guard,
+                         const LanguageRequest& language)
 {
     StartupResult result;
     StartupState& s = result.state;
@@ -29,7 +30,8 @@ StartupResult RunStartup(const QString& documentsFolder, TextTable& texts, Insta
         return result;
     }
 
-    s.languageText = ReadLanguageText(s.paths.setInfoIni);
+    const LanguageDecision choice = ChooseLanguage(s.paths.setInfoIni, language);
+    s.languageText = choice.languageText;
     s.languageId = LanguageIdOf(s.languageText);
     texts.SelectLanguage(s.languageId);
 
@@ -46,6 +48,9 @@ StartupResult RunStartup(const QString& documentsFolder, TextTable& texts, Insta
         return result;
     }
 
+    // A language that cannot be kept is still this start's; the next start asks again.
+    if (choice.write)
+        (void)WriteLanguageFile(s.paths.setInfoIni, s.languageId);
     ProfileFile heartlet(s.paths.heartletIni);
     WriteHeartletDefaultsIfMissing(heartlet);
     WriteDataRootIfMissing(s.paths.setDataPathIni, s.paths.settingsFolder);

@@ -1,5 +1,6 @@
 #pragma once
 #include "app/AppPaths.h"
+#include "app/LanguageChoice.h"
 
 #include <QString>
 
@@ -10,7 +11,7 @@ class TextTable;
 // window's creation continues from here.
 struct StartupState {
     AppPaths paths;
-    QString languageText;  // setinfo.ini as read and trimmed ("1033" when missing)
+    QString languageText;  // setinfo.ini as read and trimmed, or the identifier chosen for this start
     int languageId = 1033;
     QString chartColour;   // COLOR as read; may be empty (green paper)
 };
@@ -30,10 +31,12 @@ struct StartupResult {
 };
 
 // Start-up up to the data folder, in order: settings folder, language (selected
-// in `texts`), the single-instance guard, Heartlet.ini defaults, SetDataPath.ini,
-// the data folder path, NOISE and COLOR, and the folder chain down to the data
-// folder. Stops at the first refusal; a second instance stops before writing anything.
-StartupResult RunStartup(const QString& documentsFolder, TextTable& texts, InstanceGuard& guard);
+// in `texts`), the single-instance guard, setinfo.ini when the language is to be
+// kept, Heartlet.ini defaults, SetDataPath.ini, the data folder path, NOISE and
+// COLOR, and the folder chain down to the data folder. Stops at the first
+// refusal; a second instance stops before writing anything.
+StartupResult RunStartup(const QString& documentsFolder, TextTable& texts, InstanceGuard& guard,
+                         const LanguageRequest& language = {});
 
 // Exit status of a start-up that did not reach the main window.
 inline constexpr int kStartupRefusedExit = 1;

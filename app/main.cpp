@@ -1,4 +1,5 @@
 #include "app/AppPaths.h"
+#include "app/CommandLine.h"
 #include "app/DeviceServices.h"
 #include "app/InstanceGuard.h"
 #include "app/MainForm.h"
@@ -7,6 +8,7 @@
 #include "app/TerminationClose.h"
 #include "app/UploadController.h"
 #include "art/Pictures.h"
+#include "lang/LanguageLocale.h"
 #include "lang/TextTable.h"
 
 #include <QApplication>
@@ -16,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <string_view>
 
 namespace {
 
@@ -30,16 +31,19 @@ void ScheduleExitIfAsked(TECGMain& window)
         QTimer::singleShot(ms, &window, &QWidget::close);
 }
 
-int Run(QApplication& app, bool demo)
+int Run(QApplication& app, const ManagerOptions& options)
 {
+    const bool demo = options.demo;
     InstanceGuard guard;  // held until the process ends
     // The demo keeps its own settings and data folders: it never writes into the user's library.
     const QString documents = demo ? sim::DemoRecorder::DemoDocumentsFolder() : DocumentsFolder();
-    const StartupResult start = RunStartup(documents, TextTable::current(), guard);
+    const StartupResult start =
+        RunStartup(documents, TextTable::current(), guard, LanguageRequest{options.language, QLocale::system()});
     if (start.outcome != StartupOutcome::Ready) {
         ReportStartupMessage(start.message, start.detail);
         return kStartupRefusedExit;
     }
+    InstallQtTranslations(start.state.languageId, app);  // Qt's print and file dialogs
 
     DeviceServices device(demo);  // outlives the window, whose close stops its worker
     device.ResetForStartup();
@@ -51,6 +55,8 @@ int Run(QApplication& app, bool demo)
     if (QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
+    if (options.engineering)
+        window.ShowEngineeringControls();
     CloseOnTermination(window);
     ScheduleExitIfAsked(window);
     return app.exec();
@@ -62,20 +68,21 @@ int Run(QApplication& app, bool demo)
 // instead of letting the platform plug-in abort.
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::printf("Usage: ecg-manager [--demo]\n\n"
-                        "The Talmon ECG Manager: download, view, annotate, print and manage the recordings\n"
-                        "of the Heart Let ECG recorder.\n\n"
-                        "  --demo     attach a simulated recorder (own settings and data folders)\n"
-                        "  --version  show the version\n");
-            return 0;
-        }
-        if (arg == "--version") {
-            std::printf("ecg-manager (Talmon ECG Manager) %s\n", TALMON_VERSION);
-            return 0;
-        }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ManagerOptions options = ParseManagerOptions(arguments);
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "ecg-manager: %s\n", qPrintable(options.error));
+        return 2;
+    }
+    if (options.help) {
+        std::printf("%s", qPrintable(ManagerHelpText()));
+        return 0;
+    }
+    if (options.version) {
+        std::printf("ecg-manager (Talmon ECG Manager) %s\n", TALMON_VERSION);
+        return 0;
     }
     const bool hasDisplay = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM");
     if (!hasDisplay) {
@@ -93,7 +100,7 @@ int main(int argc, char** argv)
         icon.addPixmap(LoadPicture(QString("image\\icon-%1.png").arg(size)));
     QApplication::setWindowIcon(icon);
     try {
-        return Run(app, QApplication::arguments().contains(QStringLiteral("--demo")));
+        return Run(app, options);
     } catch (const std::exception& e) {
         ReportStartupMessage(QStringLiteral("Talmon ECG Manager stopped: %1").arg(QString::fromLocal8Bit(e.what())));
     } catch (...) {

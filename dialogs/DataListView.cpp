@@ -1,6 +1,7 @@
 #include "dialogs/DataListView.h"
 
 #include "art/Pictures.h"
+#include "lang/Words.h"
 #include "store/RecordingLibrary.h"
 
 #include <QAction>
@@ -58,7 +59,7 @@ void DataListView::setIcons(const QIcon& folder, const QIcon& recording)
 QTreeWidgetItem* DataListView::makeItem(DataNode* node)
 {
     auto* item = new QTreeWidgetItem();
-    item->setText(0, node->caption);
+    item->setText(0, node->kind == DataNodeKind::Root ? WordOf(Word::DataListRoot) : node->caption);
     item->setIcon(0, icons_[node->image == 2 ? 2 : 1]);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(0, node->checked ? Qt::Checked : Qt::Unchecked);

@@ -1,6 +1,7 @@
 #include "dialogs/DownloadReport.h"
 
 #include "lang/TextTable.h"
+#include "lang/Words.h"
 
 namespace {
 
@@ -8,13 +9,13 @@ QString OutcomeText(device::RecordingOutcome o)
 {
     using device::RecordingOutcome;
     switch (o) {
-    case RecordingOutcome::Waiting: return QStringLiteral("not downloaded");
+    case RecordingOutcome::Waiting: return WordOf(Word::DownloadNotDownloaded);
     case RecordingOutcome::Stored: return QString();
-    case RecordingOutcome::AlreadyStored: return QStringLiteral("already on this computer");
-    case RecordingOutcome::Incomplete: return QStringLiteral("did not arrive complete");
-    case RecordingOutcome::Refused: return QStringLiteral("refused: its header is impossible");
-    case RecordingOutcome::NameTaken: return QStringLiteral("not stored: a different file already has its name");
-    case RecordingOutcome::WriteFailed: return QStringLiteral("not stored: it could not be written");
+    case RecordingOutcome::AlreadyStored: return WordOf(Word::DownloadAlreadyStored);
+    case RecordingOutcome::Incomplete: return WordOf(Word::DownloadIncomplete);
+    case RecordingOutcome::Refused: return WordOf(Word::DownloadRefused);
+    case RecordingOutcome::NameTaken: return WordOf(Word::DownloadNameTaken);
+    case RecordingOutcome::WriteFailed: return WordOf(Word::DownloadWriteFailed);
     }
     return QString();
 }
@@ -37,25 +38,24 @@ QString DownloadProblemText(const device::DownloadResult& r)
     if (r.allStored())
         return QString();
     switch (r.end) {
-    case DownloadEnd::NoAnswer: return QStringLiteral("The recorder did not answer.");
+    case DownloadEnd::NoAnswer: return WordOf(Word::DownloadNoAnswer);
     case DownloadEnd::TooManyRecordings:
-        return QStringLiteral("The recorder reports %1 recordings, which cannot be right; nothing was downloaded.")
-            .arg(r.reported);
-    case DownloadEnd::Unplugged: return QStringLiteral("The recorder was unplugged.");
+        return WordOf(Word::DownloadTooManyRecordings).arg(r.reported);
+    case DownloadEnd::Unplugged: return WordOf(Word::DownloadUnplugged);
     case DownloadEnd::RetriesExhausted:
-        return QStringLiteral("A recording failed three times in a row.");
+        return WordOf(Word::DownloadRetriesExhausted);
     case DownloadEnd::Cancelled:
     case DownloadEnd::NotRun: return QString();
     case DownloadEnd::Completed: break;
     }
     if (!r.bytesWhole() && r.storedCount() == static_cast<int>(r.reported))
-        return QStringLiteral("The recorder holds more bytes than its whole recordings; it was not erased.");
+        return WordOf(Word::DownloadBytesNotWhole);
     for (const device::DownloadRow& row : r.rows) {
         if (!device::IsSafelyStored(row.outcome))
-            return QStringLiteral("%1 of %2 recordings stay on the recorder: %3 %4.")
+            return WordOf(Word::DownloadLeftOnRecorder)
                 .arg(static_cast<int>(r.reported) - r.storedCount())
                 .arg(r.reported)
-                .arg(row.relativePath.isEmpty() ? QStringLiteral("a recording") : row.relativePath, OutcomeText(row.outcome));
+                .arg(row.relativePath.isEmpty() ? WordOf(Word::DownloadARecording) : row.relativePath, OutcomeText(row.outcome));
     }
     return QString();
 }
@@ -65,13 +65,12 @@ QString EraseRefusalText(device::EraseRefusal refusal)
     using device::EraseRefusal;
     switch (refusal) {
     case EraseRefusal::None: return QString();
-    case EraseRefusal::NoAnswer: return QStringLiteral("The recorder did not answer before the erase; nothing was erased.");
-    case EraseRefusal::OtherRecorder: return QStringLiteral("Another recorder is attached now; nothing was erased.");
+    case EraseRefusal::NoAnswer: return WordOf(Word::EraseNoAnswer);
+    case EraseRefusal::OtherRecorder: return WordOf(Word::EraseOtherRecorder);
     case EraseRefusal::ContentChanged:
-        return QStringLiteral("The recorder holds other recordings than the ones downloaded; nothing was erased.");
-    case EraseRefusal::EraseFailed: return QStringLiteral("The recorder did not confirm the erase.");
-    case EraseRefusal::NoCondition:
-        return QStringLiteral("Not every recording was brought home completely; nothing was erased.");
+        return WordOf(Word::EraseContentChanged);
+    case EraseRefusal::EraseFailed: return WordOf(Word::EraseFailed);
+    case EraseRefusal::NoCondition: return WordOf(Word::EraseNotAllStored);
     }
     return QString();
 }

@@ -47,6 +47,15 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
     connect(CloseBtn, &SkinPictureButton::clicked, this, &QDialog::reject);
 
+    // The product's subtitle under its name in the picture.
+    SubtitleLabel = MakeLabel(this, "SubtitleLabel", QString(), "color: rgb(107, 119, 128); background: transparent;");
+    QFont subtitle = base;
+    subtitle.setPixelSize(11);
+    SubtitleLabel->setFont(subtitle);
+    ShowWordText(SubtitleLabel, Word::WelcomeSubtitle, TextSizing::FollowsText);
+    SubtitleLabel->adjustSize();
+    SubtitleLabel->move(72, 66);
+
     VersionLabel = MakeLabel(this, "VersionLabel", QString(), "color: rgb(120, 120, 120);");
     ShowSlotText(VersionLabel, 69, TextSizing::FollowsText, ":");
     VersionLabel->adjustSize();

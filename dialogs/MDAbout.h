@@ -16,6 +16,7 @@ public:
     SkinPicture* BGImage;
     QLabel* TitleLabel;
     SkinPictureButton* CloseBtn;
+    QLabel* SubtitleLabel;
     QLabel* VersionLabel;
     QLabel* VerLabel;
     QPushButton* OK;

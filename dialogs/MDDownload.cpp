@@ -12,6 +12,7 @@
 #include "art/Pictures.h"
 #include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
+#include "lang/Words.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -118,7 +119,7 @@ void TDownload::FormCreate()
     // An absurd count gets no rows: it is refused, not allocated.
     if (count_ > device::MaxDownloadRecordings) {
         OK->setEnabled(false);
-        FileLabel->setText(QStringLiteral("The recorder reports %1 recordings, which cannot be right.").arg(count_));
+        FileLabel->setText(WordOf(Word::DownloadTooManyListed).arg(count_));
         FileLabel->adjustSize();
         return;
     }

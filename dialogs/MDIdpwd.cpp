@@ -68,7 +68,7 @@ TIdPwd::TIdPwd(QString heartletIni, std::function<bool(const QUrl&)> openUrl, QW
     // The sample texts are hints in the empty edits, never values: OK on an
     // untouched dialog hands over empty texts, not "ID" and "Password".
     ID->setPlaceholderText(QStringLiteral("ID"));
-    Password->setPlaceholderText(QStringLiteral("Password"));
+    Password->setPlaceholderText(TextOf(24));
 
     RegisterLinkLabel = MakeLabel(this, "RegisterLinkLabel", QString(), "color: rgb(19, 117, 127); text-decoration: underline;",
                                   {223, 138});

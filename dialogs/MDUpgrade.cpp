@@ -11,6 +11,7 @@
 #include "dialogs/SlotText.h"
 #include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
+#include "lang/Words.h"
 #include "net/FirmwareMessages.h"
 #include "store/AccountSettings.h"
 
@@ -45,9 +46,8 @@ QString FlashProblemText(device::JobFailure failure)
     case JobFailure::BlockRefused:
     case JobFailure::VerifyFailed:
         // Written in part: the recorder waits in its boot loader for a whole image.
-        return QStringLiteral("The recorder did not take the whole image. Keep it connected and press Upgrade again.");
-    case JobFailure::StillInBootLoader:
-        return QStringLiteral("The recorder did not restart into the new firmware. Keep it connected and press Upgrade again.");
+        return WordOf(Word::UpgradeTakeWholeImage);
+    case JobFailure::StillInBootLoader: return WordOf(Word::UpgradeDidNotRestart);
     default: return QString();
     }
 }

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 
 namespace {
 
@@ -121,6 +122,8 @@ void TUpload::FormCreate()
                                           "QProgressBar::chunk { background: rgb(168, 204, 244); }"));
     OK->setEnabled(!setup_.recordings.isEmpty());
     for (QLabel* l : {TitleLabel, TotalFileLabel, TotalSizeLabel}) l->adjustSize();
+    // A count of ten or more in a long language pushes the size along rather than running into it.
+    TotalSizeLabel->move(std::max(178, TotalFileLabel->geometry().right() + 9), TotalSizeLabel->y());
 }
 
 void TUpload::showMessage(const QString& text, bool withCancel, int* answer)

@@ -30,6 +30,15 @@ TWelcome::TWelcome(QWidget* parent, int tickMs) : QDialog(parent, Qt::Dialog | Q
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
         return l;
     };
+    // The product's subtitle under its name in the picture's band.
+    SubtitleLabel = label("SubtitleLabel", QString());
+    QFont subtitle = font();
+    subtitle.setPixelSize(13);
+    SubtitleLabel->setFont(subtitle);
+    SubtitleLabel->setStyleSheet("color: rgb(205, 230, 232); background: transparent;");
+    ShowWordText(SubtitleLabel, Word::WelcomeSubtitle, TextSizing::FollowsText);
+    SubtitleLabel->adjustSize();
+    SubtitleLabel->move(113, 82);
     InitLabel = label("InitLabel", QString());
     // The timer adds a dot on each of its ticks.
     ShowSlotText(InitLabel, 78, TextSizing::Fixed, {}, QString(kTicks, QLatin1Char('.')));

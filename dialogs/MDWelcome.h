@@ -19,6 +19,7 @@ public:
     int ticks() const { return ticks_; }
 
     SkinPicture* BGImage;
+    QLabel* SubtitleLabel;
     QLabel* VersionLabel;
     QLabel* VerLabel;
     QLabel* InitLabel;

@@ -20,6 +20,7 @@
 namespace {
 
 constexpr char kSlotProperty[] = "talmonTextSlot";
+constexpr char kWordProperty[] = "talmonTextWord";
 constexpr char kFixedProperty[] = "talmonTextFixed";
 constexpr char kLongestSuffixProperty[] = "talmonTextLongestSuffix";
 
@@ -117,16 +118,29 @@ void ShowSlotText(QWidget* control, int slot, TextSizing sizing, const QString& 
     SetCaption(control, TextOf(slot) + suffix);
 }
 
+void ShowWordText(QWidget* control, Word word, TextSizing sizing)
+{
+    control->setProperty(kWordProperty, int(word));
+    control->setProperty(kFixedProperty, sizing == TextSizing::Fixed);
+    SetCaption(control, WordOf(word));
+}
+
 QList<TextFit> MeasureSlotTexts(const QWidget& window)
 {
     QList<TextFit> fits;
     for (const QWidget* control : window.findChildren<const QWidget*>()) {
         const QVariant slot = control->property(kSlotProperty);
-        if (slot.isValid()) {
+        const QVariant word = control->property(kWordProperty);
+        if (slot.isValid() || word.isValid()) {
             TextFit fit;
             fit.control = control->objectName();
-            fit.slot = slot.toInt();
-            fit.text = TextOf(fit.slot) + control->property(kLongestSuffixProperty).toString();
+            if (word.isValid()) {
+                fit.word = WordKey(Word(word.toInt()));
+                fit.text = WordOf(Word(word.toInt()));
+            } else {
+                fit.slot = slot.toInt();
+                fit.text = TextOf(fit.slot) + control->property(kLongestSuffixProperty).toString();
+            }
             fit.width = TextWidth(control->font(), fit.text);
             const bool fixed = control->property(kFixedProperty).toBool();
             const int textHeight = QFontMetrics(control->font()).height();

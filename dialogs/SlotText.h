@@ -1,4 +1,6 @@
 #pragma once
+#include "lang/Words.h"
+
 #include <QList>
 #include <QString>
 
@@ -22,10 +24,14 @@ void ShowSlotText(QWidget* control, int slot, TextSizing sizing, const QString& 
 // empty at start-up), without changing what it shows now.
 void NoteSlotText(QWidget* control, int slot, TextSizing sizing, const QString& longestSuffix = {});
 
+// The same for a text of the word table: shows it and notes the word.
+void ShowWordText(QWidget* control, Word word, TextSizing sizing);
+
 // One text measured against the room its control has.
 struct TextFit {
     QString control;  // the control's object name; a tool tip adds " tool tip"
     int slot = -1;    // text-table slot; -1 for a caption not from the table
+    QString word;     // the word's key, for a text of the word table
     QString text;     // the longest text the control shows
     int width = 0;    // pixels the text needs in the control's font
     int room = 0;     // pixels the control's place gives it
@@ -33,7 +39,7 @@ struct TextFit {
 };
 
 // Measures, in the current language, every text of `window` that the user reads
-// in a fixed place: captions noted by ShowSlotText/NoteSlotText, the captions of
+// in a fixed place: captions noted by ShowSlotText/NoteSlotText/ShowWordText, the captions of
 // visible push buttons, and the tool tips of picture buttons.
 // Room of a label: from its left edge to the nearest visible neighbour on its
 // line (a control under the label's first point is its backdrop, not a

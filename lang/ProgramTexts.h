@@ -1,8 +1,8 @@
 #pragma once
 #include <QString>
 
-// Messages the program shows beyond its text table (English in every language): situations the
-// table has no words for, shared by the windows and the command line.
+// Messages shared by the windows and the command line, in the current language
+// (English on the command line, which chooses none).
 
 // A recorder is attached, but this user may not open its bridge; names the remedy.
 QString DeviceAccessDeniedText();

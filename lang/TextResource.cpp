@@ -12,6 +12,7 @@
 namespace {
 
 constexpr char kResourceFolder[] = ":/lang";
+constexpr char kWordFolder[] = ":/lang/words";
 
 struct Key {
     bool extra = false;
@@ -110,15 +111,20 @@ std::optional<QString> parseQuoted(QStringView rest, QString* why)
 
 }  // namespace
 
-TextResource ParseTextResource(QByteArrayView utf8)
+namespace {
+
+// Walks the assignments of a resource: decodes it, skips blank and comment
+// lines, splits each line into its key word and its quoted text and hands both
+// to `take`, which checks the key. A line that is malformed, or whose key
+// `take` refuses, is named in `problems`.
+template <typename Take>
+void ReadAssignments(QByteArrayView utf8, QStringList& problems, const char* keyName, Take take)
 {
-    TextResource result;
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString all = decoder.decode(utf8);
     if (decoder.hasError())
-        result.problems << QStringLiteral("the resource is not valid UTF-8; invalid bytes read as U+FFFD");
+        problems << QStringLiteral("the resource is not valid UTF-8; invalid bytes read as U+FFFD");
 
-    std::set<std::pair<bool, int>> seen;
     const QList<QStringView> lines = QStringView(all).split(u'\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
         const int lineNo = int(n) + 1;
@@ -129,27 +135,70 @@ TextResource ParseTextResource(QByteArrayView utf8)
         if (body.isEmpty() || body.startsWith(u'#'))
             continue;
 
-        QString why;
         const qsizetype quote = line.indexOf(u'"');
         const QStringView keyWord = (quote < 0 ? line : line.left(quote)).trimmed();
         if (quote < 0 || keyWord.isEmpty() || keyWord.contains(u' ') || keyWord.contains(u'\t')) {
-            result.problems << QStringLiteral("line %1: expected <slot> \"<text>\"").arg(lineNo);
+            problems << QStringLiteral("line %1: expected <%2> \"<text>\"").arg(lineNo).arg(QLatin1String(keyName));
             continue;
         }
-        const std::optional<Key> key = parseKey(keyWord, &why);
+        QString why;
+        if (!take(keyWord, line.mid(quote), lineNo, &why))
+            problems << QStringLiteral("line %1: %2").arg(lineNo).arg(why);
+    }
+}
+
+// A word key: lower-case letters, digits, dots and hyphens, starting with a letter.
+bool IsWordKey(QStringView key)
+{
+    if (key.isEmpty() || key.front() < u'a' || key.front() > u'z')
+        return false;
+    return std::all_of(key.begin(), key.end(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'.' || c == u'-';
+    });
+}
+
+}  // namespace
+
+TextResource ParseTextResource(QByteArrayView utf8)
+{
+    TextResource result;
+    std::set<std::pair<bool, int>> seen;
+    ReadAssignments(utf8, result.problems, "slot", [&](QStringView keyWord, QStringView quoted, int lineNo, QString* why) {
+        const std::optional<Key> key = parseKey(keyWord, why);
         std::optional<QString> text;
         if (key)
-            text = parseQuoted(line.mid(quote), &why);
-        if (!key || !text) {
-            result.problems << QStringLiteral("line %1: %2").arg(lineNo).arg(why);
-            continue;
-        }
+            text = parseQuoted(quoted, why);
+        if (!key || !text)
+            return false;
         if (!seen.insert({key->extra, key->index}).second)
             result.problems << QStringLiteral("line %1: %2 is assigned again; the later text wins")
                                    .arg(lineNo)
                                    .arg(keyWord);
         result.entries.push_back(TextEntry{key->extra, key->index, *text, lineNo});
-    }
+        return true;
+    });
+    return result;
+}
+
+WordResource ParseWordResource(QByteArrayView utf8)
+{
+    WordResource result;
+    std::set<QString> seen;
+    ReadAssignments(utf8, result.problems, "word", [&](QStringView keyWord, QStringView quoted, int lineNo, QString* why) {
+        if (!IsWordKey(keyWord)) {
+            *why = QStringLiteral("\"%1\" is not a word key (a-z, 0-9, '.' and '-')").arg(keyWord);
+            return false;
+        }
+        const std::optional<QString> text = parseQuoted(quoted, why);
+        if (!text)
+            return false;
+        if (!seen.insert(keyWord.toString()).second)
+            result.problems << QStringLiteral("line %1: %2 is assigned again; the later text wins")
+                                   .arg(lineNo)
+                                   .arg(keyWord);
+        result.entries.push_back(WordEntry{keyWord.toString(), *text, lineNo});
+        return true;
+    });
     return result;
 }
 
@@ -161,10 +210,20 @@ std::optional<QByteArray> ReadEmbeddedTexts(int languageId)
     return file.readAll();
 }
 
-QList<int> EmbeddedTextLanguages()
+std::optional<QByteArray> ReadEmbeddedWords(int languageId)
+{
+    QFile file(QStringLiteral("%1/%2.txt").arg(QLatin1String(kWordFolder)).arg(languageId));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+namespace {
+
+QList<int> LanguagesIn(const char* folder)
 {
     QList<int> ids;
-    const QStringList names = QDir(QLatin1String(kResourceFolder)).entryList({QStringLiteral("*.txt")}, QDir::Files);
+    const QStringList names = QDir(QLatin1String(folder)).entryList({QStringLiteral("*.txt")}, QDir::Files);
     for (const QString& name : names) {
         const QStringView stem = QStringView(name).chopped(4);
         bool ok = false;
@@ -174,6 +233,18 @@ QList<int> EmbeddedTextLanguages()
     }
     std::sort(ids.begin(), ids.end());
     return ids;
+}
+
+}  // namespace
+
+QList<int> EmbeddedTextLanguages()
+{
+    return LanguagesIn(kResourceFolder);
+}
+
+QList<int> EmbeddedWordLanguages()
+{
+    return LanguagesIn(kWordFolder);
 }
 
 QString QuoteResourceText(const QString& text)

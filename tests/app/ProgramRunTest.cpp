@@ -21,6 +21,7 @@ protected:
         env.insert("HOME", home.path());
         env.insert("XDG_CONFIG_HOME", home.filePath(".config"));  // no user-dirs.dirs: Documents is ~/Documents
         env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("LC_ALL", "C.UTF-8");  // an English desktop: the first start's language is 1033
         env.insert("TALMON_EXIT_AFTER_MS", QString::number(exitAfterMs));
         return env;
     }

@@ -1,16 +1,20 @@
 // Start-up below the windows: folders, language, configuration files, the
 // data folder chain and the single-instance guard.
+#include "TestApp.h"
 #include "app/Configuration.h"
 #include "app/InstanceGuard.h"
 #include "app/LanguageChoice.h"
 #include "app/Startup.h"
+#include "lang/LanguageLocale.h"
 #include "lang/TextTable.h"
 #include "store/ProfileFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 namespace {
@@ -198,6 +202,77 @@ TEST_F(StartupTest, SettingsFolderThatCannotBeCreatedIsRefused)
     EXPECT_EQ(r.outcome, StartupOutcome::NoSettingsFolder);
     EXPECT_TRUE(r.message.contains("talmon")) << r.message.toStdString();
     EXPECT_FALSE(guard.held());
+}
+
+// The desktop's locale as its name says it (LANG=de_AT.UTF-8 gives "de_AT").
+TEST(LanguageChoiceTest, DesktopLocaleGivesTheNearestLanguage)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"de_DE", 1031}, {"de_AT", 1031}, {"de_CH", 1031},  {"en_GB", 1033}, {"en_US", 1033},
+        {"fr_CA", 1036}, {"es_MX", 3082}, {"pt_PT", 1046},  {"pt_BR", 1046}, {"zh_TW", 1028},
+        {"zh_HK", 1028}, {"zh_CN", 1028}, {"sr_RS", 2074},  {"sr_Latn_RS", 2074}, {"nb_NO", 1044},
+        {"nn_NO", 1044}, {"bs_BA", 1050}, {"el_GR", 1032},  {"tr_TR", 1055}, {"sl_SI", 1060},
+        {"sv_FI", 1053}, {"ja_JP", 1033}, {"ar_EG", 1033},  {"C", 1033},
+    };
+    for (const auto& [name, id] : cases)
+        EXPECT_EQ(LanguageNearestTo(QLocale(QString::fromLatin1(name))), id) << name;
+    // Every one of the 24 finds itself again through its own locale.
+    for (int id : TextTable::kLanguages)
+        EXPECT_EQ(LanguageNearestTo(LocaleOfLanguage(id)), id) << id;
+}
+
+// Qt's own windows follow the language where Qt has a translation (the print dialog's title here).
+TEST(LanguageChoiceTest, QtTranslationsOfTheChosenLanguage)
+{
+    TestApp();
+    QCoreApplication& app = *QCoreApplication::instance();
+    const std::pair<int, bool> cases[] = {{1031, true}, {1028, true}, {1046, true}, {1032, false}, {1033, false}};
+    for (const auto& [id, translated] : cases) {
+        QTranslator* translator = InstallQtTranslations(id, app);
+        EXPECT_EQ(translator != nullptr, translated) << id;
+        EXPECT_EQ(QCoreApplication::translate("QPrintDialog", "Print") != "Print", translated) << id;
+        if (translator) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+    }
+}
+
+TEST_F(StartupTest, FirstStartTakesTheDesktopsLanguageAndKeepsIt)
+{
+    LanguageRequest request;
+    request.desktop = QLocale(QStringLiteral("de_AT"));
+    InstanceGuard guard;
+    const StartupResult r = RunStartup(documents, texts, guard, request);
+    ASSERT_EQ(r.outcome, StartupOutcome::Ready);
+    EXPECT_EQ(r.state.languageId, 1031);
+    EXPECT_EQ(r.state.languageText, "1031");
+    EXPECT_EQ(ReadAll(settings + "setinfo.ini"), "1031");
+
+    // The next start reads the file, whatever the desktop says then.
+    guard.release();
+    request.desktop = QLocale(QStringLiteral("fr_FR"));
+    EXPECT_EQ(RunStartup(documents, texts, guard, request).state.languageId, 1031);
+}
+
+TEST_F(StartupTest, ChosenLanguageIsUsedAndKeptButNotBySecondInstance)
+{
+    QDir().mkpath(settings);
+    WriteAll(settings + "setinfo.ini", " 1033 ");
+    LanguageRequest request;
+    request.chosen = 1028;
+    InstanceGuard first;
+    const StartupResult r = RunStartup(documents, texts, first, request);
+    ASSERT_EQ(r.outcome, StartupOutcome::Ready);
+    EXPECT_EQ(r.state.languageText, "1028");  // the positions of Chinese follow
+    EXPECT_EQ(texts.text(116), "already running (zh)");
+    EXPECT_EQ(ReadAll(settings + "setinfo.ini"), "1028");
+
+    request.chosen = 1031;
+    InstanceGuard second;
+    const StartupResult refused = RunStartup(documents, texts, second, request);
+    EXPECT_EQ(refused.outcome, StartupOutcome::AlreadyRunning);
+    EXPECT_EQ(ReadAll(settings + "setinfo.ini"), "1028");
 }
 
 }  // namespace

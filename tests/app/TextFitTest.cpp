@@ -1,9 +1,10 @@
 // Every text of every language measured in the font and the place of the
 // control that shows it: the main window's captions and tool tips, the about,
-// welcome, settings, download, upload, account and upgrade windows and the message
-// box's buttons. A text that does not fit
-// is printed as one line, "TEXT-FIT <language> slot <n> <control> "<text>"
-// width <w> room <r>", so that its translation can be shortened:
+// welcome, settings, download, upload, account and upgrade windows, the message
+// box's buttons, and every message of the word table shown in the message box.
+// A text that does not fit is printed as one line, "TEXT-FIT <language> slot <n>
+// <control> "<text>" width <w> room <r>" ("word <key>" for the word table), so
+// that its translation can be shortened:
 //   QT_QPA_PLATFORM=offscreen build/bin/test_app --gtest_filter='TextFit*'
 // TALMON_FIT_ALL=1 prints the texts that fit too, each line starting "fits".
 #include "TestApp.h"
@@ -22,12 +23,16 @@
 #include "dialogs/MessageBox.h"
 #include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
+#include "lang/Words.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextLayout>
 #include <QTextStream>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -37,6 +42,64 @@ struct Measured {
     QString window;
     TextFit fit;
 };
+
+// The words shown as messages in the message box.
+constexpr Word kMessageWords[] = {
+    Word::DownloadNoAnswer,    Word::DownloadTooManyRecordings, Word::DownloadUnplugged,
+    Word::DownloadRetriesExhausted, Word::DownloadBytesNotWhole, Word::DownloadLeftOnRecorder,
+    Word::EraseNoAnswer,       Word::EraseOtherRecorder,        Word::EraseContentChanged,
+    Word::EraseFailed,         Word::EraseNotAllStored,         Word::DeviceAccessDenied,
+    Word::DeviceStreaming,     Word::UpgradeTakeWholeImage,     Word::UpgradeDidNotRestart,
+    Word::OpenCannotRead,      Word::OpenWrongRate,
+    Word::OpenDamaged,         Word::PrintWrongPaper,           Word::PrintMarginsTooSmall,
+    Word::PrintUnreadable,     Word::PrintJobFailed,            Word::PrintPartly,
+};
+
+// The placeholders filled as the program fills them, with long values.
+QString WithSampleValues(QString text)
+{
+    static const QRegularExpression placeholder(QStringLiteral("%[1-9]"));
+    return text.replace(placeholder, QStringLiteral("0000A1F3/201305/07/142530.edf"));
+}
+
+// A label that grows with its text has room up to its window's right edge, less the frame.
+TextFit LabelFit(const QLabel& label, Word word)
+{
+    TextFit fit;
+    fit.control = label.objectName();
+    fit.word = WordKey(word);
+    fit.text = label.text();
+    fit.width = label.fontMetrics().horizontalAdvance(fit.text);
+    fit.room = label.window()->width() - label.mapTo(label.window(), QPoint()).x() - 6;
+    return fit;
+}
+
+// A message wraps within the box, which grows downwards; what cannot wrap is a
+// single word wider than the message's width, and the box must still hold every line.
+TextFit MessageFit(const TMessageBoxForm& box, Word word)
+{
+    TextFit fit;
+    fit.control = QStringLiteral("Msg");
+    fit.word = WordKey(word);
+    fit.text = box.Msg->text();
+    fit.room = box.Msg->width();
+    // The label's own line breaking: at blanks, and between the signs of a script without them.
+    for (const QString& paragraph : fit.text.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, box.Msg->font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(fit.room);
+            fit.width = std::max(fit.width, int(std::ceil(line.naturalTextWidth())));
+        }
+        layout.endLayout();
+    }
+    if (box.Msg->geometry().bottom() > box.Panel1->height())
+        fit.room = 0;  // lines below the panel
+    return fit;
+}
 
 // The texts of the windows that exist, as they are laid out in one language.
 QList<Measured> MeasureLanguage(int languageId)
@@ -81,7 +144,9 @@ QList<Measured> MeasureLanguage(int languageId)
     TDownload download(board, env, languageId);
     add("Download", MeasureSlotTexts(download));
     UploadDialogSetup upload;
-    upload.recordings = {home.filePath("a.ecg"), home.filePath("b.ecg")};
+    // Ten or more recordings: a two-digit count beside the size.
+    for (int i = 0; i < 12; ++i)
+        upload.recordings.append(home.filePath(QStringLiteral("r%1.ecg").arg(i)));
     upload.heartletIni = home.filePath("heartlet.ini");
     upload.languageId = languageId;
     TUpload uploadDialog(upload);
@@ -96,12 +161,27 @@ QList<Measured> MeasureLanguage(int languageId)
     TUpgrade upgradeDialog(upgrade);
     add("Upgrade", MeasureSlotTexts(upgradeDialog));
 
+    // A recorder reporting an absurd count: its words take the place of the file line.
+    device::DeviceJobBoard absurd;
+    absurd.infoBlock = board.infoBlock;
+    absurd.infoBlock.bytesStored = 4000000000u;
+    TDownload refused(absurd, env, languageId);
+    add("Download", {LabelFit(*refused.FileLabel, Word::DownloadTooManyListed)});
+
     TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
         add("MessageBox", MeasureSlotTexts(box));
         box.clickButton(MsgButton::OK);
     });
     window.messageBox()->ShowMessageBox(TextOf(164), MsgKind::Information, languageId,
                                         {MsgButton::OK, MsgButton::Cancel});
+    for (const Word word : kMessageWords) {
+        TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
+            add("MessageBox", {MessageFit(box, word)});
+            box.clickButton(MsgButton::OK);
+        });
+        window.messageBox()->ShowMessageBox(WithSampleValues(WordOf(word)), MsgKind::Information, languageId,
+                                            {MsgButton::OK});
+    }
     TMessageBoxForm::setModalRunner({});
     window.close();
     return all;
@@ -121,7 +201,12 @@ TEST(TextFit, EveryTextOfEveryLanguageFitsItsControl)
             if (m.fit.fits() && !printAll)
                 continue;
             misfits += !m.fit.fits();
-            out << (m.fit.fits() ? "fits " : "TEXT-FIT ") << id << " slot " << m.fit.slot << ' ' << m.window << '.' << m.fit.control << " \""
+            out << (m.fit.fits() ? "fits " : "TEXT-FIT ") << id;
+            if (m.fit.word.isEmpty())
+                out << " slot " << m.fit.slot;
+            else
+                out << " word " << m.fit.word;
+            out << ' ' << m.window << '.' << m.fit.control << " \""
                 << m.fit.text << "\" width " << m.fit.width << " room " << m.fit.room << '\n';
         }
     }
