@@ -300,3 +300,22 @@ TEST(CliInfo, JsonLinePerFileAndRefusalsExitNonZero)
 }
 
 }  // namespace
+
+TEST(CliInfo, HeaderTextWithControlCharactersIsPrintedEscaped)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("142530.edf");
+    fixtures::writeDownloaded(path, 7700);
+    QByteArray bytes = fixtures::readBytes(path);
+    const QByteArray patient("X \x1b]2;owned\x07 Y");  // a terminal title change
+    bytes.replace(8, patient.size(), patient);
+    fixtures::writeBytes(path, bytes);
+
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    EXPECT_EQ(cli::RunInfo({path}, out, err), 0) << errText.toStdString();
+    out.flush();
+    EXPECT_FALSE(outText.contains(QChar(0x1b))) << outText.toStdString();
+    EXPECT_TRUE(outText.contains("patientId: \"X \\u001b]2;owned\\u0007 Y")) << outText.toStdString();
+    EXPECT_TRUE(outText.contains("sampleRate: 256")) << outText.toStdString();
+}

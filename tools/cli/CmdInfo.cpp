@@ -4,10 +4,13 @@
 #include "store/FhrBlock.h"
 #include "store/RecordingLibrary.h"
 #include "store/RecordingLocation.h"
+#include "store/QuotedValue.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <algorithm>
 
 namespace cli {
 namespace {
@@ -98,7 +101,15 @@ QJsonObject describe(const QString& path, const EDF_RECORD& r, bool hasBlock, co
 
 QString valueText(const QJsonValue& v)
 {
-    if (v.isString()) return v.toString();
+    if (v.isString()) {
+        // A header field may carry control characters; they must not reach
+        // the terminal as escape sequences. Plain text stays unquoted.
+        const QString text = v.toString();
+        const bool plain = std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.category() == QChar::Other_Control;
+        });
+        return plain ? text : QuotedValue(text);
+    }
     if (v.isBool()) return v.toBool() ? "yes" : "no";
     return QString::number(v.toDouble(), 'g', 12);
 }
