@@ -2,6 +2,7 @@
 // recorder's information first; the monitor timer shows the connection.
 #include "app/DeviceServices.h"
 #include "app/MainForm.h"
+#include "device/DownloadJob.h"
 #include "device/JobRequest.h"
 #include "dialogs/DataListView.h"
 #include "dialogs/MDDownload.h"
@@ -71,12 +72,15 @@ void TECGMain::MonitorTimer()
     }
 }
 
-// Hidden "Delete All": erases every recording in the recorder.
+// Hidden "Delete All": erases every recording in the recorder, but only with the proof of the last
+// download: it brought everything home from the recorder that is attached now, holding the same bytes.
 void TECGMain::eraseRecorder()
 {
     if (!device_)
         return;
-    const std::uint8_t end = device::RequestJobAndWait(device_->board(), device_->env(), device::EraseJobCode,
+    device::DeviceJobBoard& board = device_->board();
+    board.eraseOnlyIf = device::EraseConditionAfter(board.download.result);
+    const std::uint8_t end = device::RequestJobAndWait(board, device_->env(), device::EraseJobCode,
                                                        device::SlowWaitStepMs);
     MsgBox->ShowMessageBox(TextOf(end == device::JobSucceeded ? 119 : 120), MsgKind::Information,
                            state_.languageId, {MsgButton::OK});

@@ -233,9 +233,6 @@ bool DownloadJob::Impl::fetch(std::size_t index, std::uint8_t subCode, Received&
     row.relativePath = RelativeTo(j.board_.dataFolder, row.path);
     row.timeText = location.time;
     row.sampleBytes = f.sampleBytes;
-    counters.deviceIdText = location.deviceId;
-    counters.monthFolderText = location.month;
-    counters.dayText = location.day;
     counters.currentFile = row.path;
     counters.bytesTotal = f.sampleBytes;
 
@@ -324,7 +321,8 @@ void DownloadJob::Impl::store(const Received& in, DownloadRow& row)
     row.outcome = OutcomeOf(s.outcome);
     row.detail = s.detail;
     if (IsSafelyStored(row.outcome)) {
-        // The main window selects the last recording brought home.
+        // The main window selects the last recording brought home: all four parts of its name come
+        // from that one recording, never from a later one that was not stored.
         counters.deviceIdText = s.location.deviceId;
         counters.monthFolderText = s.location.month;
         counters.dayText = s.location.day;

@@ -1,6 +1,6 @@
 #include "dialogs/MDDownload.h"
 
-#include "device/DownloadJob.h"
+#include "device/DownloadSequence.h"
 #include "device/JobRequest.h"
 #include "dialogs/DownloadReport.h"
 #include "dialogs/MessageBox.h"
@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -170,37 +171,42 @@ void TDownload::OKClick()
 {
     if (busy_)
         return;
+    // Pressed while a device step runs (the arrival read after a hot-plug event, whose transfers
+    // pump messages): the download could only start once that step is over, which a wait here
+    // would prevent. The press goes back to the message loop until the step has ended.
+    if (board_.stepRunning) {
+        if (!deferred_) {
+            deferred_ = true;
+            OK->setEnabled(false);
+            env_.Post([self = QPointer<TDownload>(this)] {
+                if (!self || !self->deferred_)
+                    return;  // closed meanwhile
+                self->deferred_ = false;
+                self->OKClick();
+            });
+        }
+        return;
+    }
     busy_ = true;
     OK->setEnabled(false);
     AutoDel->setEnabled(false);
     if (DataList->count() > 0)
         DataList->item(0)->setText(QString());
-    board_.cancelRequest = false;
-    const std::uint8_t end = device::RequestJobAndWait(board_, env_, device::DownloadJobCode, device::ButtonWaitStepMs,
-                                                       true);
-    const device::DownloadResult& result = board_.download.result;
-    if (end == device::JobSucceeded) {
-        if (AutoDel->isChecked()) {
-            // The erase is asked for only with the proof this download gave.
-            board_.eraseOnlyIf = device::EraseConditionAfter(result);
-            board_.eraseRefusal = device::EraseRefusal::NoCondition;
-            const std::uint8_t erased =
-                board_.eraseOnlyIf ? device::RequestJobAndWait(board_, env_, device::EraseJobCode, device::SlowWaitStepMs)
-                                   : device::JobFailed;
-            if (erased == device::JobSucceeded)
-                showMessage(TextOf(119));
-            else
-                showMessage(TextOf(120) + "\n" + EraseRefusalText(board_.eraseRefusal));
-        } else {
-            showMessage(TextOf(121));
-        }
-    } else {
-        const QString why = DownloadProblemText(result);
+    switch (device::DownloadThenErase(board_, env_, AutoDel->isChecked())) {
+    case device::DownloadClose::Downloaded: showMessage(TextOf(121)); break;
+    case device::DownloadClose::Erased: showMessage(TextOf(119)); break;
+    case device::DownloadClose::EraseFailed:
+        showMessage(TextOf(120) + "\n" + EraseRefusalText(board_.eraseRefusal));
+        break;
+    case device::DownloadClose::NotComplete: {
+        const QString why = DownloadProblemText(board_.download.result);
         showMessage(why.isEmpty() ? TextOf(122) : TextOf(122) + "\n" + why);
         OK->setEnabled(count_ > 0);
         AutoDel->setEnabled(true);
         while (board_.JobState == device::JobCancelled)
             device::PumpingSleep(env_, device::ButtonWaitStepMs);
+        break;
+    }
     }
     busy_ = false;
     QDialog::reject();
@@ -218,6 +224,7 @@ void TDownload::CancelClick()
         }
         return;
     }
+    deferred_ = false;  // a press still waiting for a device step is dropped with the dialog
     QDialog::reject();
 }
 

@@ -60,5 +60,7 @@ private:
     // OKClick is waiting for a job: Cancel and close then only ask the job to stop, and the dialog
     // closes when OKClick is done, never under its own feet.
     bool busy_ = false;
+    // A press handed back to the message loop while a device step ran, not yet served.
+    bool deferred_ = false;
     std::size_t settledRows_ = 0;
 };

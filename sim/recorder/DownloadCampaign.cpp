@@ -2,6 +2,7 @@
 
 #include "device/DeviceStep.h"
 #include "device/DownloadJob.h"
+#include "device/DownloadSequence.h"
 #include "device/JobRequest.h"
 #include "device/transport/AbsentBridges.h"
 #include "sim/recorder/DownloadScenarios.h"
@@ -21,26 +22,47 @@ namespace sim {
 
 namespace {
 
-// The fake clock; an unplugging fault pulls the cable when its time has come.
+// The fake clock; an unplugging fault pulls the cable, and a hot-plug event (of any device)
+// arrives, when its time has come. With a tick set, pumping runs the worker's tick every 300 ms,
+// never inside a tick, as the program's message loop does while the download window waits.
 class CampaignClock : public device::DeviceEnvironment {
 public:
     std::int64_t now = 0;
     std::int64_t unplugAt = -1;
     std::function<void()> unplug;
+    std::int64_t arriveAt = -1;
+    std::function<void()> arrive;
+    std::function<void()> tick;
+    std::int64_t nextTick = 0;
+    bool inTick = false;
     std::int64_t NowMs() override { return now; }
-    device::LocalDateTime LocalNow() override { return {}; }
+    // A real date: the offset repair sends the computer's clock, and the recorder refuses month 0.
+    device::LocalDateTime LocalNow() override { return {2013, 5, 21, 10, 15, 30}; }
     void SleepMs(std::uint32_t ms) override
     {
         now += ms;
         check();
     }
-    void Pump() override { check(); }
+    void Pump() override
+    {
+        check();
+        if (tick && !inTick && now >= nextTick) {
+            inTick = true;
+            tick();
+            inTick = false;
+            nextTick = now + 300;
+        }
+    }
     void Post(std::function<void()> action) override { action(); }
     void check()
     {
         if (unplugAt >= 0 && now >= unplugAt && unplug) {
             unplugAt = -1;
             unplug();
+        }
+        if (arriveAt >= 0 && now >= arriveAt && arrive) {
+            arriveAt = -1;
+            arrive();
         }
     }
 };
@@ -82,6 +104,11 @@ struct Plan {
     bool readOnlyLibrary = false;
     bool plantedFile = false;
     std::int64_t unplugAt = -1;
+    // A hot-plug event: at once after the download is requested (before its tick), or later.
+    bool arrivalAtRequest = false;
+    std::int64_t arrivalAt = -1;
+    bool badDcOffset = false;  // the recorder needs the offset repair that the arrival read sends
+    bool windowSequence = false;  // the download window's sequence instead of the command line's
 };
 
 Plan DrawPlan(std::mt19937& rng)
@@ -104,6 +131,11 @@ Plan DrawPlan(std::mt19937& rng)
     p.plantedFile = chance(5);
     if (chance(10))
         p.unplugAt = 500 + static_cast<std::int64_t>(rng() % 8000);
+    p.arrivalAtRequest = chance(15);
+    if (chance(15))
+        p.arrivalAt = static_cast<std::int64_t>(rng() % 12000);
+    p.badDcOffset = chance(50);
+    p.windowSequence = chance(50);
     return p;
 }
 
@@ -138,6 +170,10 @@ CampaignCounts RunDownloadCampaign(int runs, std::uint32_t seed, const QString& 
             xpress.SetPlugged(false);
             link.DeviceRemoved();
         };
+        clock.arriveAt = plan.arrivalAt;
+        clock.arrive = [&] { link.DeviceArrived(); };
+        if (plan.badDcOffset)
+            recorder.info().dcOffset = 3000;
         const std::vector<SimRecording> held = recorder.recordings();
 
         const QString library = QDir(workFolder).filePath(QStringLiteral("run-%1").arg(run));
@@ -169,15 +205,30 @@ CampaignCounts RunDownloadCampaign(int runs, std::uint32_t seed, const QString& 
         link.state().arrivalStage = 0;
         device::PostJob(board, device::ReadInfoJobCode);
         step.Run();
-        if (board.JobState == device::JobSucceeded) {
-            device::PostJob(board, device::DownloadJobCode);
-            step.Run();
-            board.eraseOnlyIf = device::EraseConditionAfter(board.download.result);
-            if (board.eraseOnlyIf) {
-                device::PostJob(board, device::EraseJobCode);
+        // A request is served in the tick after the arrival read at the latest.
+        auto runUntilEnded = [&](std::uint32_t ticket) {
+            for (int tick = 0; tick < 10 && !device::EndOf(board, ticket); ++tick)
                 step.Run();
-            }
+        };
+        if (board.JobState == device::JobSucceeded && plan.windowSequence) {
+            // The download window's Download button with "delete once download is complete" ticked.
+            ++counts.windowRuns;
+            clock.tick = [&] { step.Run(); };
+            clock.nextTick = clock.now + 300;
+            if (plan.arrivalAtRequest)
+                clock.arriveAt = clock.now;
+            device::DownloadThenErase(board, clock, true);
+        } else if (board.JobState == device::JobSucceeded) {
+            // The command line's sequence: one step per job.
+            const std::uint32_t download = device::PostJob(board, device::DownloadJobCode);
+            if (plan.arrivalAtRequest)
+                link.DeviceArrived();
+            runUntilEnded(download);
+            board.eraseOnlyIf = device::EraseConditionAfter(board.download.result);
+            if (board.eraseOnlyIf)
+                runUntilEnded(device::PostJob(board, device::EraseJobCode));
         }
+        counts.arrivals += plan.arrivalAtRequest || plan.arrivalAt >= 0 ? 1 : 0;
 
         // The check: every recording is in the recorder still, or intact at its place.
         const bool erased = recorder.recordings().empty() && !held.empty();

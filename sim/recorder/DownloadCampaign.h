@@ -3,8 +3,9 @@
 #include <cstdint>
 
 // The fault-injection campaign of the download: many downloads (each followed
-// by the erase when the job allows it) against the in-process simulated
-// recorder on a fake clock, each with random faults, and a check after each
+// by the erase when the job allows it, through the command line's sequence or
+// the download window's) against the in-process simulated recorder on a fake
+// clock, each with random faults and hot-plug events, and a check after each
 // that every recording the recorder held is either still in the recorder or
 // stored intact in the library.
 
@@ -16,6 +17,8 @@ struct CampaignCounts {
     int erased = 0;     // recorders erased afterwards
     int recordings = 0;
     int stored = 0;     // recordings verified on disk after their run
+    int windowRuns = 0; // runs through the download window's sequence
+    int arrivals = 0;   // runs with a hot-plug event during the download
     // Every one of these must stay 0.
     int lost = 0;                   // neither in the recorder nor intact on disk
     int corrupted = 0;              // a file of this run whose samples, header or block differ

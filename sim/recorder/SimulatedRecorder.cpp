@@ -129,6 +129,27 @@ std::string SimulatedRecorder::FirmwareLogText(const std::uint8_t* frame)
     }
 }
 
+const char* SimulatedRecorder::SettingsRefusal(const std::uint8_t* p)
+{
+    const DeviceSettings s = DecodeSettingsPacket(p);
+    // The beep switches are read as bytes here: the decoded flags would take any non-zero byte.
+    if (s.month < 1 || s.month > 12)
+        return "month out of range";
+    if (s.day < 1 || s.day > 31)
+        return "day out of range";
+    if (s.hour > 23 || s.minute > 59 || s.second > 59)
+        return "time out of range";
+    if (s.sensitivity > 2)
+        return "sensitivity out of range";
+    if (p[17] > 1 || p[18] > 1)
+        return "beep switch out of range";
+    if (s.tachycardia <= s.bradycardia)
+        return "tachycardia not above bradycardia";
+    if (ReadBe32(p, 11) == 0)
+        return "device ID 0";
+    return nullptr;
+}
+
 std::string SimulatedRecorder::SettingsLogText(const std::uint8_t* frame)
 {
     if (frame[0] == 0 || frame[1] != CmdWriteSettings)
@@ -333,10 +354,22 @@ void SimulatedRecorder::handleFrame(const std::uint8_t* frame)
         answerInfo();
         break;
     case CmdEraseRecords:
+        if (faults_.refuseErase) {
+            answer(0);
+            break;
+        }
         recordings_.clear();
         answer(CmdEraseRecords);
         break;
     case CmdWriteSettings: {
+        if (const char* why = SettingsRefusal(frame + SettingsPacketOffset)) {
+            // Nothing of the packet is kept, and the answer says so.
+            refusedSettings_.emplace_back(why);
+            if (frameLog_)
+                frameLog_(std::string("settings refused: ") + why);
+            answer(0);
+            break;
+        }
         lastSettings_ = DecodeSettingsPacket(frame + SettingsPacketOffset);
         ++settingsWrites_;
         info_.tachycardia = lastSettings_.tachycardia;

@@ -49,6 +49,7 @@ struct RecorderFaults {
     int refusePage = -1;          // the boot loader leaves the announcement of page N unanswered
     bool silentAfterReset = false;  // after the firmware reset the recorder never answers again
     bool ignoreReset = false;       // the boot loader never takes the reset frame and stays in charge
+    bool refuseErase = false;       // the erase is answered as refused and every recording is kept
     int checksumErrors = 0;       // the next N streams end with a wrong check frame
     int stallAfterBytes = -1;     // the next stream stops after this many bytes (once)
     std::size_t shortReadChunk = 0;  // at most this many bytes per read (0 = as many as asked)
@@ -115,6 +116,8 @@ public:
     // The last settings packet received, and its clock values.
     const device::protocol::DeviceSettings& lastSettings() const { return lastSettings_; }
     int settingsWrites() const { return settingsWrites_; }
+    // Settings packets refused because the recorder could not hold them: one reason each.
+    const std::vector<std::string>& refusedSettings() const { return refusedSettings_; }
     int rateCode() const { return rateCode_; }
     std::uint32_t baud() const;
     bool bootMode() const { return bootMode_; }
@@ -168,6 +171,8 @@ private:
     void produceStream();
     void logFrame(const std::uint8_t* frame, std::uint32_t hostBaud, const char* verdict);
     static std::string SettingsLogText(const std::uint8_t* frame);
+    // Why the recorder cannot hold a settings packet (a value outside what it stores); null when it can.
+    static const char* SettingsRefusal(const std::uint8_t* packet);
     static std::string FirmwareLogText(const std::uint8_t* frame);
     // The recorder's strictness: a frame it does not take, with the reason for the log; null when taken.
     const char* refusal(const std::uint8_t* frame);
@@ -185,6 +190,7 @@ private:
     StorageQuirks storage_;
     device::protocol::DeviceSettings lastSettings_;
     int settingsWrites_ = 0;
+    std::vector<std::string> refusedSettings_;
     std::vector<std::uint8_t> input_;
     std::deque<std::uint8_t> output_;
     std::vector<std::uint8_t> log_;

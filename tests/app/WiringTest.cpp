@@ -201,4 +201,41 @@ TEST_F(WiringTest, DemoSettingsWriteTheSimulatedRecordersClockAndBeeps)
     w->close();
 }
 
+// The hidden Delete All erases only with the proof of a complete download of the recorder
+// attached: before any download it erases nothing; after one that brought everything home, it does.
+TEST_F(WiringTest, DeleteAllErasesOnlyAfterACompleteDownloadOfThatRecorder)
+{
+    DeviceServices device(true);
+    device.ResetForStartup();
+    auto w = open(&device);
+    ASSERT_TRUE(WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; },
+                          8000));
+    sim::SimulatedRecorder& recorder = device.demoRecorder()->recorder();
+    const std::size_t held = recorder.recordings().size();
+    ASSERT_GT(held, 0u);
+
+    w->EngineeringClick("DelAll");
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.last(), "Deleting error.");
+    EXPECT_EQ(recorder.recordings().size(), held);
+
+    QTimer user;
+    user.setInterval(20);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<TDownload*>(top); d && d->isVisible()) {
+                user.stop();
+                d->OKClick();
+            }
+    });
+    user.start();
+    w->DownloadClick();
+    EXPECT_EQ(shown.last(), "Download complete.");
+
+    w->EngineeringClick("DelAll");
+    EXPECT_EQ(shown.last(), "All data shall be deleted from ECG device.");
+    EXPECT_TRUE(recorder.recordings().empty());
+    w->close();
+}
+
 }  // namespace

@@ -56,6 +56,21 @@ std::vector<std::int16_t> FileSamples(const QString& path)
     return record.Channels[0].Samples;
 }
 
+// The name the main window selects afterwards is one recording's: a later recording that was not
+// stored (here of another day) lends it no part.
+TEST(DownloadJob, TheLastRecordingsNameComesFromOneStoredRecording)
+{
+    DownloadRig rig(3);
+    rig.recorder.recordings()[2].wireHeader[proto::rec::Day] = proto::ToBcd(22);
+    rig.recorder.recordings()[2].claimedSampleBytes = 1001;
+    EXPECT_EQ(rig.Download(), JobFailed);
+    const DownloadCounters& c = rig.board.download;
+    ASSERT_EQ(c.result.rows.size(), 3u);
+    EXPECT_EQ(c.result.rows[1].outcome, RecordingOutcome::Stored);
+    EXPECT_EQ(c.deviceIdText + "/" + c.monthFolderText + "/" + c.dayText + "/" + c.timeText + ".edf",
+              c.result.rows[1].relativePath);
+}
+
 TEST(DownloadJob, BringsEveryRecordingHomeAtFullSpeedAndErasesOnlyThen)
 {
     DownloadRig rig(3);

@@ -1,6 +1,7 @@
 // The download dialog driven against the in-process simulated recorder on a
 // fake clock: the job runs inside the dialog's wait, as it does in the program.
 #include "TestApp.h"
+#include "tests/device/SimRig.h"
 #include "device/DeviceStep.h"
 #include "device/JobRequest.h"
 #include "device/transport/AbsentBridges.h"
@@ -110,6 +111,53 @@ TEST(DownloadDialog, ShowsTheCountDownloadsRowByRowAndErasesWhenTicked)
     EXPECT_EQ(rig.messages[0], "All data shall be deleted from ECG device.");
     EXPECT_TRUE(rig.recorder.recordings().empty());
     EXPECT_EQ(rig.board.download.timeText, "080451");
+}
+
+// Everything stored but the erase not confirmed: "Deleting error." with the reason, never
+// "Download complete.".
+TEST(DownloadDialog, AFailedEraseSaysDeletingError)
+{
+    DialogRig rig(2);
+    rig.recorder.faults().refuseErase = true;
+    TDownload dialog(rig.board, rig.pump, 1033);
+    dialog.AutoDel->setChecked(true);
+    dialog.OKClick();
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_TRUE(rig.messages[0].startsWith("Deleting error.\n")) << rig.messages[0].toStdString();
+    EXPECT_EQ(rig.board.download.result.storedCount(), 2);
+    EXPECT_EQ(rig.recorder.recordings().size(), 2u);
+}
+
+// Download pressed while a device step runs (the arrival read after a hot-plug event, whose
+// transfers pump messages): the press waits for the step instead of failing as cancelled.
+TEST(DownloadDialog, APressDuringADeviceStepWaitsForIt)
+{
+    TestApp();
+    TextTable::current().SelectLanguage(1033);
+    QTemporaryDir dir;
+    SimRig rig;
+    sim::FillPlainRecordings(rig.recorder, 2, 60);
+    rig.board.dataFolder = dir.path();
+    rig.loop.RunFor(310);  // the arrival read
+    ASSERT_EQ(device::RequestJobAndWait(rig.board, rig.loop, device::ReadInfoJobCode, 50), device::JobSucceeded);
+    std::vector<QString> messages;
+    TMessageBoxForm::setModalRunner([&](TMessageBoxForm& box) {
+        messages.push_back(box.findChild<QLabel*>("Msg") ? box.findChild<QLabel*>("Msg")->text() : QString());
+        box.clickButton(MsgButton::OK);
+    });
+    TDownload dialog(rig.board, rig.loop, 1033);
+    bool pressedInsideAStep = false;
+    rig.loop.At(rig.loop.now + 400, [&] {
+        pressedInsideAStep = rig.board.stepRunning;
+        dialog.OKClick();
+    });
+    rig.link.DeviceArrived();
+    rig.loop.RunFor(20000);
+    TMessageBoxForm::setModalRunner({});
+    EXPECT_TRUE(pressedInsideAStep);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Download complete.");
+    EXPECT_EQ(rig.board.download.result.storedCount(), 2);
 }
 
 TEST(DownloadDialog, ARecordingNotStoredKeepsTheRecorderFullAndSaysWhy)

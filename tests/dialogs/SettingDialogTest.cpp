@@ -111,6 +111,21 @@ TEST_F(SettingDialog, OutOfRangeRecorderValueIsClearedOnlyByDefault)
     EXPECT_LE(dialog.DatePicker->date().year(), 2099);
 }
 
+// The window lets equal thresholds pass, but the recorder cannot hold them: its refusal is the
+// window's failure, never "saved".
+TEST_F(SettingDialog, ValuesTheRecorderRefusesAreNotReportedSaved)
+{
+    rig.recorder.SetAlarmSettings(60, 60, 2, 1);
+    device::PostJob(rig.board, device::ReadInfoJobCode);
+    rig.step.Run();
+    TSetting dialog(rig.board.infoBlock, rig.board, rig.loop);
+    PressOkAndRunTheJob(dialog);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Changes to the settings failed.");
+    EXPECT_EQ(rig.recorder.settingsWrites(), 0);
+    EXPECT_EQ(rig.recorder.refusedSettings(), std::vector<std::string>{"tachycardia not above bradycardia"});
+}
+
 TEST_F(SettingDialog, SwappedRecorderGetsTheFailureAndNothing)
 {
     TSetting dialog(rig.board.infoBlock, rig.board, rig.loop);

@@ -19,6 +19,10 @@ TEST(DownloadCampaign, ShortRunLosesNothing)
     EXPECT_GT(c.erased, 0);
     EXPECT_LT(c.succeeded, c.runs);
     EXPECT_GT(c.stored, 0);
+    // Both sequences, the window's and the command line's, and hot-plug events among the runs.
+    EXPECT_GT(c.windowRuns, 0);
+    EXPECT_LT(c.windowRuns, c.runs);
+    EXPECT_GT(c.arrivals, 0);
 }
 
 }  // namespace

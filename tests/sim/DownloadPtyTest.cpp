@@ -40,6 +40,7 @@ TEST(DownloadPty, CommandLineDownloadStoresTheSimulatorsRecordingsWhereTheyBelon
     EXPECT_EQ(r["end"].toString(), "completed");
     EXPECT_FALSE(r["lowSpeedFallback"].toBool()) << "the whole download ran at 921600 baud";
     EXPECT_TRUE(r["erased"].toBool());
+    EXPECT_EQ(r["message"].toString(), "All data shall be deleted from ECG device.");
 
     // What the simulator holds: the same recordings, made the same way.
     const auto expected = sim::DemoRecordings(sim::DefaultRecorderInfo(), 3);
@@ -104,6 +105,28 @@ TEST(DownloadPty, ARecordingNotStoredFailsTheCommandAndKeepsTheRecorderFull)
     // The recorder still holds all three.
     const QJsonObject again = RunCliJson({"device", "info", "--link", "serial:" + tty, "--json"}, &exitCode);
     EXPECT_EQ(again["recordings"].toInt(), 3);
+    simProcess.terminate();
+    EXPECT_TRUE(simProcess.waitForFinished(10000));
+}
+
+// Everything stored, but the recorder does not confirm the erase: the command fails and says so.
+TEST(DownloadPty, AFailedEraseSaysDeletingErrorAndFails)
+{
+    QTemporaryDir dir;
+    QProcess simProcess;
+    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--plain", "2", "--refuse-erase"});
+    ASSERT_TRUE(simProcess.waitForStarted(10000));
+    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
+    const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+    int exitCode = -1;
+    const QJsonObject r = RunCliJson(
+        {"device", "download", "--link", "serial:" + tty, "--data-folder", dir.filePath("lib"), "--erase", "--json"},
+        &exitCode);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(r["stored"].toArray().size(), 2);
+    EXPECT_FALSE(r["erased"].toBool());
+    EXPECT_EQ(r["message"].toString(), "Deleting error.");
+    EXPECT_EQ(r["eraseRefused"].toString(), "the recorder did not confirm the erase");
     simProcess.terminate();
     EXPECT_TRUE(simProcess.waitForFinished(10000));
 }

@@ -2,6 +2,7 @@
 // wake block, sends a malformed frame or reads faster than the line are found out.
 #include "device/protocol/Commands.h"
 #include "sim/recorder/DownloadScenarios.h"
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace device::protocol;
@@ -96,6 +97,70 @@ TEST(RecorderStrictness, AFlushDropsOnlyWhatHasReachedTheBridge)
     EXPECT_EQ(b.Read(), 0u);
     b.now += 10;
     EXPECT_EQ(b.Read(), 256u - 115u) << "the rest of the answer still comes";
+}
+
+// A settings packet the recorder could not hold is refused (the answer does not name the
+// command), logged, and nothing of it is kept.
+TEST(RecorderStrictness, SettingsItCannotHoldAreRefusedAndLogged)
+{
+    struct Case {
+        const char* name;
+        std::size_t packetByte;  // from the tachycardia threshold on
+        std::size_t count;       // bytes set to value from there
+        std::uint8_t value;
+        const char* reason;      // null: taken
+    };
+    const Case cases[] = {
+        {"sound", 0, 1, 100, nullptr},
+        {"month 13", 6, 1, 13, "month out of range"},
+        {"month 0", 6, 1, 0, "month out of range"},
+        {"day 0", 7, 1, 0, "day out of range"},
+        {"hour 24", 8, 1, 24, "time out of range"},
+        {"second 60", 10, 1, 60, "time out of range"},
+        {"sensitivity 3", 3, 1, 3, "sensitivity out of range"},
+        {"key beep 2", 17, 1, 2, "beep switch out of range"},
+        {"heartbeat beep 255", 18, 1, 255, "beep switch out of range"},
+        {"tachycardia equal to bradycardia", 0, 1, 60, "tachycardia not above bradycardia"},
+        {"device ID 0", 11, 4, 0, "device ID 0"},
+    };
+    for (const Case& c : cases) {
+        Bench b;
+        std::vector<std::string> log;
+        b.recorder.SetFrameLog([&](const std::string& line) { log.push_back(line); });
+        const DEVICE_INFO_BLOCK before = b.recorder.CurrentInfo();
+        DeviceSettings s;
+        s.tachycardia = 100;
+        s.bradycardia = 60;
+        s.pause = 2;
+        s.sensitivity = 1;
+        s.year = 2013;
+        s.month = 5;
+        s.day = 21;
+        s.hour = 10;
+        s.deviceIdText = "0012AB34";
+        s.dcOffset = 1000;
+        CommandFrame f;
+        f.WriteSettings(s);
+        Frame frame = f.bytes();
+        std::fill_n(frame.begin() + SettingsPacketOffset + c.packetByte, c.count, c.value);
+        b.Wake();
+        b.Send(frame);
+        b.now += 100;
+        std::vector<std::uint8_t> answer(FrameSize);
+        ASSERT_EQ(b.recorder.HostRead(answer.data(), FrameSize, 230400), FrameSize) << c.name;
+        EXPECT_EQ(answer[3] == CmdWriteSettings, c.reason == nullptr) << c.name;
+        if (!c.reason) {
+            EXPECT_EQ(b.recorder.settingsWrites(), 1) << c.name;
+            EXPECT_EQ(b.recorder.CurrentInfo().dcOffset, 1000) << c.name;
+            continue;
+        }
+        EXPECT_EQ(b.recorder.settingsWrites(), 0) << c.name;
+        EXPECT_EQ(b.recorder.CurrentInfo().dcOffset, before.dcOffset) << c.name;
+        EXPECT_EQ(b.recorder.refusedSettings(), std::vector<std::string>{c.reason}) << c.name;
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                                [&](const std::string& l) { return l.find(c.reason) != std::string::npos; }))
+            << c.name;
+    }
 }
 
 }  // namespace

@@ -146,7 +146,10 @@ int RunDeviceDownload(const QStringList& args, QTextStream& out, QTextStream& er
         }
     }
     const bool ok = r.allStored() && (!erase || erased);
-    const QString message = EndMessage(r);
+    // Once everything is home, an erase asked for decides the words, as in the download window.
+    QString message = EndMessage(r);
+    if (r.allStored() && erase)
+        message = erased ? QStringLiteral("All data shall be deleted from ECG device.") : QStringLiteral("Deleting error.");
 
     if (json) {
         QJsonArray stored, rows;

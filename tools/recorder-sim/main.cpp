@@ -47,6 +47,7 @@ const char* const kUsage =
     "  --refuse-page N       leave the announcement of firmware page N unanswered\n"
     "  --silent-after-reset  answer nothing after the firmware reset\n"
     "  --ignore-reset        the boot loader ignores the firmware reset and stays\n"
+    "  --refuse-erase        answer the erase as refused and keep every recording\n"
     "  --flash-out FILE      at the firmware reset after a good verify, write what the boot loader\n"
     "                        holds to FILE: the blocks written from address 0 without a gap, a\n"
     "                        multiple of 32 bytes (the last block's bytes past the image are the\n"
@@ -136,6 +137,8 @@ int main(int argc, char** argv)
             recorder.faults().silentAfterReset = true;
         } else if (a == "--ignore-reset") {
             recorder.faults().ignoreReset = true;
+        } else if (a == "--refuse-erase") {
+            recorder.faults().refuseErase = true;
         } else if (a == "--flash-out") {
             ok = i + 1 < argc;
             if (ok)
