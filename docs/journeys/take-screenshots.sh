@@ -4,8 +4,8 @@
 # window). Each language runs on its own virtual X server with a window manager,
 # with its own home folder, so the demo starts from an empty library every time.
 #
-# Builds nothing: run it after `cmake --build build`. Unattended; about a minute
-# per language.
+# Builds nothing: run it after `cmake --build build`. Unattended; about two
+# minutes per language. What each picture shows: README.md here.
 #
 #   docs/journeys/take-screenshots.sh [LANGUAGE_ID...]     (default: 1033 1031 1028)
 #
@@ -22,7 +22,7 @@ out=${OUT:-docs/journeys}
 languages=("$@")
 [ ${#languages[@]} -gt 0 ] || languages=(1033 1031 1028)
 
-for tool in Xvfb openbox xdotool import convert xwininfo xprop; do
+for tool in Xvfb openbox xdotool import convert compare xwininfo xprop; do
   command -v "$tool" >/dev/null || { echo "take-screenshots: $tool is missing (see the header)" >&2; exit 2; }
 done
 [ -x "$manager" ] || { echo "take-screenshots: $manager is not built" >&2; exit 2; }
@@ -116,6 +116,20 @@ key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
 type_text() { xdotool type --delay 40 "$1"; sleep 0.2; }
 park_pointer() { xdotool mousemove 5 5; sleep 0.2; }
 
+# settle MIN_S: waits at least MIN_S seconds, then until the window stops changing
+# (a recording's beat codes are drawn once its analysis is done), at most 10 s more.
+settle() {
+  sleep "$1"
+  local i a="$work/settle-a.png" b="$work/settle-b.png"
+  import -silent -window root -crop "1025x660+$wx+$wy" +repage "$a"
+  for i in $(seq 20); do
+    sleep 0.5
+    import -silent -window root -crop "1025x660+$wx+$wy" +repage "$b"
+    [ "$(compare -metric AE "$a" "$b" null: 2>&1 || true)" = 0 ] && return 0
+    mv "$b" "$a"
+  done
+}
+
 # shot NAME: the screen cropped to the main window, small enough for the documentation.
 shot() {
   local file="$out/$1-$lang.png"
@@ -162,7 +176,7 @@ journeys_for() {
   key Return                         # OK
   wait_active_is "$dialog"
   key Escape                         # the download window
-  sleep 4                            # the last recording opens and its beats are classified
+  settle 4                           # the last recording opens and its beats are classified
 
   # open: the recording opened after the download, with its beat codes, shown in the list.
   park_pointer
@@ -177,7 +191,7 @@ journeys_for() {
 
   # note: another recording opened from the list, a note typed, Tab leaves the note.
   click "${FIRST_RECORDING[@]}"
-  sleep 3
+  settle 3
   click "${NOTE[@]}"
   type_text "$(note_text)"
   key Tab
