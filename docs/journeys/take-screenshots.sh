@@ -113,7 +113,17 @@ click() {
   sleep 0.3
 }
 key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
-type_text() { xdotool type --delay 40 "$1"; sleep 0.2; }
+# type_text TEXT: typed key by key; a character outside the keyboard map one at a
+# time, since xdotool maps each onto a spare key and a fast second one can take its place.
+type_text() {
+  if LC_ALL=C grep -q '^[ -~]*$' <<<"$1"; then
+    xdotool type --delay 40 "$1"
+  else
+    local c
+    while IFS= read -r c; do xdotool type --delay 120 "$c"; sleep 0.15; done < <(LC_ALL=C.UTF-8 grep -o . <<<"$1")
+  fi
+  sleep 0.2
+}
 park_pointer() { xdotool mousemove 5 5; sleep 0.2; }
 
 # settle MIN_S: waits at least MIN_S seconds, then until the window stops changing
