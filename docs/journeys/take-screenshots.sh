@@ -85,8 +85,14 @@ start_manager() {
   sleep 1.5  # the welcome window goes away
 }
 
+# gone PID: the process has ended (a child not yet waited for counts as ended).
+gone() { local st; st=$(ps -o stat= -p "$1" 2>/dev/null) || return 0; [[ $st == Z* ]]; }
+
+# stop_manager: the program closes on SIGTERM, but not while a modal window it
+# waits on is still open; then it is killed after a few seconds.
 stop_manager() {
   kill "$app" 2>/dev/null || true
+  wait_until 8 gone "$app" || kill -9 "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
 }
 
