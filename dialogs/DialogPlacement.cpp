@@ -25,19 +25,28 @@ public:
 
 }  // namespace
 
-void CentreOver(QWidget* box, const QWidget* host)
+QPoint CentredPlace(const QRect& hostFrame, const QRect& hostGeometry, const QSize& boxSize, const QRect& area)
 {
-    if (!box || !host) return;
-    const QRect over = host->isVisible() ? host->frameGeometry() : host->geometry();
-    QRect place(QPoint(0, 0), box->frameGeometry().size());
+    // A window shown again before the window manager has framed it reports a
+    // frame of a pixel at its corner; a frame never lies inside the window.
+    const QRect& over = hostFrame.contains(hostGeometry) ? hostFrame : hostGeometry;
+    QRect place(QPoint(0, 0), boxSize);
     place.moveCenter(over.center());
-    // Kept whole on the host's screen.
-    if (const QScreen* screen = host->screen()) {
-        const QRect area = screen->availableGeometry();
+    if (area.isValid()) {
         place.moveLeft(std::max(area.left(), std::min(place.left(), area.right() + 1 - place.width())));
         place.moveTop(std::max(area.top(), std::min(place.top(), area.bottom() + 1 - place.height())));
     }
-    box->move(place.topLeft());
+    return place.topLeft();
+}
+
+void CentreOver(QWidget* box, const QWidget* host)
+{
+    if (!box || !host) return;
+    const QRect frame = host->isVisible() ? host->frameGeometry() : host->geometry();
+    // Kept whole on the host's screen.
+    const QScreen* screen = host->screen();
+    box->move(CentredPlace(frame, host->geometry(), box->frameGeometry().size().expandedTo(box->size()),
+                           screen ? screen->availableGeometry() : QRect()));
 }
 
 void PlaceDialogsOverTheirWindows()

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
 class QWidget;
 
 // Every dialog and message box opens centred over the window it belongs to,
@@ -7,6 +11,11 @@ class QWidget;
 // before the box is shown: a window manager left to choose puts the
 // program's frameless boxes wherever its own rule says, often a corner.
 void CentreOver(QWidget* box, const QWidget* host);
+
+// Where a box of boxSize goes: centred over the host, kept whole within area.
+// hostFrame is what the window system reports for the host's frame, hostGeometry
+// its inner rectangle.
+QPoint CentredPlace(const QRect& hostFrame, const QRect& hostGeometry, const QSize& boxSize, const QRect& area);
 
 // Installs the placement once for the whole program: every dialog with a
 // parent is centred over its parent's window each time it is shown.

@@ -220,7 +220,10 @@ void TUpgrade::onFetched(const firmware::FetchOutcome& outcome)
     }
     if (refusedWhileStreaming()) return;
     phase_ = Phase::Asking;
-    const std::uint8_t answer = MsgBox->ShowMessageBox(TextOf(firmware::kSlotAskUpgrade), MsgKind::Confirmation,
+    // Asked as every question of the manager is, with its title and picture: the
+    // confirmation kind keeps the box's picture as it was, none in a new box, and
+    // its title stays on the box for the messages after it.
+    const std::uint8_t answer = MsgBox->ShowMessageBox(TextOf(firmware::kSlotAskUpgrade), MsgKind::Information,
                                                        setup_.languageId, {MsgButton::OK, MsgButton::Cancel});
     // Closed while the question was open: the user has left, nothing is written.
     if (phase_ != Phase::Asking) return;

@@ -10,6 +10,8 @@
 #include "device/transport/AbsentBridges.h"
 #include "dialogs/MDUpgrade.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/MessageBoxLayout.h"
+#include "dialogs/SkinPicture.h"
 #include "lang/ProgramTexts.h"
 #include "lang/TextTable.h"
 #include "sim/recorder/SimulatedXpress.h"
@@ -59,6 +61,8 @@ struct UpgradeRig {
     bool inTick = false;
     sim::WebService service;
     QStringList messages;
+    // How each message looked: its title and the picture beside its text.
+    QStringList looks;
     // Answers the question about upgrading (OK), every other message with OK.
     bool answerUpgrade = true;
     std::function<void()> whileAsked;
@@ -84,6 +88,7 @@ struct UpgradeRig {
         TMessageBoxForm::setModalRunner([this](TMessageBoxForm& box) {
             const QString text = box.findChild<QLabel*>("Msg")->text();
             messages << text;
+            looks << box.title() + " / " + (box.MsgImg->isVisibleTo(&box) ? box.MsgImg->pictureName() : "-");
             if (text == TextOf(137) && whileAsked) whileAsked();
             box.clickButton(text == TextOf(137) && !answerUpgrade ? MsgButton::Cancel : MsgButton::OK);
         });
@@ -142,6 +147,10 @@ TEST(UpgradeDialog, AGoodUpgradeFlashesTheFetchedBodyAndCloses)
 
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(rig.messages, (QStringList{TextOf(137), TextOf(155)}));
+    // The question looks like every other message of the manager: titled and
+    // pictured, its text beside the picture rather than beside an empty space.
+    const QString information = MsgDefaultTitle(MsgKind::Information, 1033) + " / image\\inMain_ic-info.bmp";
+    EXPECT_EQ(rig.looks.join(" | ").toStdString(), QStringList(2, information).join(" | ").toStdString());
     EXPECT_EQ(dialog.lastJobState(), device::JobSucceeded);
     const QByteArray body = BodyOf(rig.service.firmwareImage());
     const auto& flashed = rig.recorder.flashImage();
