@@ -1,5 +1,6 @@
 #include "app/TerminationClose.h"
 
+#include <QApplication>
 #include <QTimer>
 #include <QWidget>
 #include <csignal>
@@ -29,6 +30,14 @@ void CloseOnTermination(QWidget& window)
     QObject::connect(look, &QTimer::timeout, &window, [&window, look] {
         if (terminationAsked == 0)
             return;
+        // A dialog open over the window holds its own event loop: closing the
+        // window under it would end nothing. Close the dialogs first, one per
+        // look, each through its own close handling (a running job is
+        // cancelled there), then the window once none is left.
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            dialog->close();
+            return;
+        }
         terminationAsked = 0;
         look->stop();
         window.close();
