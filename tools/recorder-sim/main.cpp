@@ -43,6 +43,7 @@ const char* const kUsage =
     "                        stream carries the samples it holds\n"
     "  --lose-request N      the N-th record request frame heard (from 0) is lost on the line\n"
     "  --send-baud BAUD      the recorder's transmitter stays at BAUD whatever link speed it takes\n"
+    "  --ignore-stream-stops N  the first N stop frames of the live stream go unheeded\n"
     "  --no-answer           ignore every command\n"
     "  --refuse-fast-link    stay at 230400 baud when asked to speed up\n"
     "  --refuse-boot-mode    take the boot-mode command but never start the boot loader\n"
@@ -149,6 +150,9 @@ int main(int argc, char** argv)
         } else if (a == "--send-baud") {
             ok = NextInt(argc, argv, i, v) && v > 0 && v <= 3000000;
             recorder.faults().sendBaud = static_cast<std::uint32_t>(v);
+        } else if (a == "--ignore-stream-stops") {
+            ok = NextInt(argc, argv, i, v) && v >= 0;
+            recorder.faults().ignoredStreamStops = static_cast<int>(v);
         } else if (a == "--no-answer") {
             recorder.faults().noAnswer = true;
         } else if (a == "--refuse-fast-link") {
