@@ -42,12 +42,15 @@ LiveViewController::LiveViewController(TECGMain& window, DeviceServices& device)
 {
     pacing_.setInterval(kPacingMs);
     connect(&pacing_, &QTimer::timeout, this, &LiveViewController::pace);
+    stopWatch_.setInterval(kStopWatchMs);
+    connect(&stopWatch_, &QTimer::timeout, this, &LiveViewController::watchStop);
     connect(&window, &TECGMain::closing, this, &LiveViewController::shutdown);
 }
 
 LiveViewController::~LiveViewController()
 {
     pacing_.stop();
+    stopWatch_.stop();
 }
 
 void LiveViewController::setTick(int ms)
@@ -99,7 +102,8 @@ void LiveViewController::postStop()
         return;  // the close has stopped the stream itself
     device::DeviceJobBoard& board = device_.board();
     if (board.RequestedJob == device::NoJob || board.RequestedJob == device::StreamStartJobCode) {
-        device::PostJob(board, device::StreamStopJobCode);
+        stopTicket_ = device::PostJob(board, device::StreamStopJobCode);
+        stopWatch_.start();
         return;
     }
     // Another job is on the board (an information read the window posted just now): the device step
@@ -111,10 +115,25 @@ void LiveViewController::postStop()
     });
 }
 
+void LiveViewController::watchStop()
+{
+    const std::optional<device::JobEnd> end = device::EndOf(device_.board(), stopTicket_);
+    if (!end)
+        return;
+    stopWatch_.stop();
+    // The stream stays on the board, so Stop can be pressed again; the user must know the recorder
+    // may still be streaming.
+    if (end->state == device::JobFailed && end->failure == device::JobFailure::StreamNotStopped && !closed_ &&
+        window_.messageBox())
+        window_.messageBox()->ShowMessageBox(DeviceStreamNotStoppedText(), MsgKind::Warning, window_.languageId(),
+                                             {MsgButton::OK});
+}
+
 void LiveViewController::shutdown()
 {
     closed_ = true;
     pacing_.stop();
+    stopWatch_.stop();
     device::DeviceJobBoard& board = device_.board();
     if (!board.stream.Streaming && board.RequestedJob != device::StreamStartJobCode)
         return;

@@ -21,6 +21,8 @@ public:
     static constexpr int kNormalTickMs = 300;
     // A stream that has brought no sample for this long has stalled (256 samples a second are due).
     static constexpr int kStallMs = 2000;
+    // How often the end of a stop job is looked for, ms.
+    static constexpr int kStopWatchMs = 50;
 
     LiveViewController(TECGMain& window, DeviceServices& device);
     ~LiveViewController() override;
@@ -45,6 +47,9 @@ private:
     void blankRowRuler();
     // Posts the stop job, after the job on the board when there is one.
     void postStop();
+    // Looks whether the stop job posted last has ended; one the recorder's line did not show to work
+    // is told.
+    void watchStop();
     // The start job has ended without a stream, or the stream has ended without Stop: back to rest,
     // and the user is told why.
     void endedWithoutStop();
@@ -53,6 +58,9 @@ private:
     DeviceServices& device_;
     std::unique_ptr<live::LiveSweep> sweep_;
     QTimer pacing_;
+    // Watches the stop job posted last (stopTicket_) until it ends.
+    QTimer stopWatch_;
+    std::uint32_t stopTicket_ = 0;
     // A start job is on the board and its end not seen yet.
     bool starting_ = false;
     // The window has closed; nothing is posted any more.

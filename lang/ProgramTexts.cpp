@@ -11,3 +11,8 @@ QString DeviceStreamingText()
 {
     return WordOf(Word::DeviceStreaming);
 }
+
+QString DeviceStreamNotStoppedText()
+{
+    return WordOf(Word::DeviceStreamNotStopped);
+}

@@ -9,3 +9,6 @@ QString DeviceAccessDeniedText();
 
 // The live view has the recorder streaming; it takes no other command until Stop.
 QString DeviceStreamingText();
+
+// A stop of the live stream that the recorder's line did not show to work, though sent twice.
+QString DeviceStreamNotStoppedText();

@@ -69,7 +69,8 @@ void PtyRecorderServer::sendPending()
 {
     std::uint8_t buffer[4096];
     for (;;) {
-        const std::size_t n = recorder_.HostRead(buffer, sizeof buffer, 0);
+        // Checked as the bytes reach the host's end, at the speed it has now.
+        const std::size_t n = recorder_.HostRead(buffer, sizeof buffer, hostSpeed());
         if (n == 0)
             return;
         std::size_t sent = 0;

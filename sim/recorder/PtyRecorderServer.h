@@ -22,8 +22,9 @@ public:
     // Path the host opens, e.g. /dev/pts/3.
     const std::string& path() const { return path_; }
 
-    // With checkSpeed, bytes the host sends or expects at a line speed other than the recorder's are
-    // lost, as on a real serial line (the speed the host set on its end is read back from the tty).
+    // With checkSpeed, bytes the host sends at a line speed other than the recorder's are lost and bytes
+    // the recorder sends reach a host end at another speed garbled, as on a real serial line (the speed
+    // the host set on its end is read back from the tty).
     void SetCheckSpeed(bool check) { checkSpeed_ = check; }
     // Pulls the cable at once: the host's end hangs up.
     void Unplug();

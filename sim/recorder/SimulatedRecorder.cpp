@@ -170,12 +170,25 @@ std::size_t SimulatedRecorder::HostRead(std::uint8_t* out, std::size_t maxLength
 {
     checkFallBack();
     produceStream();
-    if (hostBaud != 0 && hostBaud != baud())
-        return 0;
     std::size_t n = std::min(maxLength, readyBytes());
     if (faults_.shortReadChunk != 0)
         n = std::min(n, faults_.shortReadChunk);
     std::copy_n(output_.begin(), n, out);
+    if (hostBaud != 0) {
+        // Each byte is judged by the speed it was sent at: a speed change on either side garbles only
+        // what crosses the line after it.
+        std::size_t at = 0;
+        for (const OutChunk& c : chunks_) {
+            if (at >= n)
+                break;
+            const std::size_t inChunk = std::min(c.size - c.taken, n - at);
+            if (c.baud != hostBaud) {
+                std::fill_n(out + at, inChunk, std::uint8_t{0});
+                garbledBytes_ += inChunk;
+            }
+            at += inChunk;
+        }
+    }
     consumeOutput(n);
     if (n != 0)
         lastActivityMs_ = clockMs_ ? clockMs_() : 0;
@@ -201,8 +214,9 @@ void SimulatedRecorder::queueOutput(const std::uint8_t* bytes, std::size_t lengt
     output_.insert(output_.end(), bytes, bytes + length);
     const double now = nowMs();
     const double start = std::max(now, lineFreeAtMs_);
-    const double msPerByte = baud() ? 10000.0 / baud() * std::max(1.0, faults_.sendSlowdown) : 0.0;
-    chunks_.push_back(OutChunk{start, msPerByte, length, 0});
+    const std::uint32_t sendBaud = faults_.sendBaud != 0 ? faults_.sendBaud : baud();
+    const double msPerByte = sendBaud ? 10000.0 / sendBaud * std::max(1.0, faults_.sendSlowdown) : 0.0;
+    chunks_.push_back(OutChunk{sendBaud, start, msPerByte, length, 0});
     lineFreeAtMs_ = start + msPerByte * static_cast<double>(length);
 }
 

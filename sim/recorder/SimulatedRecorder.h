@@ -65,6 +65,9 @@ struct RecorderFaults {
     // The recorder puts its bytes on the line this many times slower than its line rate (a failing
     // line or recorder; 1 = at the line rate).
     double sendSlowdown = 1.0;
+    // The recorder's transmitter stays at this line speed whatever link speed it takes (0 = it follows
+    // the link speed): a host listening at the link speed gets its bytes garbled.
+    std::uint32_t sendBaud = 0;
     // The next N stop frames of the live stream go unheeded: the stream goes on.
     int ignoredStreamStops = 0;
     // On its own battery the recorder goes on streaming when the cable is pulled; what it sends
@@ -85,9 +88,12 @@ public:
     void HostWrite(const std::uint8_t* bytes, std::size_t length, std::uint32_t hostBaud);
     // The host's line speed seen while nothing was on its way.
     void NoteHostBaud(std::uint32_t hostBaud) { previousHostBaud_ = hostBaud; }
-    // Bytes for the host, at most maxLength (and at most the short-read chunk). Nothing reaches a host
-    // listening at another speed.
+    // Bytes for the host, at most maxLength (and at most the short-read chunk), with the line speed the
+    // host's end has as they reach it (0 = no check). Bytes sent at another speed arrive garbled, as a
+    // UART takes them: each one a NUL with a framing error, which a raw tty passes on.
     std::size_t HostRead(std::uint8_t* out, std::size_t maxLength, std::uint32_t hostBaud);
+    // Bytes that reached the host garbled so far.
+    std::uint64_t garbledBytes() const { return garbledBytes_; }
     std::size_t PendingOutput() const { return output_.size(); }
     // The bridge's flush: bytes that have arrived at the bridge and were not read are gone; bytes the
     // recorder has still to send come after it.
@@ -197,6 +203,7 @@ private:
     std::function<void(const std::string&)> frameLog_;
     // Bytes on their way out, in chunks sent at one line rate each.
     struct OutChunk {
+        std::uint32_t baud;
         double startMs;
         double msPerByte;
         std::size_t size;
@@ -207,6 +214,7 @@ private:
     bool pacing_ = true;
     bool awake_ = false;
     int ignoredFrames_ = 0;
+    std::uint64_t garbledBytes_ = 0;
     int rateCode_ = 2;
     std::uint32_t previousHostBaud_ = 0;  // the host's speed seen before the bytes now arriving
     std::int64_t lastActivityMs_ = 0;

@@ -124,6 +124,35 @@ TEST_F(LiveView, AStreamLostOrStalledEndsThePacingWithAMessage)
     }
 }
 
+// A recorder that goes on streaming through both stop frames: the user is told, the stream stays on the
+// board so nothing else talks into it, and Stop pressed again ends it.
+TEST_F(LiveView, AStopThatDoesNotWorkIsToldAndStopCanBePressedAgain)
+{
+    DeviceServices device(true);
+    auto w = open(device);
+    ASSERT_TRUE(WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; }, 8000));
+    sim::SimulatedRecorder& recorder = device.demoRecorder()->recorder();
+    recorder.faults().ignoredStreamStops = 2;
+    auto* stop = w->findChild<QPushButton*>("Stop");
+    w->findChild<QPushButton*>("Start")->click();
+    auto* live = w->findChild<LiveViewController*>();
+    ASSERT_TRUE(WaitUntil([&] { return live->sweep()->sweepPosition() > 64; }, 8000));
+
+    shown.clear();
+    stop->click();
+    ASSERT_TRUE(WaitUntil([&] { return !shown.isEmpty(); }, 5000));
+    EXPECT_EQ(shown.last(), DeviceStreamNotStoppedText());
+    EXPECT_TRUE(recorder.streaming());
+    EXPECT_TRUE(device.board().stream.Streaming);
+
+    stop->click();
+    ASSERT_TRUE(WaitUntil([&] { return !device.board().stream.Streaming; }, 5000));
+    EXPECT_FALSE(recorder.streaming());
+    WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(shown.size(), 1) << "a stop that worked says nothing";
+    w->close();
+}
+
 TEST_F(LiveView, ATerminationWhileStreamingClosesTheWindowAndStopsTheStream)
 {
     DeviceServices device(true);

@@ -3,6 +3,7 @@
 #include "device/protocol/RecordHeader.h"
 #include "sim/recorder/RecordingFactory.h"
 #include "store/EdfRecord.h"
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -129,6 +130,64 @@ TEST(DownloadPty, AFailedEraseSaysDeletingErrorAndFails)
     EXPECT_EQ(r["eraseRefused"].toString(), "the recorder did not confirm the erase");
     simProcess.terminate();
     EXPECT_TRUE(simProcess.waitForFinished(10000));
+}
+
+// A recorder that misbehaves on the line: the command fails with the right reason or gets everything
+// home, keeps on the recorder whatever it did not store, and ends in seconds, not in minutes.
+TEST(DownloadPty, ALineFaultEndsTheDownloadInTimeAndLosesNothing)
+{
+    const int sampleBytes = 256 * 30 * 2;  // of each demo recording
+    struct Case {
+        const char* name;
+        QStringList simArgs;
+        int exitCode;
+        const char* end;
+        int stored;
+        bool lowSpeed;
+    };
+    const Case cases[] = {
+        {"a header claiming twice its samples", {"--claim-sample-bytes", QString("1:%1").arg(2 * sampleBytes)}, 1,
+         "retries exhausted", 1, true},
+        {"a header claiming 64 MiB", {"--claim-sample-bytes", "1:67108864"}, 1, "retries exhausted", 1, true},
+        {"the first request for the next recording lost", {"--lose-request", "1"}, 0, "completed", 3, true},
+        {"a transmitter that stays at 230400 baud", {"--send-baud", "230400"}, 0, "completed", 3, true},
+    };
+    const auto expected = sim::DemoRecordings(sim::DefaultRecorderInfo(), 3);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        QProcess simProcess;
+        simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), QStringList{"--recordings", "3"} + c.simArgs);
+        ASSERT_TRUE(simProcess.waitForStarted(10000));
+        ASSERT_TRUE(simProcess.waitForReadyRead(10000));
+        const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+
+        QElapsedTimer took;
+        took.start();
+        int exitCode = -1;
+        const QJsonObject r = RunCliJson(
+            {"device", "download", "--link", "serial:" + tty, "--data-folder", dir.filePath("lib"), "--erase", "--json"},
+            &exitCode);
+        EXPECT_LT(took.elapsed(), 30000);
+        EXPECT_EQ(exitCode, c.exitCode);
+        EXPECT_EQ(r["end"].toString(), c.end) << r["message"].toString().toStdString();
+        EXPECT_EQ(r["lowSpeedFallback"].toBool(), c.lowSpeed);
+        const QJsonArray stored = r["stored"].toArray();
+        ASSERT_EQ(stored.size(), c.stored);
+        for (int i = 0; i < c.stored; ++i) {
+            EDF_RECORD record;
+            ASSERT_TRUE(ReadEdfFile(stored[i].toString(), record).ok());
+            EXPECT_EQ(record.Channels[0].Samples, expected[static_cast<std::size_t>(i)].samples) << i;
+        }
+        const bool allHome = c.stored == 3;
+        EXPECT_EQ(r["erased"].toBool(), allHome);
+
+        // The recorder keeps all it holds unless every recording is home.
+        const QJsonObject after = RunCliJson({"device", "info", "--link", "serial:" + tty, "--json"}, &exitCode);
+        EXPECT_EQ(after["recordings"].toInt(), allHome ? 0 : 3);
+        simProcess.terminate();
+        EXPECT_TRUE(simProcess.waitForFinished(10000));
+    }
 }
 
 }  // namespace

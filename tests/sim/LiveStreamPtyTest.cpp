@@ -36,9 +36,9 @@ std::vector<int> ReadValues(const QString& path, bool csv)
 
 // recorder-sim with its record of every streamed sample in sentLog; its pseudo-terminal, or an
 // empty text when it did not start.
-QString StartStreamingSim(QProcess& sim, const QString& sentLog)
+QString StartStreamingSim(QProcess& sim, const QString& sentLog, const QStringList& faults = {})
 {
-    sim.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--stream-log", sentLog});
+    sim.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), QStringList{"--stream-log", sentLog} + faults);
     if (!sim.waitForStarted(10000) || !sim.waitForReadyRead(10000))
         return {};
     return QString::fromUtf8(sim.readLine()).trimmed();
@@ -101,3 +101,40 @@ TEST(LiveStreamPty, AnInterruptedCommandStillStopsTheStream)
     simProcess.terminate();
     EXPECT_TRUE(simProcess.waitForFinished(10000));
 }
+
+// The stop frame unheeded: once, the second stop ends the stream; twice, the command says the recorder
+// may still be streaming and fails, and it is right.
+TEST(LiveStreamPty, AStopThatDoesNotWorkFailsTheCommand)
+{
+    struct Case {
+        int ignoredStops;
+        int exitCode;
+        bool stillStreaming;
+    };
+    for (const Case c : {Case{1, 0, false}, Case{2, 1, true}}) {
+        SCOPED_TRACE(c.ignoredStops);
+        QTemporaryDir dir;
+        const QString sentLog = dir.filePath("sent.txt");
+        QProcess simProcess;
+        const QString tty =
+            StartStreamingSim(simProcess, sentLog, {"--ignore-stream-stops", QString::number(c.ignoredStops)});
+        ASSERT_FALSE(tty.isEmpty()) << "recorder-sim did not start";
+
+        QProcess cli;
+        cli.start(QStringLiteral(TALMON_BIN_DIR "/ecg-cli"),
+                  {"device", "stream", "--link", "serial:" + tty, "--seconds", "2", "--csv", dir.filePath("s.csv")});
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        EXPECT_EQ(cli.exitCode(), c.exitCode);
+        const QString errors = QString::fromUtf8(cli.readAllStandardError());
+        EXPECT_EQ(errors.contains("may still be streaming"), c.stillStreaming) << errors.toStdString();
+        EXPECT_GT(ReadValues(dir.filePath("s.csv"), true).size(), 256u) << "what arrived is written";
+
+        QThread::msleep(300);
+        const qint64 settled = QFileInfo(sentLog).size();
+        QThread::msleep(700);
+        EXPECT_EQ(QFileInfo(sentLog).size() > settled, c.stillStreaming);
+        simProcess.terminate();
+        EXPECT_TRUE(simProcess.waitForFinished(10000));
+    }
+}
+

@@ -4,6 +4,7 @@
 #include "sim/recorder/DownloadScenarios.h"
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 using namespace device::protocol;
 
@@ -14,10 +15,12 @@ struct Bench {
     sim::SimulatedRecorder recorder{[this] { return now; }};
     void Send(const Frame& f) { recorder.HostWrite(f.data(), f.size(), 230400); }
     void Wake() { Send(WakeBlock()); }
-    std::size_t Read(std::size_t max = 4096)
+    std::vector<std::uint8_t> received;
+    std::size_t Read(std::size_t max = 4096, std::uint32_t hostBaud = 230400)
     {
-        std::vector<std::uint8_t> out(max);
-        return recorder.HostRead(out.data(), max, 230400);
+        received.assign(max, 0xAA);
+        received.resize(recorder.HostRead(received.data(), max, hostBaud));
+        return received.size();
     }
 };
 
@@ -160,6 +163,35 @@ TEST(RecorderStrictness, SettingsItCannotHoldAreRefusedAndLogged)
         EXPECT_TRUE(std::any_of(log.begin(), log.end(),
                                 [&](const std::string& l) { return l.find(c.reason) != std::string::npos; }))
             << c.name;
+    }
+}
+
+// Bytes sent at one speed and taken at another are garbage to the host, and they are gone: they never
+// turn up later, when the speeds agree again.
+TEST(RecorderStrictness, BytesSentAtAnotherSpeedThanTheHostsArriveGarbled)
+{
+    struct Case {
+        const char* name;
+        std::uint32_t sendBaud;  // the recorder's transmitter, 0 = the link speed (230400)
+        std::uint32_t hostBaud;  // the host's end as the bytes arrive
+    };
+    for (const Case c : {Case{"host at a faster speed", 0, 921600}, Case{"transmitter stuck", 115200, 230400}}) {
+        Bench b;
+        b.recorder.faults().sendBaud = c.sendBaud;
+        b.Wake();
+        CommandFrame f;
+        f.ReadInfo();
+        b.Send(f.bytes());
+        b.now += 100;
+        ASSERT_EQ(b.Read(4096, c.hostBaud), 256u) << c.name;
+        EXPECT_EQ(std::count(b.received.begin(), b.received.end(), 0), 256) << c.name;
+        EXPECT_EQ(b.recorder.garbledBytes(), 256u) << c.name;
+        b.recorder.faults().sendBaud = 0;
+        EXPECT_EQ(b.Read(4096, 230400), 0u) << c.name;
+        b.Send(f.bytes());  // at agreeing speeds the answer is whole again
+        b.now += 100;
+        ASSERT_EQ(b.Read(), 256u) << c.name;
+        EXPECT_TRUE(ParseDeviceInfo(b.received.data(), b.received.size()).signed_) << c.name;
     }
 }
 

@@ -24,7 +24,8 @@ const char* const kStreamUsage =
     "The samples (index,value in recorder units) go to OUT, or to standard output; the summary\n"
     "(samples, seconds, samples per second, bytes lost) goes to standard output, or to standard\n"
     "error when the samples take standard output. Ctrl-C ends it early: the stream is stopped and\n"
-    "what arrived is written.\n";
+    "what arrived is written. A recorder that goes on streaming after the stop, sent twice, fails\n"
+    "the command.\n";
 
 constexpr int StreamTickMs = 30;
 // A stream that brings nothing for this long has ended, whatever the recorder was asked, ms.
@@ -144,6 +145,7 @@ int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err)
     const double streamedSeconds = elapsed.elapsed() / 1000.0;
     const std::uint64_t lost = ring.bytesLost();
     session->RunJob(device::StreamStopJobCode);
+    const bool stopUnseen = session->board.failure == device::JobFailure::StreamNotStopped;
 
     QTextStream csv(&csvFile);
     QTextStream& sampleOut = csvPath.isEmpty() ? out : csv;
@@ -154,6 +156,11 @@ int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err)
     summary << "samples " << samples.size() << ", seconds " << QString::number(streamedSeconds, 'f', 2)
             << ", samples per second " << QString::number(samples.size() / streamedSeconds, 'f', 1)
             << ", bytes lost " << lost << "\n";
+    if (stopUnseen) {
+        // Whoever talks to the recorder next would be talking into its stream.
+        err << "The ECG device did not stop its live stream, though asked twice; it may still be streaming.\n";
+        return 1;
+    }
     if (interruptedBy != 0) {
         err << "Interrupted; the live stream was stopped.\n";
         return 128 + interruptedBy;

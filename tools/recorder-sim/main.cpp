@@ -38,6 +38,12 @@ const char* const kUsage =
     "  --stall-after BYTES   the next recording stops after this many bytes\n"
     "  --short-reads BYTES   answers trickle out in pieces of this size\n"
     "  --info-bytes N        the information answer stops after N of its 256 bytes\n"
+    "  --claim-sample-bytes N:BYTES\n"
+    "                        recording N (from 0) has a header claiming BYTES sample bytes; its\n"
+    "                        stream carries the samples it holds\n"
+    "  --lose-request N      the N-th record request frame heard (from 0) is lost on the line\n"
+    "  --send-baud BAUD      the recorder's transmitter stays at BAUD whatever link speed it takes\n"
+    "  --ignore-stream-stops N  the first N stop frames of the live stream go unheeded\n"
     "  --no-answer           ignore every command\n"
     "  --refuse-fast-link    stay at 230400 baud when asked to speed up\n"
     "  --refuse-boot-mode    take the boot-mode command but never start the boot loader\n"
@@ -69,6 +75,23 @@ bool NextInt(int argc, char** argv, int& i, long& value)
     return end && *end == '\0';
 }
 
+// A header's false sample byte count: which recording, and what it claims.
+struct Claim {
+    long recording = -1;
+    unsigned long sampleBytes = 0;
+};
+
+bool ParseClaim(const char* text, Claim& claim)
+{
+    char* end = nullptr;
+    claim.recording = std::strtol(text, &end, 10);
+    if (end == text || *end != ':' || claim.recording < 0)
+        return false;
+    const char* bytes = end + 1;
+    claim.sampleBytes = std::strtoul(bytes, &end, 0);
+    return end != bytes && *end == '\0' && claim.sampleBytes <= 0xFFFFFFFFul;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -87,6 +110,7 @@ int main(int argc, char** argv)
     std::string streamLogPath;
     long plain = -1;
     bool sameTime = false;
+    Claim claim;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         long v = 0;
@@ -119,6 +143,17 @@ int main(int argc, char** argv)
         } else if (a == "--info-bytes") {
             ok = NextInt(argc, argv, i, v) && v >= 0 && v <= 256;
             recorder.faults().infoAnswerBytes = static_cast<int>(v);
+        } else if (a == "--claim-sample-bytes") {
+            ok = i + 1 < argc && ParseClaim(argv[++i], claim);
+        } else if (a == "--lose-request") {
+            ok = NextInt(argc, argv, i, v) && v >= 0;
+            recorder.faults().lostRequest = static_cast<int>(v);
+        } else if (a == "--send-baud") {
+            ok = NextInt(argc, argv, i, v) && v > 0 && v <= 3000000;
+            recorder.faults().sendBaud = static_cast<std::uint32_t>(v);
+        } else if (a == "--ignore-stream-stops") {
+            ok = NextInt(argc, argv, i, v) && v >= 0;
+            recorder.faults().ignoredStreamStops = static_cast<int>(v);
         } else if (a == "--no-answer") {
             recorder.faults().noAnswer = true;
         } else if (a == "--refuse-fast-link") {
@@ -176,6 +211,14 @@ int main(int argc, char** argv)
         sim::FillPlainRecordings(recorder, static_cast<int>(plain), 2, sameTime);
     else
         recorder.recordings() = sim::DemoRecordings(recorder.info(), static_cast<int>(recordings));
+    if (claim.recording >= 0) {
+        if (static_cast<std::size_t>(claim.recording) >= recorder.recordings().size()) {
+            std::fprintf(stderr, "recorder-sim: no recording %ld to give a false header\n", claim.recording);
+            return 2;
+        }
+        recorder.recordings()[static_cast<std::size_t>(claim.recording)].claimedSampleBytes =
+            static_cast<std::uint32_t>(claim.sampleBytes);
+    }
     std::FILE* log = nullptr;
     if (!logPath.empty()) {
         log = std::fopen(logPath.c_str(), "a");
