@@ -160,8 +160,7 @@ TEST(Rhyscan, ClassifiesTheBeatsOfRecordedEcgWell)
                 std::vector<beatscore::Beat> test;
                 for (const rhy::CodedBeat& b : rhy::ClassifyBeats(r.samples, f.rate, 0, 4095, 2))
                     test.push_back({b.sample, b.code});
-                gross += beatscore::CompareBeats(r.reference, test, f.rate * 150 / 1000, 6 * f.rate,
-                                                 static_cast<int64_t>(r.samples.size()) - f.rate);
+                gross += beatscore::ScorePiece(r, test, f.rate);
             }
         }
         std::printf("%d per second: %s\n%s\n", f.rate, beatscore::TableHeader().c_str(),

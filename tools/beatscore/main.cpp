@@ -18,7 +18,7 @@ int Usage()
                  "Usage: beat-score [--folder DIR] [--rate 256|128] [--seconds N] [--analyser rhyscan|manager] RECORD...\n"
                  "Cuts each MIT-BIH record into recordings of N seconds (30) at the rate (256 per second),\n"
                  "analyses them and compares the beats with the reference within 150 ms, leaving the first\n"
-                 "6 s and the last 1 s of each recording unscored. 'manager' is the manager's own beat typing\n"
+                 "6 s and the last 1 s of each recording and ventricular flutter unscored. 'manager' is the manager's own beat typing\n"
                  "(abnormal as V, premature as S).\n");
     return 2;
 }
@@ -66,8 +66,7 @@ int main(int argc, char** argv)
         }
         beatscore::Counts counts;
         for (const beatscore::Recording& r : pieces)
-            counts += beatscore::CompareBeats(r.reference, Analyse(analyser, r.samples, rate), rate * 150 / 1000,
-                                              6 * rate, static_cast<int64_t>(r.samples.size()) - rate);
+            counts += beatscore::ScorePiece(r, Analyse(analyser, r.samples, rate), rate);
         std::printf("%s\n", beatscore::TableLine(name, counts).c_str());
         gross += counts;
     }
