@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,6 +256,25 @@ TEST_F(ChartWindow, AnnotationsFinishedDuringTheFirstDrawingAreShown)
     open("14:25:30");
     ASSERT_TRUE(renamer.from.isEmpty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.ECGChart->pixmap().toImage() != without; }, 3000));
+}
+
+// The chart with the real analyser's classes above the beats of a recording
+// with ventricular beats, for the documentation:
+//   TALMON_SCREENSHOT_DIR=docs build/bin/test_app --gtest_filter='ChartWindow.ScreenshotOfTheAnalysersClasses'
+TEST_F(ChartWindow, ScreenshotOfTheAnalysersClasses)
+{
+    const QString folder = qEnvironmentVariable("TALMON_SCREENSHOT_DIR");
+    if (folder.isEmpty()) GTEST_SKIP() << "TALMON_SCREENSHOT_DIR not set";
+    TECGMain& w = *window_;
+    const QString path = addRecording("142530", false, 0.3);
+    QProcess analyser;
+    analyser.start(QStringLiteral(TALMON_BIN_DIR "/rhyscan"), {path});
+    ASSERT_TRUE(analyser.waitForFinished(30000));
+    ASSERT_EQ(analyser.exitCode(), 0);
+    open("14:25:30");
+    ASSERT_FALSE(w.chart()->annotationFile().isEmpty());
+    QTest::qWait(200);
+    ASSERT_TRUE(w.ECGChart->pixmap().save(QDir(folder).filePath("rhyscan-beat-classes.png")));
 }
 
 TEST_F(ChartWindow, DamagedRecordingIsExplainedInPlainWordsFirst)

@@ -2,6 +2,7 @@
 // window, the AAMI classes and which pairs count for and against QRS, VEB
 // and SVEB.
 #include "tools/beatscore/BeatScore.h"
+#include "tools/beatscore/MitRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,23 @@ TEST(BeatScore, RatesAndTableLine)
     EXPECT_DOUBLE_EQ(beatscore::Sveb(c).Sensitivity(), 1.0);  // nothing to find
     EXPECT_EQ(beatscore::TableLine("r", c),
               "r            6   66.67 100.00  50.00  50.00      -      -   (4/4, 0/0)");
+}
+
+// In ventricular flutter the reference marks no beats: what an analyser finds
+// there is neither extra nor missed, while beats around it are scored as usual.
+TEST(BeatScore, FlutterIsLeftOutOfAPiece)
+{
+    constexpr int kRate = 256;
+    beatscore::Recording r;
+    r.samples.assign(30 * kRate, 2048);
+    r.reference = {{2000, 1}, {3000, 5}, {6000, 1}};
+    r.flutter = {{3500, 5500}};
+    const std::vector<Beat> test{{2000, 1}, {3010, 5}, {3600, 5}, {4500, 5}, {5400, 1}, {5600, 1}, {6000, 1}};
+    const beatscore::Counts c = beatscore::ScorePiece(r, test, kRate);
+    ExpectRates(beatscore::Qrs(c), {3, 0, 1}, "QRS");  // only the one at 5600 is extra
+    ExpectRates(beatscore::Veb(c), {1, 0, 0}, "VEB");
+    EXPECT_FALSE(beatscore::IsScored(r, 4000, kRate));
+    EXPECT_TRUE(beatscore::IsScored(r, 5500, kRate));
 }
 
 }  // namespace

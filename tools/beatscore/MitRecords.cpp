@@ -60,8 +60,14 @@ std::vector<Recording> CutRecord(const std::string& folder, const std::string& n
     const std::vector<int16_t> signal = ToRecorderUnits(ReadChannel0(folder + "/" + name + ".dat"), rate);
     const std::vector<unsigned char> atr = ReadAll(folder + "/" + name + ".atr");
     std::vector<Beat> beats;
-    for (const ecg::MitAnnotation& a : ecg::ParseMitAnnotations(atr.data(), atr.size()).annotations)
-        if (ecg::IsMitBeat(a.code)) beats.push_back({a.sample * rate / 360, a.code});
+    std::vector<std::pair<int64_t, int64_t>> flutter;
+    constexpr int kFlutterStart = 32, kFlutterEnd = 33;  // MIT '[' and ']'
+    for (const ecg::MitAnnotation& a : ecg::ParseMitAnnotations(atr.data(), atr.size()).annotations) {
+        const int64_t at = a.sample * rate / 360;
+        if (ecg::IsMitBeat(a.code)) beats.push_back({at, a.code});
+        else if (a.code == kFlutterStart) flutter.push_back({at, static_cast<int64_t>(signal.size())});
+        else if (a.code == kFlutterEnd && !flutter.empty()) flutter.back().second = at;
+    }
     std::vector<Recording> out;
     const size_t length = static_cast<size_t>(seconds) * static_cast<size_t>(rate);
     if (length == 0 || beats.empty()) return out;
@@ -72,9 +78,34 @@ std::vector<Recording> CutRecord(const std::string& folder, const std::string& n
         for (const Beat& b : beats)
             if (b.sample >= static_cast<int64_t>(start) && b.sample < static_cast<int64_t>(start + length))
                 r.reference.push_back({b.sample - static_cast<int64_t>(start), b.code});
+        for (const auto& [from, to] : flutter)
+            if (to > static_cast<int64_t>(start) && from < static_cast<int64_t>(start + length))
+                r.flutter.push_back({from - static_cast<int64_t>(start), to - static_cast<int64_t>(start)});
         out.push_back(std::move(r));
     }
     return out;
+}
+
+bool IsScored(const Recording& r, int64_t sample, int rate)
+{
+    if (sample < 6 * rate || sample >= static_cast<int64_t>(r.samples.size()) - rate) return false;
+    for (const auto& [from, to] : r.flutter)
+        if (sample >= from && sample < to) return false;
+    return true;
+}
+
+Counts ScorePiece(const Recording& r, const std::vector<Beat>& test, int rate)
+{
+    Counts c = CompareBeats(r.reference, test, rate * 150 / 1000, 6 * rate, static_cast<int64_t>(r.samples.size()) - rate);
+    // Detections in flutter were counted as extra beats; take them out again.
+    const std::vector<int> referenceOf = PairBeats(r.reference, test, rate * 150 / 1000);
+    for (size_t j = 0; j < test.size(); ++j)
+        if (referenceOf[j] < 0 && test[j].sample >= 6 * rate &&
+            test[j].sample < static_cast<int64_t>(r.samples.size()) - rate && !IsScored(r, test[j].sample, rate)) {
+            const Aami got = AamiOfMitCode(test[j].code);
+            --c.counts[kNone][got == kNone ? kQ : got];
+        }
+    return c;
 }
 
 }  // namespace beatscore

@@ -15,11 +15,11 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr,
-                 "Usage: beat-score [--folder DIR] [--rate 256|128] [--seconds N] [--analyser rhyscan|manager] RECORD...\n"
+                 "Usage: beat-score [--folder DIR] [--rate 256|128] [--seconds N] [--analyser rhyscan|manager] [--list] RECORD...\n"
                  "Cuts each MIT-BIH record into recordings of N seconds (30) at the rate (256 per second),\n"
                  "analyses them and compares the beats with the reference within 150 ms, leaving the first\n"
-                 "6 s and the last 1 s of each recording unscored. 'manager' is the manager's own beat typing\n"
-                 "(abnormal as V, premature as S).\n");
+                 "6 s and the last 1 s of each recording and ventricular flutter unscored. 'manager' is the manager's own beat typing\n"
+                 "(abnormal as V, premature as S). --list names every missed and extra beat.\n");
     return 2;
 }
 
@@ -35,12 +35,33 @@ std::vector<beatscore::Beat> Analyse(const std::string& analyser, const std::vec
     return out;
 }
 
+// Each scored reference beat that was missed and each extra beat, with where
+// it is (piece and second within the piece), for looking at them.
+void ListMisses(const std::string& name, size_t piece, const beatscore::Recording& r,
+                const std::vector<beatscore::Beat>& test, int rate)
+{
+    const std::vector<int> referenceOf = beatscore::PairBeats(r.reference, test, rate * 150 / 1000);
+    std::vector<bool> found(r.reference.size(), false);
+    for (size_t j = 0; j < test.size(); ++j) {
+        if (referenceOf[j] >= 0) found[static_cast<size_t>(referenceOf[j])] = true;
+        else if (beatscore::IsScored(r, test[j].sample, rate))
+            std::printf("extra  %s piece %zu at %.2f s\n", name.c_str(), piece, static_cast<double>(test[j].sample) / rate);
+    }
+    for (size_t i = 0; i < r.reference.size(); ++i)
+        if (!found[i] && beatscore::AamiOfMitCode(r.reference[i].code) != beatscore::kNone &&
+            beatscore::IsScored(r, r.reference[i].sample, rate))
+            std::printf("missed %s piece %zu at %.2f s (%c)\n", name.c_str(), piece,
+                        static_cast<double>(r.reference[i].sample) / rate,
+                        beatscore::kAamiLetters[beatscore::AamiOfMitCode(r.reference[i].code)]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     std::string folder = "../shared/data/mitdb", analyser = "rhyscan";
     int rate = 256, seconds = 30;
+    bool listMisses = false;
     std::vector<std::string> records;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -49,6 +70,7 @@ int main(int argc, char** argv)
         else if (a == "--rate" && hasValue) rate = std::atoi(argv[++i]);
         else if (a == "--seconds" && hasValue) seconds = std::atoi(argv[++i]);
         else if (a == "--analyser" && hasValue) analyser = argv[++i];
+        else if (a == "--list") listMisses = true;
         else if (!a.empty() && a[0] != '-') records.push_back(a);
         else return Usage();
     }
@@ -65,9 +87,12 @@ int main(int argc, char** argv)
             return 1;
         }
         beatscore::Counts counts;
-        for (const beatscore::Recording& r : pieces)
-            counts += beatscore::CompareBeats(r.reference, Analyse(analyser, r.samples, rate), rate * 150 / 1000,
-                                              6 * rate, static_cast<int64_t>(r.samples.size()) - rate);
+        for (size_t p = 0; p < pieces.size(); ++p) {
+            const beatscore::Recording& r = pieces[p];
+            const std::vector<beatscore::Beat> test = Analyse(analyser, r.samples, rate);
+            counts += beatscore::ScorePiece(r, test, rate);
+            if (listMisses) ListMisses(name, p, r, test, rate);
+        }
         std::printf("%s\n", beatscore::TableLine(name, counts).c_str());
         gross += counts;
     }

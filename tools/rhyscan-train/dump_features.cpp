@@ -42,7 +42,6 @@ int main(int argc, char** argv)
         }
         for (size_t p = 0; p < pieces.size(); ++p) {
             const beatscore::Recording& r = pieces[p];
-            const int64_t from = 6 * rate, to = static_cast<int64_t>(r.samples.size()) - rate;
             const rhy::DetectedBeats detected = rhy::DetectBeats(r.samples, rate, 0, 4095, 2);
             const std::vector<int64_t>& at = detected.samples;
             const std::vector<rhy::BeatFeatureRow> rows = rhy::ComputeBeatFeatures(r.samples, rate, at, detected.types);
@@ -59,14 +58,14 @@ int main(int argc, char** argv)
                     cls = beatscore::kAamiLetters[beatscore::AamiOfMitCode(ref.code)];
                     scoredAt = ref.sample;
                 }
-                std::printf("%s,%zu,%d,1,%c", argv[i], p, scoredAt >= from && scoredAt < to ? 1 : 0, cls);
+                std::printf("%s,%zu,%d,1,%c", argv[i], p, beatscore::IsScored(r, scoredAt, rate) ? 1 : 0, cls);
                 for (float v : rows[b]) std::printf(",%.9g", static_cast<double>(v));
                 std::printf("\n");
             }
             for (size_t k = 0; k < r.reference.size(); ++k) {
                 if (found[k]) continue;
                 const int64_t s = r.reference[k].sample;
-                std::printf("%s,%zu,%d,0,%c", argv[i], p, s >= from && s < to ? 1 : 0,
+                std::printf("%s,%zu,%d,0,%c", argv[i], p, beatscore::IsScored(r, s, rate) ? 1 : 0,
                             beatscore::kAamiLetters[beatscore::AamiOfMitCode(r.reference[k].code)]);
                 for (int f = 0; f < rhy::kFeatureCount; ++f) std::printf(",0");
                 std::printf("\n");

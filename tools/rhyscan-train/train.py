@@ -33,12 +33,17 @@ PARAMS = {
     "eta": 0.1,
     "subsample": 0.8,
     "colsample_bytree": 0.8,
-    "min_child_weight": 2,
+    "min_child_weight": 20,
     "tree_method": "hist",
     "nthread": 1,
     "seed": 1,
 }
 ROUNDS = 150
+# Features the model leaves out: the absolute intervals and widths tie the
+# trees to the training patients' own rates; their ratios carry over to others.
+UNUSED = ["rr_prev", "rr_next", "rr_local", "rr_typical", "width"]
+# The most a rare class weighs against a normal beat.
+WEIGHT_CAP = 6.0
 
 
 def read_table(program, folder, rate):
@@ -59,7 +64,7 @@ def class_weights(labels):
     # unclassifiable beats would otherwise decide the trees.
     counts = np.bincount(labels, minlength=len(CLASSES)).astype(float)
     w = np.where(counts > 0, len(labels) / (len(CLASSES) * np.maximum(counts, 1)), 1.0)
-    w = np.clip(w / w[0], 1.0, 3.0)
+    w = np.clip(w / w[0], 1.0, WEIGHT_CAP)
     w[CLASSES.index("Q")] = 1.0
     return w[labels]
 
@@ -103,7 +108,7 @@ def line(name, c):
         pct(s[0], s[2]), v[0] + v[1], v[0] + v[2], s[0] + s[1], s[0] + s[2])
 
 
-def write_model(booster, path, feature_count):
+def write_model(booster, path, feature_count, used):
     model = json.loads(booster.save_raw("json"))
     trees = model["learner"]["gradient_booster"]["model"]["trees"]
     info = model["learner"]["gradient_booster"]["model"]["tree_info"]
@@ -124,7 +129,7 @@ def write_model(booster, path, feature_count):
             if left[n] == -1:
                 out.append("%d -1 -1 0 0 %s" % (i, value))
             else:
-                out.append("%d %d %d %d %s 0" % (i, index[left[n]], index[right[n]], feature[n], value))
+                out.append("%d %d %d %d %s 0" % (i, index[left[n]], index[right[n]], used[feature[n]], value))
     with open(path, "w") as f:
         f.write("\n".join(out) + "\n")
 
@@ -137,7 +142,9 @@ def main():
     parser.add_argument("--loo", action="store_true", help="print the leave-one-record-out table, write nothing")
     args = parser.parse_args()
 
-    names, record, scored, detected, reference, features = read_table(args.features_program, args.data, 256)
+    names, record, scored, detected, reference, all_features = read_table(args.features_program, args.data, 256)
+    used = [i for i, name in enumerate(names) if name not in UNUSED]
+    features = all_features[:, used]
     trainable = detected & np.isin(reference, list(CLASSES))
     labels = np.array([CLASSES.index(r) if r in CLASSES else 0 for r in reference])
 
@@ -156,7 +163,7 @@ def main():
         print(line("gross", gross))
         return
     booster = train(features[trainable], labels[trainable])
-    write_model(booster, args.out, len(names))
+    write_model(booster, args.out, len(names), used)
     print("wrote %s (%d bytes)" % (args.out, os.path.getsize(args.out)))
 
 

@@ -1,11 +1,14 @@
 #include "tools/rhyscan/BeatClassifier.h"
 
+#include "signal/BeatAnalysis.h"
 #include "signal/EveryBeat.h"
 #include "tools/rhyscan/BeatFeatures.h"
 #include "tools/rhyscan/ModelText.h"
+#include "tools/rhyscan/QrsDetector.h"
 #include "tools/rhyscan/TreeModel.h"
 
 #include <cstdlib>
+#include <cstdint>
 #include <optional>
 
 namespace rhy {
@@ -31,9 +34,21 @@ DetectedBeats DetectBeats(std::span<const int16_t> samples, int sampleRate, int1
                           int pauseThresholdSeconds)
 {
     DetectedBeats d;
-    for (const ecg::TypedBeat& b : ecg::AnalyseEveryBeat(samples, sampleRate, digMin, digMax, pauseThresholdSeconds)) {
-        d.samples.push_back(b.sample);
-        d.types.push_back(b.type);
+    d.samples = DetectQrs(samples, sampleRate);
+    // The manager's typing of the same beats is a second opinion for the
+    // classifier: each beat takes the type of the manager's beat within 100 ms.
+    const std::vector<ecg::TypedBeat> typed =
+        ecg::AnalyseEveryBeat(samples, sampleRate, digMin, digMax, pauseThresholdSeconds);
+    const int64_t near = sampleRate / 10;
+    size_t j = 0;
+    d.types.assign(d.samples.size(), ecg::kBeatNotAnalysed);
+    for (size_t b = 0; b < d.samples.size(); ++b) {
+        while (j < typed.size() && typed[j].sample < d.samples[b] - near) ++j;
+        size_t best = typed.size();
+        for (size_t k = j; k < typed.size() && typed[k].sample <= d.samples[b] + near; ++k)
+            if (best == typed.size() || std::llabs(typed[k].sample - d.samples[b]) < std::llabs(typed[best].sample - d.samples[b]))
+                best = k;
+        if (best < typed.size()) d.types[b] = typed[best].type;
     }
     return d;
 }

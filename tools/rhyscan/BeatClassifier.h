@@ -5,9 +5,10 @@
 
 // rhyscan's analysis: the beats of a recording with their MIT beat codes,
 // normal 1, supraventricular ectopic 8, ventricular ectopic 5, fusion 6 and
-// unclassifiable 13. Beats are found by the manager's detector run over the
+// unclassifiable 13. Beats are found by rhyscan's own QRS detector over the
 // whole recording; each is then classified by the built-in tree model from its
-// rhythm and its shape against the recording's dominant beat.
+// rhythm and its shape against the recording's dominant beat, with the
+// manager's typing of the same beat as one more input.
 namespace rhy {
 
 struct CodedBeat {
@@ -20,10 +21,10 @@ inline constexpr uint8_t kClassCodes[] = {1, 8, 5, 6, 13};
 
 struct DetectedBeats {
     std::vector<int64_t> samples;  // R positions at the recording's rate
-    std::vector<uint8_t> types;    // the manager's beat types, one per beat
+    std::vector<uint8_t> types;    // the manager's type of each beat (not analysed where it has none)
 };
 
-// The beats as the manager's own beat analysis finds and types them.
+// The beats as rhyscan's detector finds them, typed by the manager's own beat analysis.
 DetectedBeats DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
                                  int pauseThresholdSeconds);
 

@@ -1,6 +1,7 @@
 #include "tools/rhyscan/BeatFeatures.h"
 
 #include "signal/BeatAnalysis.h"
+#include "tools/rhyscan/QrsDetector.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,17 +35,7 @@ float Median(std::vector<float> v)
 // around each sample taken off), so that wander does not change the shapes.
 std::vector<float> Prepared(std::span<const int16_t> samples, int rate)
 {
-    std::vector<float> x;
-    if (rate == kRate) {
-        x.assign(samples.begin(), samples.end());
-    } else {
-        x.resize(samples.size() * 2);
-        for (size_t i = 0; i < samples.size(); ++i) {
-            const float a = samples[i], b = i + 1 < samples.size() ? samples[i + 1] : samples[i];
-            x[2 * i] = a;
-            x[2 * i + 1] = 0.5f * (a + b);
-        }
-    }
+    const std::vector<float> x = At256(samples, rate);
     std::vector<double> sum(x.size() + 1, 0.0);
     for (size_t i = 0; i < x.size(); ++i) sum[i + 1] = sum[i] + x[i];
     const int64_t half = kRate * 3 / 10, n = static_cast<int64_t>(x.size());
@@ -119,7 +110,9 @@ const std::array<const char*, kFeatureCount>& FeatureNames()
         "rr_prev", "rr_next", "rr_local", "rr_typical", "rr_prev_ratio", "rr_next_ratio", "rr_prev_next",
         "rr_prev_local", "corr", "corr_core", "amplitude_ratio", "area_ratio", "width", "width_ratio",
         "difference", "p_corr", "p_energy_ratio", "polarity", "slope_ratio", "corr_previous",
-        "manager_abnormal", "manager_premature", "rr_prev_before", "rr_irregularity"};
+        "manager_abnormal", "manager_premature", "rr_prev_before", "rr_irregularity", "rr_pause",
+        "rr_prev_preceding", "p_height_ratio", "rr_next_local", "corr_next", "energy_ratio", "rr_prev_slow",
+        "rr_next_slow", "before_rr_prev_slow", "before_rr_prev_ratio", "after_rr_prev_slow", "after_rr_prev_ratio"};
     return names;
 }
 
@@ -151,6 +144,12 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
     // RR intervals in seconds, at the detections' own positions.
     std::vector<float> rr(n, 0.0f);  // rr[b]: before beat b; rr[0] unknown
     for (size_t b = 1; b < n; ++b) rr[b] = static_cast<float>(beats[b] - beats[b - 1]) / static_cast<float>(rate);
+
+    // The recording's slow rhythm: a run of fast beats can fill the beats
+    // around, but seldom the whole recording.
+    std::vector<float> all(rr.begin() + 1, rr.end());
+    std::sort(all.begin(), all.end());
+    const float slow = all.empty() ? 0.8f : all[all.size() * 8 / 10];
 
     for (size_t b = 0; b < n; ++b) {
         const size_t lo = b > static_cast<size_t>(kNeighbours) ? b - kNeighbours : 0;
@@ -225,11 +224,40 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         f[18] = Ratio(MaxSlope(x), MaxSlope(t));
         f[19] = b > 0 ? Correlation(x.data(), w[b - 1].data(), kWindow) : 1.0f;
         // The manager's own typing: its template matching is a second opinion.
-        const uint8_t type = b < managerTypes.size() ? managerTypes[b] : ecg::kBeatNotAnalysed;
+        const uint8_t type = b < managerTypes.size() ? managerTypes[b] : static_cast<uint8_t>(ecg::kBeatNotAnalysed);
         f[20] = type == ecg::kBeatAbnormal ? 1.0f : 0.0f;
         f[21] = type == ecg::kBeatPrematureNormalShape ? 1.0f : 0.0f;
         f[22] = b > 1 ? Ratio(rr[b], rr[b - 1]) : 1.0f;
         f[23] = irregularity;
+        // A ventricular beat is mostly followed by a full compensatory pause
+        // (both intervals together two typical ones); an atrial one is not.
+        f[24] = Ratio(prev + next, 2.0f * typical);
+        // Prematurity against the rhythm just before the beat (the four intervals before it).
+        float preceding = 0;
+        int precedingCount = 0;
+        for (size_t k = b; k >= 2 && precedingCount < 4; --k, ++precedingCount) preceding += rr[k - 1];
+        f[25] = precedingCount > 0 ? Ratio(prev, preceding / static_cast<float>(precedingCount)) : 1.0f;
+        // The P wave's height (peak to peak of the region before the QRS) against the dominant beat's.
+        const auto [pLo, pHi] = std::minmax_element(p[b].begin(), p[b].end());
+        const auto [tpLo, tpHi] = std::minmax_element(tp.begin(), tp.end());
+        f[26] = Ratio(*pHi - *pLo, *tpHi - *tpLo);
+        f[27] = Ratio(next, local);
+        f[28] = b + 1 < n ? Correlation(x.data(), w[b + 1].data(), kWindow) : 1.0f;
+        double e = 0, te = 0;
+        for (int i = 0; i < kWindow; ++i)
+            e += x[static_cast<size_t>(i)] * x[static_cast<size_t>(i)], te += t[static_cast<size_t>(i)] * t[static_cast<size_t>(i)];
+        f[29] = Ratio(static_cast<float>(std::sqrt(e)), static_cast<float>(std::sqrt(te)));
+        f[30] = Ratio(prev, slow);
+        f[31] = Ratio(next, slow);
+    }
+    // The rhythm of the beats on either side: inside a run of early beats
+    // the neighbours are early too (0 where there is no neighbour).
+    for (size_t b = 0; b < n; ++b) {
+        BeatFeatureRow& f = rows[b];
+        f[32] = b > 0 ? rows[b - 1][30] : 0.0f;
+        f[33] = b > 0 ? rows[b - 1][4] : 0.0f;
+        f[34] = b + 1 < n ? rows[b + 1][30] : 0.0f;
+        f[35] = b + 1 < n ? rows[b + 1][4] : 0.0f;
     }
     return rows;
 }
