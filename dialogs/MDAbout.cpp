@@ -6,6 +6,7 @@
 #include "dialogs/SkinWindowDrag.h"
 #include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
+#include "lang/Words.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -32,6 +33,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
 
     BGImage = new SkinPicture(this, QColor(236, 241, 245));
     BGImage->setObjectName("BGImage");
+    BGImage->markDecorative();
     BGImage->setGeometry(0, 0, 300, 245);
     BGImage->setPicture("image\\about.bmp");
     EnableWindowDrag(BGImage, this);
@@ -45,6 +47,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     CloseBtn->setObjectName("CloseBtn");
     CloseBtn->setGeometry(277, 5, 19, 17);
     CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    CloseBtn->setAccessibleName(WordOf(Word::WindowClose));
     connect(CloseBtn, &SkinPictureButton::clicked, this, &QDialog::reject);
 
     // The product's subtitle under its name in the picture.

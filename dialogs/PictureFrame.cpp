@@ -4,6 +4,7 @@
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
+#include "lang/Words.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -20,6 +21,7 @@ PictureFrame BuildPictureFrame(QDialog* dialog, const char* name, QSize size, QC
     frame.background->setObjectName("BGImg");
     frame.background->setGeometry(QRect(QPoint(0, 0), size));
     frame.background->setPicture(picture);
+    frame.background->markDecorative();
     EnableWindowDrag(frame.background, dialog);
 
     frame.title = MakeDialogLabel(dialog, "TitleLabel", titleAt, "color: white; font-weight: bold;");
@@ -30,6 +32,7 @@ PictureFrame BuildPictureFrame(QDialog* dialog, const char* name, QSize size, QC
     frame.close->setObjectName("CloseBtn");
     frame.close->setGeometry(QRect(closeAt, QSize(19, 17)));
     frame.close->setLooksFrom("image\\UI-ic03.bmp");
+    frame.close->setAccessibleName(WordOf(Word::WindowClose));
     return frame;
 }
 
