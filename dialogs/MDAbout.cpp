@@ -6,7 +6,6 @@
 #include "dialogs/SkinWindowDrag.h"
 #include "dialogs/SlotText.h"
 #include "lang/TextTable.h"
-#include "lang/Words.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -47,7 +46,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     CloseBtn->setObjectName("CloseBtn");
     CloseBtn->setGeometry(277, 5, 19, 17);
     CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
-    CloseBtn->setAccessibleName(WordOf(Word::WindowClose));
+    CloseBtn->makeDialogCloseCross();
     connect(CloseBtn, &SkinPictureButton::clicked, this, &QDialog::reject);
 
     // The product's subtitle under its name in the picture.

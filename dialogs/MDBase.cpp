@@ -4,7 +4,6 @@
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
-#include "lang/Words.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -70,7 +69,7 @@ TBaseForm::TBaseForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     CloseImg = new SkinPictureButton(this);
     CloseImg->setObjectName("CloseImg");
     CloseImg->setLooksFrom("image\\UI-ic03.bmp");
-    CloseImg->setAccessibleName(WordOf(Word::WindowClose));
+    CloseImg->makeDialogCloseCross();
     connect(CloseImg, &SkinPictureButton::clicked, this, [this] { closeImgClick(); });
 
     EnableWindowDrag(TitleBg, this);

@@ -54,7 +54,7 @@ TIdPwd::TIdPwd(QString heartletIni, std::function<bool(const QUrl&)> openUrl, QW
     CloseBtn->setObjectName("CloseBtn");
     CloseBtn->setGeometry(297, 5, 19, 17);
     CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
-    CloseBtn->setAccessibleName(WordOf(Word::WindowClose));
+    CloseBtn->makeDialogCloseCross();
     connect(CloseBtn, &SkinPictureButton::clicked, this, &TIdPwd::CancelClick);
 
     AccountLabel = MakeLabel(this, "AccountLabel", QString(), grey, {43, 83});

@@ -4,7 +4,6 @@
 #include "dialogs/SkinPictureButton.h"
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
-#include "lang/Words.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -32,7 +31,7 @@ PictureFrame BuildPictureFrame(QDialog* dialog, const char* name, QSize size, QC
     frame.close->setObjectName("CloseBtn");
     frame.close->setGeometry(QRect(closeAt, QSize(19, 17)));
     frame.close->setLooksFrom("image\\UI-ic03.bmp");
-    frame.close->setAccessibleName(WordOf(Word::WindowClose));
+    frame.close->makeDialogCloseCross();
     return frame;
 }
 
