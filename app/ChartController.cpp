@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "dialogs/SkinPicture.h"
 #include "dialogs/SkinPictureButton.h"
+#include "display/ChartGeometry.h"
 #include "lang/TextTable.h"
 #include "store/RecordingLibrary.h"
 
@@ -99,6 +100,8 @@ void ChartController::show(const ChartSurfaces& s)
     window_.ECGChart2->setSurface(QPixmap::fromImage(s.rowRuler));
     window_.ECGChart3->setSurface(QPixmap::fromImage(s.unitLabel));
     window_.ECGChart4->setSurface(QPixmap::fromImage(s.gainIndicator));
+    // The gain indicator is a drawing: its name says what it shows.
+    window_.ECGChart4->setAccessibleName(QString::number(chart::GainPercent(state_.ChartGain), 'g', 15) + QStringLiteral(" %"));
 }
 
 void ChartController::ClearChart()
@@ -172,18 +175,22 @@ void ChartController::UpdateFindings()
 void ChartController::setFindingToolTips()
 {
     const DataSetInfo& info = library_.dataSetInfo();
-    const auto tip = [](SkinPicture* picture, const QString& text) {
-        if (picture) picture->setToolTip(text);
+    // The tip also names the picture for assistive technology; without one the
+    // picture is named after its finding.
+    const auto tip = [](SkinPicture* picture, int findingSlot, const QString& text) {
+        if (!picture) return;
+        picture->setToolTip(text);
+        picture->setAccessibleName(text.isEmpty() ? TextOf(findingSlot) : text);
     };
-    tip(window_.Slow, info.bradyThreshold.isEmpty() ? QString()
-                                                    : TextOf(5) + " : < " + info.bradyThreshold + " (bpm)");
-    tip(window_.Fast, info.tachyThreshold.isEmpty() ? QString()
-                                                    : TextOf(6) + " : > " + info.tachyThreshold + " (bpm)");
-    tip(window_.Pause, info.pause.isEmpty() ? QString()
-                                            : TextOf(7) + " : > " + info.pauseThreshold + " (" + TextOf(12) + ")");
+    tip(window_.Slow, 5, info.bradyThreshold.isEmpty() ? QString()
+                                                       : TextOf(5) + " : < " + info.bradyThreshold + " (bpm)");
+    tip(window_.Fast, 6, info.tachyThreshold.isEmpty() ? QString()
+                                                       : TextOf(6) + " : > " + info.tachyThreshold + " (bpm)");
+    tip(window_.Pause, 7,
+        info.pause.isEmpty() ? QString() : TextOf(7) + " : > " + info.pauseThreshold + " (" + TextOf(12) + ")");
     const auto detected = [](const QString& finding) { return finding == QLatin1String("1") ? TextOf(10) : TextOf(11); };
-    tip(window_.Rhythm, info.rhythm.isEmpty() ? QString() : TextOf(8) + " : " + detected(info.rhythm));
-    tip(window_.Waveform, info.waveform.isEmpty() ? QString() : TextOf(9) + " : " + detected(info.waveform));
+    tip(window_.Rhythm, 8, info.rhythm.isEmpty() ? QString() : TextOf(8) + " : " + detected(info.rhythm));
+    tip(window_.Waveform, 9, info.waveform.isEmpty() ? QString() : TextOf(9) + " : " + detected(info.waveform));
 }
 
 void ChartController::ZoomInClick()

@@ -73,6 +73,10 @@ TECGMain::TECGMain(const StartupState& state, MainWindowOptions options, QWidget
     setFont(SkinFont(font(), 8));
     setFixedSize(MainLayout::kWidth, MainLayout::kHeight);
     setMask(RoundedWindowRegion(MainLayout::kWidth, MainLayout::kHeight));
+    // The picture commands and findings speak only through their tool tips:
+    // show them also while another window is active (or no window manager
+    // has made this one active), as the tips name what a picture means.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     if (options_.programFolder.isEmpty())
         options_.programFolder = DefaultProgramFolder();
     if (!options_.openUrl)

@@ -145,6 +145,7 @@ private:
     void buildShowPanel();
     void buildScrollBox();
     void buildEngineeringControls();
+    void nameWindowPictures();
     void applyLeftEdges(const QList<LeftEdge>& edges);
     void applyListHeight(int listHeight);
     void runLayoutToggle();

@@ -7,6 +7,7 @@
 #include "dialogs/SkinStyle.h"
 #include "dialogs/SkinWindowDrag.h"
 #include "lang/TextTable.h"
+#include "lang/Words.h"
 
 #include <QAction>
 #include <QLabel>
@@ -108,6 +109,7 @@ void TECGMain::buildWindowControls()
     bpmLabel = label("bpmLabel");
     DeviceIDLabel = label("DeviceIDLabel");
     DeviceIDLabel->hide();
+    nameWindowPictures();
 
     buildScrollBox();
     buildShowPanel();
@@ -131,11 +133,29 @@ void TECGMain::buildWindowControls()
     connect(Account, &SkinPictureButton::clicked, this, &TECGMain::AccountClick);
 }
 
+// Names for assistive technology: what each picture shows, in the window's
+// language; pictures that only decorate are marked so.
+void TECGMain::nameWindowPictures()
+{
+    for (SkinPicture* decoration : {bgImage, LeadImage, ECGChart1, ECGChart2, HRImage})
+        decoration->markDecorative();
+    ECGChart3->setAccessibleName(TextOf(82));  // "Unit: Seconds"
+    Connected->setAccessibleName(TextOf(18));  // "Disconnected" until the recorder is seen
+    UnstableImg->setAccessibleName(TextOf(77));
+    CloseBtn->setAccessibleName(WordOf(Word::WindowClose));
+    MinBtn->setAccessibleName(WordOf(Word::WindowMinimise));
+    Internet->setAccessibleName(TextOf(26));
+    OK->setAccessibleName(WordOf(Word::FindingNormal));
+    const std::pair<SkinPicture*, int> findings[] = {{Slow, 5}, {Fast, 6}, {Pause, 7}, {Rhythm, 8}, {Waveform, 9}};
+    for (const auto& [picture, slot] : findings) picture->setAccessibleName(TextOf(slot));
+}
+
 void TECGMain::buildScrollBox()
 {
     using namespace MainLayout;
     ScrollBox1 = new QScrollArea(this);
     ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setAccessibleName(TextOf(113));  // "Electrocardiograph": the chart
     ScrollBox1->setGeometry(kScrollBox1);
     ScrollBox1->setFrameShape(QFrame::NoFrame);
     ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -167,12 +187,14 @@ void TECGMain::buildShowPanel()
 
     DataListImage = new SkinPicture(ShowPanel, QColor(70, 96, 120));
     DataListImage->setObjectName("DataListImage");
+    DataListImage->markDecorative();
     DataListImage->setGeometry(kDataListImage);
     DataListImage->setPicture("image\\Tree-tit01.bmp");
     DataListLabel = MakeLabel(ShowPanel, "DataListLabel", kDataListLabel, 8, true, true, "Data list");
 
     DataList = new QTreeWidget(ShowPanel);
     DataList->setObjectName("DataList");
+    DataList->setAccessibleName(TextOf(0));
     DataList->setGeometry(0, kDataListImage.height(), kShowPanel.width(), PanelLayout::kDesignListHeight);
     DataList->setHeaderHidden(true);
     DataList->setIndentation(23);
@@ -190,21 +212,25 @@ void TECGMain::buildShowPanel()
 
     FileInfoImage = new SkinPicture(ShowPanel, QColor(70, 96, 120));
     FileInfoImage->setObjectName("FileInfoImage");
+    FileInfoImage->markDecorative();
     FileInfoImage->setPicture("image\\Tree-tit02-2.bmp");
     RecordInfoLabel =
         MakeLabel(ShowPanel, "RecordInfoLabel", kRecordInfoLabel, 8, true, false, "Data set information");
 
     CtlImg = new SkinPictureButton(ShowPanel);
     CtlImg->setObjectName("CtlImg");
+    CtlImg->setAccessibleName(WordOf(Word::DataListSize));
     CtlImg->setGeometry(kCtlImg);
     connect(CtlImg, &SkinPictureButton::clicked, this, &TECGMain::CtlImgClick);
     ChgImg = new SkinPicture(ShowPanel, QColor(0, 0, 0, 0));
     ChgImg->setObjectName("ChgImg");
+    ChgImg->markDecorative();
     ChgImg->setGeometry(kChgImg);
     ChgImg->hide();
 
     Memo1 = new QPlainTextEdit(ShowPanel);
     Memo1->setObjectName("Memo1");
+    Memo1->setAccessibleName(TextOf(1));
     Memo1->setFrameShape(QFrame::NoFrame);
 
     applyListHeight(PanelLayout::kDesignListHeight);

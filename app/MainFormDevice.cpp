@@ -66,6 +66,7 @@ void TECGMain::MonitorTimer()
         return;
     Connected->setPicture(shown.picture);
     Connected->setToolTip(shown.hint);
+    Connected->setAccessibleName(shown.hint);
     if (shown.deviceIdLabel) {
         DeviceIDLabel->setText(*shown.deviceIdLabel);
         DeviceIDLabel->adjustSize();

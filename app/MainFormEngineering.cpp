@@ -6,10 +6,13 @@
 #include "app/LiveViewController.h"
 #include "dialogs/SkinPictureButton.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTreeWidget>
 
 namespace {
 
@@ -73,6 +76,17 @@ void TECGMain::ShowEngineeringControls()
     panel->adjustSize();
     panel->move(mapToGlobal(QPoint(40, 70)));
     panel->show();
+    // F6 moves the keyboard between the window and its tool window, which Tab
+    // does not cross: to the tool window's first control, or back to the data
+    // list. One shortcut serves both, as the window's shortcuts also answer
+    // while its tool window is active.
+    new QShortcut(QKeySequence(Qt::Key_F6), this, panel, [this, panel] {
+        const bool inPanel = QApplication::activeWindow() == panel;
+        QWidget* target = inPanel ? static_cast<QWidget*>(DataList) : panel->findChild<QPushButton*>("UpgradeBtn");
+        if (!target) return;
+        target->activateWindow();
+        target->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 void TECGMain::buildEngineeringControls()

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 
@@ -13,12 +15,21 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // The show event comes before the window is mapped: a place set now is
-        // the one the window system is asked for.
-        if (event->type() != QEvent::Show || !watched->isWidgetType()) return false;
+        if (!watched->isWidgetType()) return false;
         auto* dialog = qobject_cast<QDialog*>(watched);
-        if (dialog && dialog->isWindow() && dialog->parentWidget())
+        if (!dialog || !dialog->isWindow() || !dialog->parentWidget()) return false;
+        if (event->type() == QEvent::Show) {
+            // The show event comes before the window is mapped: a place set now is
+            // the one the window system is asked for.
             CentreOver(dialog, dialog->parentWidget()->window());
+        } else if (event->type() == QEvent::Hide) {
+            // Without a window manager, or with one that does not hand the focus
+            // back, the keyboard would reach no window once the dialog is gone.
+            QPointer<QWidget> host = dialog->parentWidget()->window();
+            QTimer::singleShot(0, host, [host] {
+                if (host && host->isVisible() && !QApplication::activeWindow()) host->activateWindow();
+            });
+        }
         return false;
     }
 };

@@ -18,5 +18,7 @@ void CentreOver(QWidget* box, const QWidget* host);
 QPoint CentredPlace(const QRect& hostFrame, const QRect& hostGeometry, const QSize& boxSize, const QRect& area);
 
 // Installs the placement once for the whole program: every dialog with a
-// parent is centred over its parent's window each time it is shown.
+// parent is centred over its parent's window each time it is shown, and
+// that window is made active again when the dialog closes and leaves no
+// window active (so that the keyboard keeps working).
 void PlaceDialogsOverTheirWindows();

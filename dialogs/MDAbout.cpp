@@ -32,6 +32,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
 
     BGImage = new SkinPicture(this, QColor(236, 241, 245));
     BGImage->setObjectName("BGImage");
+    BGImage->markDecorative();
     BGImage->setGeometry(0, 0, 300, 245);
     BGImage->setPicture("image\\about.bmp");
     EnableWindowDrag(BGImage, this);
@@ -45,6 +46,7 @@ TAbout::TAbout(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
     CloseBtn->setObjectName("CloseBtn");
     CloseBtn->setGeometry(277, 5, 19, 17);
     CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    CloseBtn->makeDialogCloseCross();
     connect(CloseBtn, &SkinPictureButton::clicked, this, &QDialog::reject);
 
     // The product's subtitle under its name in the picture.

@@ -36,6 +36,7 @@ SkinPicture* FramePiece(QWidget* parent, const char* name, const char* picture)
     auto* piece = new SkinPicture(parent, kFrameFallback);
     piece->setObjectName(QLatin1String(name));
     piece->setPicture(QString::fromLatin1(picture));
+    piece->markDecorative();
     return piece;
 }
 
@@ -68,6 +69,7 @@ TBaseForm::TBaseForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     CloseImg = new SkinPictureButton(this);
     CloseImg->setObjectName("CloseImg");
     CloseImg->setLooksFrom("image\\UI-ic03.bmp");
+    CloseImg->makeDialogCloseCross();
     connect(CloseImg, &SkinPictureButton::clicked, this, [this] { closeImgClick(); });
 
     EnableWindowDrag(TitleBg, this);

@@ -58,6 +58,7 @@ TDownload::TDownload(device::DeviceJobBoard& board, device::DeviceEnvironment& e
     DataList->setGeometry(20, 82, 400, 142);
     DataList->setIconSize(QSize(16, 16));
     DataList->setSelectionMode(QAbstractItemView::SingleSelection);
+    DataList->setAccessibleName(TextOf(0));
 
     CGauge1 = new QProgressBar(this);
     CGauge1->setObjectName("CGauge1");

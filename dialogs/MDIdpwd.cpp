@@ -8,6 +8,7 @@
 #include "lang/TextTable.h"
 #include "dialogs/MessageBox.h"
 #include "store/AccountSettings.h"
+#include "lang/Words.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -20,8 +21,6 @@
 namespace {
 
 // Words the text table has no entry for.
-constexpr char kCannotKeep[] = "The account or password contains a line break, which cannot be stored.";
-constexpr char kNoBrowser[] = "No web browser could be opened. Register at this address:";
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QString& style, QPoint at)
 {
@@ -44,6 +43,7 @@ TIdPwd::TIdPwd(QString heartletIni, std::function<bool(const QUrl&)> openUrl, QW
     setFont(SkinFont(font(), 8));
     BGImage = new SkinPicture(this, QColor(236, 241, 245));
     BGImage->setObjectName("BGImage");
+    BGImage->markDecorative();
     BGImage->setGeometry(0, 0, 320, 260);
     BGImage->setPicture("image\\dlg-account.bmp");
     EnableWindowDrag(BGImage, this);
@@ -54,6 +54,7 @@ TIdPwd::TIdPwd(QString heartletIni, std::function<bool(const QUrl&)> openUrl, QW
     CloseBtn->setObjectName("CloseBtn");
     CloseBtn->setGeometry(297, 5, 19, 17);
     CloseBtn->setLooksFrom("image\\UI-ic03.bmp");
+    CloseBtn->makeDialogCloseCross();
     connect(CloseBtn, &SkinPictureButton::clicked, this, &TIdPwd::CancelClick);
 
     AccountLabel = MakeLabel(this, "AccountLabel", QString(), grey, {43, 83});
@@ -62,6 +63,9 @@ TIdPwd::TIdPwd(QString heartletIni, std::function<bool(const QUrl&)> openUrl, QW
     ID->setObjectName("ID");
     ID->setGeometry(101, 80, 168, 21);
     Password = new QLineEdit(this);
+    // The captions name the fields for assistive technology.
+    AccountLabel->setBuddy(ID);
+    PasswordLabel->setBuddy(Password);
     Password->setObjectName("Password");
     Password->setGeometry(101, 113, 168, 21);
     Password->setEchoMode(QLineEdit::Password);
@@ -130,7 +134,7 @@ void TIdPwd::Button1Click()
     // What the file could not give back unchanged is refused here, not found
     // out at the next upload.
     if (!AccountSettings::CanKeep(account_) || !AccountSettings::CanKeep(password_)) {
-        tell(QString::fromLatin1(kCannotKeep));
+        tell(WordOf(Word::AccountCannotKeep));
         return;
     }
     // A file that cannot be written keeps the credentials it had.
@@ -150,7 +154,7 @@ void TIdPwd::openRegistration()
     const QUrl page(QString::fromLatin1(kRegisterPage));
     const bool opened = openUrl_ ? openUrl_(page) : QDesktopServices::openUrl(page);
     // Without a browser the user still gets the address, to copy.
-    if (!opened) tell(QString::fromLatin1(kNoBrowser) + QLatin1Char('\n') + page.toString());
+    if (!opened) tell(WordOf(Word::AccountNoBrowser) + QLatin1Char('\n') + page.toString());
 }
 
 void TIdPwd::tell(const QString& text)

@@ -1,6 +1,8 @@
 #include "dialogs/MDSelectPath.h"
 
 #include "dialogs/SkinPicture.h"
+#include "lang/TextTable.h"
+#include "lang/Words.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -16,11 +18,12 @@ TSelectPath::TSelectPath(QWidget* parent, const QString& startFolder) : TBaseFor
     setObjectName("SelectPath");
     FitFrame(416, 500);
     setCanvasColour(QColor(243, 246, 248));
-    setTitle(QStringLiteral("Select folder"));
+    setTitle(WordOf(Word::SelectPathTitle));
     TitleMsg->setStyleSheet("color: white;");
 
     BGImage = new SkinPicture(this, QColor(243, 246, 248));
     BGImage->setObjectName("BGImage");
+    BGImage->markDecorative();
     BGImage->setGeometry(0, 0, 416, 500);
     BGImage->setPicture("image\\dlg-selectpath.bmp");
     BGImage->lower();
@@ -44,13 +47,14 @@ TSelectPath::TSelectPath(QWidget* parent, const QString& startFolder) : TBaseFor
     DirectoryListBox1->setGeometry(18, 74, 380, 366);
     DirectoryListBox1->setModel(folders_);
     DirectoryListBox1->setHeaderHidden(true);
+    DirectoryListBox1->setAccessibleName(WordOf(Word::SelectPathTitle));
     for (int c = 1; c < folders_->columnCount(); ++c) DirectoryListBox1->hideColumn(c);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn = new QPushButton(TextOf(45), this);
     OKBtn->setObjectName("OK");
     OKBtn->setGeometry(222, 455, 84, 28);
     OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelBtn = new QPushButton(TextOf(43), this);
     CancelBtn->setObjectName("Cancel");
     CancelBtn->setGeometry(314, 455, 84, 28);
 

@@ -143,6 +143,12 @@ void TSetting::buildControls()
     DeviceIDEdit = Make<QLineEdit>(this, "DeviceIDEdit", QRect());
     DeviceIDL = Make<QLabel>(this, "DeviceIDL", QRect());
     MIDLabel1 = Make<QLabel>(this, "MIDLabel1", QRect());
+    // The captions name the fields for assistive technology.
+    TachyLabel->setBuddy(Tachycardia);
+    BradyLabel->setBuddy(Bradycardia);
+    PauseLabel->setBuddy(Pause);
+    DCOffsetLabel->setBuddy(DCOffsetEdit);
+    DeviceIDL->setBuddy(DeviceIDEdit);
     for (QWidget* hidden : std::initializer_list<QWidget*>{Tachycardia, Bradycardia, Pause, TachyLabel, BradyLabel,
                                                           PauseLabel, RhythmGroupBox, DCOffsetEdit, DCOffsetLabel,
                                                           DeviceIDEdit, DeviceIDL, MIDLabel1})

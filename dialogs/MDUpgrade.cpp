@@ -27,7 +27,6 @@ namespace {
 
 constexpr char kImageFile[] = "tmp.rom";
 // The firmware job's status text; the recorder's own words, the same in every language.
-constexpr char kFlashStatus[] = "Upgrade firmware...";
 
 QString Number(double value)
 {
@@ -255,8 +254,8 @@ void TUpgrade::handOver(const device::protocol::FirmwareImage& image)
 void TUpgrade::showFlashProgress()
 {
     const device::FlashCounters& c = setup_.board->flash;
-    if (lblUpgrade->text() != QLatin1String(kFlashStatus)) {
-        lblUpgrade->setText(QString::fromLatin1(kFlashStatus));
+    if (const QString status = WordOf(Word::UpgradeFlashing); lblUpgrade->text() != status) {
+        lblUpgrade->setText(status);
         lblUpgrade->adjustSize();
     }
     FileLabel->setText(TextOf(firmware::kSlotTotalSize) + ": " + Number(c.bytesDone) + " / " + Number(c.bytesTotal) +

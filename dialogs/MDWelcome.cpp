@@ -19,6 +19,7 @@ TWelcome::TWelcome(QWidget* parent, int tickMs) : QDialog(parent, Qt::Dialog | Q
 
     BGImage = new SkinPicture(this, QColor(236, 241, 245));
     BGImage->setObjectName("BGImage");
+    BGImage->markDecorative();
     BGImage->setGeometry(0, 0, 475, 255);
     BGImage->setPicture("image\\welcome.bmp");
     EnableWindowDrag(BGImage, this);

@@ -37,6 +37,7 @@ TMessageBoxForm::TMessageBoxForm(QWidget* parent) : TBaseForm(parent)
 
     MsgImg = new SkinPicture(Panel1, QColor(0, 0, 0, 0));
     MsgImg->setObjectName("MsgImg");
+    MsgImg->markDecorative();  // the caption says the kind of message
     MsgImg->setGeometry(34, 0, 32, 32);
 
     Msg = new QLabel(Panel1);

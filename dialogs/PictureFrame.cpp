@@ -20,6 +20,7 @@ PictureFrame BuildPictureFrame(QDialog* dialog, const char* name, QSize size, QC
     frame.background->setObjectName("BGImg");
     frame.background->setGeometry(QRect(QPoint(0, 0), size));
     frame.background->setPicture(picture);
+    frame.background->markDecorative();
     EnableWindowDrag(frame.background, dialog);
 
     frame.title = MakeDialogLabel(dialog, "TitleLabel", titleAt, "color: white; font-weight: bold;");
@@ -30,6 +31,7 @@ PictureFrame BuildPictureFrame(QDialog* dialog, const char* name, QSize size, QC
     frame.close->setObjectName("CloseBtn");
     frame.close->setGeometry(QRect(closeAt, QSize(19, 17)));
     frame.close->setLooksFrom("image\\UI-ic03.bmp");
+    frame.close->makeDialogCloseCross();
     return frame;
 }
 

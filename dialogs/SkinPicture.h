@@ -19,6 +19,10 @@ public:
     const QString& pictureName() const { return name_; }
     bool hasPixmap() const { return !pixmap_.isNull(); }
     void setFallbackColour(QColor colour);
+    // A picture that only decorates (a background, a title bar, an ornament)
+    // needs no accessible name; every other picture is named after what it shows.
+    void markDecorative() { decorative_ = true; }
+    bool isDecorative() const { return decorative_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -28,4 +32,5 @@ private:
     QPixmap pixmap_;
     QPixmap surface_;
     QColor fallback_;
+    bool decorative_ = false;
 };

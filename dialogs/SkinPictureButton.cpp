@@ -1,6 +1,7 @@
 #include "dialogs/SkinPictureButton.h"
 
 #include "lang/TextTable.h"
+#include "lang/Words.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -17,6 +18,12 @@ void SkinPictureButton::setToolTipSlot(int slot)
 {
     toolTipSlot_ = slot;
     setAccessibleName(slot >= 0 ? TextOf(slot) : QString());
+}
+
+void SkinPictureButton::makeDialogCloseCross()
+{
+    setFocusPolicy(Qt::NoFocus);
+    setAccessibleName(WordOf(Word::WindowClose));
 }
 
 void SkinPictureButton::setLooks(const QString& normal, const QString& hovered, const QString& pressed)

@@ -18,6 +18,10 @@ public:
     // Looks by the usual naming: "name.bmp", "name-1.bmp", "name-2.bmp".
     void setLooksFrom(const QString& normalName);
     void setToolTipSlot(int slot);
+    // A dialog's close cross takes no keyboard focus: Escape closes the dialog,
+    // and a dialog that opened with the focus on its cross would close on Enter
+    // instead of starting its command.
+    void makeDialogCloseCross();
     int toolTipSlot() const { return toolTipSlot_; }
 
     const QString& normalLook() const { return normal_; }

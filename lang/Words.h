@@ -44,6 +44,14 @@ enum class Word {
     PrintPartly,                 // %1 printed, %2 ticked, %3 the unreadable recordings
     WelcomeSubtitle,
     DataListRoot,
+    WindowClose,
+    WindowMinimise,
+    DataListSize,                // the toggle between a larger and a smaller data list
+    FindingNormal,               // the finding picture of a normal recording
+    AccountCannotKeep,
+    AccountNoBrowser,            // followed by the registration address on its own line
+    SelectPathTitle,
+    UpgradeFlashing,
     Count
 };
 
@@ -84,6 +92,14 @@ inline constexpr std::array<std::string_view, size_t(Word::Count)> kWordKeys = {
     "print.partly",
     "welcome.subtitle",
     "datalist.root",
+    "window.close",
+    "window.minimise",
+    "datalist.size",
+    "finding.normal",
+    "account.cannot-keep",
+    "account.no-browser",
+    "selectpath.title",
+    "upgrade.flashing",
 };
 
 QString WordKey(Word word);

@@ -16,6 +16,7 @@
 #include "dialogs/MDAbout.h"
 #include "dialogs/MDDownload.h"
 #include "dialogs/MDIdpwd.h"
+#include "dialogs/MDSelectPath.h"
 #include "dialogs/MDSetting.h"
 #include "dialogs/MDUpgrade.h"
 #include "dialogs/MDUpload.h"
@@ -54,6 +55,7 @@ constexpr Word kMessageWords[] = {
     Word::OpenCannotRead,      Word::OpenWrongRate,
     Word::OpenDamaged,         Word::PrintWrongPaper,           Word::PrintMarginsTooSmall,
     Word::PrintUnreadable,     Word::PrintJobFailed,            Word::PrintPartly,
+    Word::AccountCannotKeep,   Word::AccountNoBrowser,
 };
 
 // The placeholders filled as the program fills them, with long values.
@@ -161,6 +163,12 @@ QList<Measured> MeasureLanguage(int languageId)
     upgrade.board = &board;
     TUpgrade upgradeDialog(upgrade);
     add("Upgrade", MeasureSlotTexts(upgradeDialog));
+    // The status line while the recorder takes its new firmware.
+    upgradeDialog.lblUpgrade->setText(WordOf(Word::UpgradeFlashing));
+    upgradeDialog.lblUpgrade->adjustSize();
+    add("Upgrade", {LabelFit(*upgradeDialog.lblUpgrade, Word::UpgradeFlashing)});
+    TSelectPath selectPath(&window);
+    add("SelectPath", {LabelFit(*selectPath.TitleMsg, Word::SelectPathTitle)});
 
     // A recorder reporting an absurd count: its words take the place of the file line.
     device::DeviceJobBoard absurd;
