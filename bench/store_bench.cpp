@@ -184,6 +184,40 @@ void BM_DataListRebuildShown(benchmark::State& state)
 }
 BENCHMARK(BM_DataListRebuildShown)->Apply(librarySizes);
 
+// Deleting one ticked recording from the list shown (the file is put back
+// between runs, outside the measure).
+void BM_DataListDeleteOneShown(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    RecordingLibrary::Hooks hooks;
+    hooks.ask = [](const QString&, bool) { return 1; };
+    RecordingLibrary lib(library(count), hooks);
+    QTreeWidget tree;
+    tree.resize(300, 600);
+    DataListView view(&tree, lib);
+    lib.RebuildDataList();
+    view.Fill();
+    tree.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        state.PauseTiming();
+        lib.RebuildDataList();
+        view.Sync();
+        const std::vector<DataNode*> nodes = lib.model().nodesInOrder();
+        DataNode* victim = nodes[nodes.size() / 2];
+        const QString path = victim->path;
+        lib.DataListCheckChanged(victim, true);
+        state.ResumeTiming();
+        view.DeleteClick();
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(tree.grab());
+        state.PauseTiming();
+        QFile(path).open(QIODevice::WriteOnly);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_DataListDeleteOneShown)->Apply(librarySizes);
+
 }  // namespace
 
 int main(int argc, char** argv)
