@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <deque>
 #include <optional>
 #include <dirent.h>
 #include <fcntl.h>
@@ -316,10 +317,16 @@ bool standsFor(const DataNode& node, DataNodeKind kind, const QString& prefix, c
 // made only along folders whose names fit their depth; `parent` is null where
 // nothing is listed. The nodes `parent` had are taken back when their entry
 // is still there, so that a rebuild of a large library mostly reuses them.
-void scanLibrary(DataListModel& model, const QString& folder, const std::vector<FolderEntry>& entries,
-                 DataNode* parent, int depth)
+// The entries of the folders being walked, one listing per depth: kept
+// across folders so that their room is reused rather than grown anew.
+using Listings = std::deque<std::vector<FolderEntry>>;
+
+void scanLibrary(DataListModel& model, const QString& folder, Listings& listings, DataNode* parent, int depth)
 {
+    const std::vector<FolderEntry>& entries = listings[static_cast<size_t>(depth)];
     ++depth;
+    if (listings.size() <= static_cast<size_t>(depth)) listings.emplace_back();
+    std::vector<FolderEntry>& inner = listings[static_cast<size_t>(depth)];
     std::vector<std::unique_ptr<DataNode>> before;
     if (parent) {
         before = model.detachChildren(parent);
@@ -341,7 +348,6 @@ void scanLibrary(DataListModel& model, const QString& folder, const std::vector<
     };
 
     const QString prefix = withSlash(folder);
-    std::vector<FolderEntry> inner;
     for (const FolderEntry& e : entries) {
         const qsizetype len = e.name.size();
         if (e.isFolder) {
@@ -357,7 +363,7 @@ void scanLibrary(DataListModel& model, const QString& folder, const std::vector<
                                                                        : e.name;
                 node = model.addChild(parent, *kind, caption, 1, path);
             }
-            scanLibrary(model, path, std::vector<FolderEntry>(std::move(inner)), node, depth);
+            scanLibrary(model, path, listings, node, depth);
         } else if (parent && depth == 4 && len == 10 && e.name.endsWith(QLatin1String(".edf"))) {
             if (!reuse(DataNodeKind::Recording, prefix, e.name))
                 model.addChild(parent, DataNodeKind::Recording, TimeCaption(e.name), 2, joined(folder, e.name));
@@ -369,10 +375,10 @@ void scanLibrary(DataListModel& model, const QString& folder, const std::vector<
 
 void RebuildDataList(DataListModel& model, const QString& dataFolder)
 {
-    std::vector<FolderEntry> entries;
-    listFolder(dataFolder, entries);
+    Listings listings(1);
+    listFolder(dataFolder, listings.front());
     model.beginRefill();
-    scanLibrary(model, dataFolder, entries, &model.root(), 0);
+    scanLibrary(model, dataFolder, listings, &model.root(), 0);
     model.endRefill();
 }
 
