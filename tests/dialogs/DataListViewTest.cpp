@@ -170,6 +170,7 @@ TEST_F(DataListViewTest, LargeListGrowsItemsAsTheKeyboardExpandsFolders)
     QTreeWidgetItem* device = itemByText(tree, "ID : 0000A1F3");
     ASSERT_TRUE(device);
     EXPECT_EQ(device->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    device->setCheckState(0, Qt::Checked);  // before its items exist
 
     tree.setFocus();
     tree.setCurrentItem(device);
@@ -177,6 +178,7 @@ TEST_F(DataListViewTest, LargeListGrowsItemsAsTheKeyboardExpandsFolders)
         QTest::keyClick(&tree, key);
     ASSERT_TRUE(tree.currentItem());
     EXPECT_EQ(tree.currentItem()->text(0), "14:25:30");
+    EXPECT_EQ(tree.currentItem()->checkState(0), Qt::Checked);
     EXPECT_EQ(analysed, 1);
     EXPECT_EQ(lib->openRecordingPath(), tmp.filePath("0000A1F3/201305/07/142530.edf"));
 }
