@@ -310,6 +310,10 @@ bool standsFor(const DataNode& node, DataNodeKind kind, const QString& prefix, c
            path.startsWith(prefix);
 }
 
+// The entries of the folders being walked, one listing per depth: kept
+// across folders so that their room is reused rather than grown anew.
+using Listings = std::deque<std::vector<FolderEntry>>;
+
 // RemoveEmptyFolders and AddRecordingNodes in one walk. Each folder is listed
 // once; an empty sub-folder is removed instead of being descended into (the
 // same outcome as trying to remove every sub-folder first: only an empty one
@@ -317,10 +321,6 @@ bool standsFor(const DataNode& node, DataNodeKind kind, const QString& prefix, c
 // made only along folders whose names fit their depth; `parent` is null where
 // nothing is listed. The nodes `parent` had are taken back when their entry
 // is still there, so that a rebuild of a large library mostly reuses them.
-// The entries of the folders being walked, one listing per depth: kept
-// across folders so that their room is reused rather than grown anew.
-using Listings = std::deque<std::vector<FolderEntry>>;
-
 void scanLibrary(DataListModel& model, const QString& folder, Listings& listings, DataNode* parent, int depth)
 {
     const std::vector<FolderEntry>& entries = listings[static_cast<size_t>(depth)];
