@@ -39,6 +39,7 @@ DataListView::DataListView(QTreeWidget* tree, RecordingLibrary& library, QObject
     connect(tree_, &QTreeWidget::itemChanged, this, &DataListView::onItemChanged);
     connect(tree_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { onItemClicked(item); });
     connect(tree_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        populate(item);
         if (DataNode* n = nodeOf(item)) n->expanded = true;
     });
     connect(tree_, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
@@ -56,7 +57,7 @@ void DataListView::setIcons(const QIcon& folder, const QIcon& recording)
     Fill();
 }
 
-QTreeWidgetItem* DataListView::makeItem(DataNode* node)
+QTreeWidgetItem* DataListView::makeItem(DataNode* node, bool whole)
 {
     auto* item = new QTreeWidgetItem();
     item->setText(0, node->kind == DataNodeKind::Root ? WordOf(Word::DataListRoot) : node->caption);
@@ -65,11 +66,57 @@ QTreeWidgetItem* DataListView::makeItem(DataNode* node)
     item->setCheckState(0, node->checked ? Qt::Checked : Qt::Unchecked);
     items_.insert(node, item);
     nodes_.insert(item, node);
+    if (node->children.empty()) return item;
+    if (!whole) {
+        // The children come when the node is expanded; until then it shows that it has some.
+        item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        return item;
+    }
     QList<QTreeWidgetItem*> children;
     children.reserve(static_cast<qsizetype>(node->children.size()));
-    for (auto& child : node->children) children.append(makeItem(child.get()));
+    for (auto& child : node->children) children.append(makeItem(child.get(), true));
     item->addChildren(children);
     return item;
+}
+
+void DataListView::populate(QTreeWidgetItem* item)
+{
+    DataNode* node = nodeOf(item);
+    if (!node || item->childCount() > 0 || node->children.empty()) return;
+    const bool was = updating_;
+    updating_ = true;
+    QList<QTreeWidgetItem*> children;
+    children.reserve(static_cast<qsizetype>(node->children.size()));
+    for (auto& child : node->children) children.append(makeItem(child.get(), false));
+    item->addChildren(children);
+    updating_ = was;
+}
+
+QTreeWidgetItem* DataListView::itemOf(const DataNode* node)
+{
+    if (!node) return nullptr;
+    if (QTreeWidgetItem* item = items_.value(node)) return item;
+    QTreeWidgetItem* parent = itemOf(node->parent);
+    if (!parent) return nullptr;
+    populate(parent);
+    return items_.value(node);
+}
+
+void DataListView::showExpansion(DataNode* node)
+{
+    QTreeWidgetItem* item = items_.value(node);
+    if (node->expanded) {
+        item = itemOf(node);
+        if (!item) return;
+        populate(item);
+        if (!item->isExpanded()) item->setExpanded(true);
+    } else if (item && item->isExpanded()) {
+        item->setExpanded(false);
+    }
+    // The library expands whole chains from the root, so below a node that
+    // is neither expanded nor made into items there is nothing to show.
+    if (!node->expanded && (!item || item->childCount() == 0)) return;
+    for (auto& child : node->children) showExpansion(child.get());
 }
 
 void DataListView::Fill()
@@ -79,11 +126,10 @@ void DataListView::Fill()
     items_.clear();
     nodes_.clear();
     DataListModel& model = library_.model();
-    // The whole tree is built detached and handed over at once: one insertion for the view.
-    QTreeWidgetItem* root = makeItem(&model.root());
+    // Built detached and handed over at once: one insertion for the view.
+    QTreeWidgetItem* root = makeItem(&model.root(), model.nodeCount() <= wholeFillLimit_);
     tree_->addTopLevelItem(root);
-    for (auto it = items_.cbegin(); it != items_.cend(); ++it)
-        if (it.key()->expanded) it.value()->setExpanded(true);
+    showExpansion(&model.root());
     filledRevision_ = model.revision();
     showSelection();
     updating_ = false;
@@ -99,8 +145,8 @@ void DataListView::Sync()
     for (auto it = items_.cbegin(); it != items_.cend(); ++it) {
         const Qt::CheckState state = it.key()->checked ? Qt::Checked : Qt::Unchecked;
         if (it.value()->checkState(0) != state) it.value()->setCheckState(0, state);
-        if (it.value()->isExpanded() != it.key()->expanded) it.value()->setExpanded(it.key()->expanded);
     }
+    showExpansion(&library_.model().root());
     showSelection();
     updating_ = false;
 }

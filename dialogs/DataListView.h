@@ -23,8 +23,13 @@ public:
     // Pictures of the two node kinds (1 folder, 2 recording).
     void setIcons(const QIcon& folder, const QIcon& recording);
 
-    // Refills the whole tree from the model (after a rebuild).
+    // Refills the tree from the model (after a rebuild). A list of more than
+    // `wholeFillLimit` nodes gets the items of a node's children only when
+    // the node is first expanded or one of them must be shown (selected, or
+    // expanded by the library); a smaller one is made whole at once.
     void Fill();
+    void setWholeFillLimit(int nodes) { wholeFillLimit_ = nodes; }
+    static constexpr int kWholeFillLimit = 5000;
     // Brings the tree up to date after the library changed the model: refills
     // when nodes came or went, else updates ticks, selection and expansion.
     void Sync();
@@ -40,7 +45,8 @@ public:
     // The library's DataListClick for the selected node, then the tree follows.
     void DataListClick();
 
-    QTreeWidgetItem* itemOf(const DataNode* node) const { return items_.value(node); }
+    // The item of a node, made (with its siblings) when it was not yet.
+    QTreeWidgetItem* itemOf(const DataNode* node);
     DataNode* nodeOf(QTreeWidgetItem* item) const { return nodes_.value(item); }
 
 signals:
@@ -52,7 +58,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QTreeWidgetItem* makeItem(DataNode* node);
+    QTreeWidgetItem* makeItem(DataNode* node, bool whole);
+    // Makes the items of a node's children when they are not made yet.
+    void populate(QTreeWidgetItem* item);
+    // Shows the model's expansion: every expanded node gets its item expanded.
+    void showExpansion(DataNode* node);
     void onItemChanged(QTreeWidgetItem* item, int column);
     void onItemClicked(QTreeWidgetItem* item);
     void selectInModel(QTreeWidgetItem* item);
@@ -67,6 +77,7 @@ private:
     QHash<const DataNode*, QTreeWidgetItem*> items_;
     QHash<QTreeWidgetItem*, DataNode*> nodes_;
     uint64_t filledRevision_ = 0;
+    int wholeFillLimit_ = kWholeFillLimit;
     bool updating_ = false;
     bool tickedInThisClick_ = false;
 };

@@ -38,6 +38,15 @@ public:
     // inside it moves to the node's next sibling, else to its parent.
     void remove(DataNode* node);
 
+    // A refill that keeps the nodes still wanted: between beginRefill and
+    // endRefill, the children of a node are detached and the ones kept are
+    // reattached in their new order (ids stay), new ones added; the node
+    // count is made right at the end. The selection is cleared.
+    void beginRefill();
+    std::vector<std::unique_ptr<DataNode>> detachChildren(DataNode* parent);
+    DataNode* reattach(DataNode* parent, std::unique_ptr<DataNode> node);
+    void endRefill();
+
     std::vector<DataNode*> nodesInOrder();
     DataNode* findById(uint64_t id);
     int nodeCount() const { return count_; }
@@ -84,7 +93,8 @@ void RemoveEmptyFolders(const QString& folder);
 void AddRecordingNodes(DataListModel& model, const QString& folder, DataNode* parent, int depth = 0);
 
 // Clears the list and refills it from the data folder (empty folders are
-// removed first). A missing folder yields the root alone.
+// removed first). A missing folder yields the root alone. Nodes whose folder
+// or file is still there are kept (unticked and folded), keeping their ids.
 void RebuildDataList(DataListModel& model, const QString& dataFolder);
 
 // Selects and expands the node of a newly stored recording; returns false

@@ -158,6 +158,72 @@ TEST_F(DataListViewTest, DeleteKeyDeletesTickedRecordingsAndTheTreeFollows)
     EXPECT_NE(itemByText(tree, "09:15:00"), nullptr);
 }
 
+// A large list makes the items of a folder only when it is expanded; the
+// keyboard walks into folders and opens a recording all the same.
+TEST_F(DataListViewTest, LargeListGrowsItemsAsTheKeyboardExpandsFolders)
+{
+    QTreeWidget& tree = *treeWidget;
+    view->setWholeFillLimit(0);
+    lib->RebuildDataList();  // folded again
+    view->Fill();
+    EXPECT_EQ(itemByText(tree, "2013 / 05"), nullptr);
+    QTreeWidgetItem* device = itemByText(tree, "ID : 0000A1F3");
+    ASSERT_TRUE(device);
+    EXPECT_EQ(device->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    device->setCheckState(0, Qt::Checked);  // before its items exist
+
+    tree.setFocus();
+    tree.setCurrentItem(device);
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Right, Qt::Key_Down, Qt::Key_Right, Qt::Key_Down})
+        QTest::keyClick(&tree, key);
+    ASSERT_TRUE(tree.currentItem());
+    EXPECT_EQ(tree.currentItem()->text(0), "14:25:30");
+    EXPECT_EQ(tree.currentItem()->checkState(0), Qt::Checked);
+    EXPECT_EQ(analysed, 1);
+    EXPECT_EQ(lib->openRecordingPath(), tmp.filePath("0000A1F3/201305/07/142530.edf"));
+}
+
+// After a download the new recording is selected, shown expanded and opened,
+// and a later rebuild keeps it selected and in sight: for small and large lists.
+TEST_F(DataListViewTest, NewRecordingIsShownAndARebuildKeepsTheSelection)
+{
+    QTreeWidget& tree = *treeWidget;
+    const struct {
+        int limit;
+        const char* time;
+        const char* caption;
+    } cases[] = {{DataListView::kWholeFillLimit, "080000", "08:00:00"}, {0, "080100", "08:01:00"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        view->setWholeFillLimit(c.limit);
+        lib->RebuildDataList();
+        view->Fill();
+        tree.collapseAll();
+        const QString added = tmp.filePath(QStringLiteral("0000A1F3/201306/02/%1.edf").arg(c.time));
+        writeRecording(added);
+        lib->RebuildDataList();
+        ASSERT_TRUE(lib->SelectNewRecording("0000A1F3", "201306", "02", c.time));
+        view->DataListClick();
+        auto shown = [&] {
+            QTreeWidgetItem* current = tree.currentItem();
+            if (!current || current->text(0) != c.caption) return false;
+            for (QTreeWidgetItem* p = current->parent(); p; p = p->parent())
+                if (!p->isExpanded()) return false;
+            return view->nodeOf(current) == lib->model().selected();
+        };
+        EXPECT_TRUE(shown());
+        EXPECT_EQ(lib->openRecordingPath(), added);
+
+        const QString another = tmp.filePath("0000A1F3/201306/02/070000.edf");
+        writeRecording(another);
+        lib->RebuildDataList();
+        view->Sync();
+        EXPECT_TRUE(shown());
+        EXPECT_NE(itemByText(tree, "07:00:00"), nullptr);
+        QFile::remove(another);
+    }
+}
+
 TEST(SelectPath, OkStoresTheShownFolderCancelNothing)
 {
     UseTestApp();

@@ -117,6 +117,48 @@ TEST_F(Library, EmptyFoldersGoOneLevelPerRebuild)
     lib.RebuildDataList();
     EXPECT_FALSE(QDir(rec("0000A1F3")).exists());
     EXPECT_EQ(captions(lib.model()), QStringList{"Data"});
+
+    // A folder that holds anything, even only a link, is not empty and stays.
+    QDir().mkpath(rec("0000A1F4/201305/07"));
+    ASSERT_TRUE(QFile::link(rec("elsewhere"), rec("0000A1F4/201305/07/link")));
+    lib.RebuildDataList();
+    EXPECT_TRUE(QDir(rec("0000A1F4/201305/07")).exists());
+}
+
+TEST_F(Library, RebuildOverAChangedLibraryListsWhatAFreshOneDoes)
+{
+    for (const char* r : {"0000A1F3/201305/07/142530.edf", "0000A1F3/201305/07/150000.edf",
+                          "0000A1F3/201305/08/091500.edf", "00000001/201212/01/000000.edf"})
+        touch(rec(r));
+    lib.RebuildDataList();
+    const uint64_t keptId = nodeByCaption(lib.model(), "09:15:00")->id;
+    lib.DataListCheckChanged(&lib.model().root(), true);
+    for (DataNode* n : lib.model().nodesInOrder()) n->expanded = true;
+
+    // Meanwhile recordings, folders and a device came and went, some in front of kept ones.
+    ASSERT_TRUE(QFile::remove(rec("0000A1F3/201305/07/142530.edf")));
+    ASSERT_TRUE(QDir(rec("00000001")).removeRecursively());
+    touch(rec("0000A1F3/201305/07/120000.edf"));
+    touch(rec("0000A1F3/201304/30/235959.edf"));
+    touch(rec("00000002/201301/01/010101.edf"));
+    lib.RebuildDataList();
+
+    RecordingLibrary fresh(data, {});
+    fresh.RebuildDataList();
+    auto listing = [](DataListModel& model) {
+        QStringList out = captions(model);
+        for (DataNode* n : model.nodesInOrder()) out << n->path;
+        return out;
+    };
+    EXPECT_EQ(listing(lib.model()), listing(fresh.model())) << listing(lib.model()).join("\n").toStdString();
+    EXPECT_EQ(lib.model().nodeCount(), fresh.model().nodeCount());
+    // What stayed on disk keeps its node; below the root the list starts unticked and folded again.
+    EXPECT_EQ(nodeByCaption(lib.model(), "09:15:00")->id, keptId);
+    for (DataNode* n : lib.model().nodesInOrder()) {
+        if (n == &lib.model().root()) continue;
+        EXPECT_FALSE(n->checked) << n->caption.toStdString();
+        EXPECT_FALSE(n->expanded) << n->caption.toStdString();
+    }
 }
 
 TEST_F(Library, TickingPropagatesAndDrivesTheMenu)
