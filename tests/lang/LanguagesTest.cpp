@@ -26,7 +26,9 @@ const std::map<int, const char*> kHeartRate = {
 };
 
 // Slots that keep the English text in every language but Chinese, with the
-// further languages that translate them. Extra slots are numbered -1 - n.
+// further languages that translate them. Extra slots are numbered -1 - n. The
+// account note is one sentence over the four extra slots: German has all four
+// in German, never a sentence that turns English halfway.
 const std::map<int, std::set<int>> kEnglishUnless = {
     {3, {}}, {16, {}}, {23, {}}, {24, {1031}}, {26, {}}, {35, {}}, {42, {}}, {45, {1055, 1060}},
     {46, {1031}}, {47, {}}, {48, {}}, {49, {}}, {52, {}}, {60, {}}, {61, {}}, {62, {}}, {63, {}},
@@ -37,7 +39,7 @@ const std::map<int, std::set<int>> kEnglishUnless = {
     {135, {}}, {136, {}}, {137, {1031}}, {141, {1031}}, {142, {}}, {143, {}}, {144, {}},
     {145, {1031}}, {146, {1031}}, {147, {1031}}, {148, {1031}}, {149, {}}, {150, {}}, {154, {1031}},
     {155, {}}, {156, {1031}}, {158, {}}, {160, {}}, {163, {1031}}, {166, {}}, {167, {}},
-    {169, {1031}}, {170, {1031}}, {-1, {1031}}, {-2, {}}, {-3, {}}, {-4, {}},
+    {169, {1031}}, {170, {1031}}, {-1, {1031}}, {-2, {1031}}, {-3, {1031}}, {-4, {1031}},
 };
 // The report's position letters are the same in every language, Chinese included.
 const std::set<int> kSameEverywhere = {105, 106, 107};
