@@ -77,6 +77,7 @@ void UploadController::UploadClick()
     for (SkinPictureButton* b : {window_.ZoomIn, window_.ZoomOut, window_.Recover, window_.ECGColor})
         if (b) b->hide();
     library->CloseOpenRecording();
+    if (window_.dataListView()) window_.dataListView()->ShowNothingOpen();
 }
 
 void UploadController::AccountClick()

@@ -254,6 +254,13 @@ void DataListView::bindMemo(QPlainTextEdit* memo)
     showMemo();
 }
 
+void DataListView::ShowNothingOpen()
+{
+    tree_->clearSelection();
+    tree_->setCurrentItem(nullptr, 0, QItemSelectionModel::NoUpdate);
+    showMemo();
+}
+
 void DataListView::showMemo()
 {
     if (!memo_) return;

@@ -33,6 +33,9 @@ public:
     // Brings the tree up to date after the library changed the model: refills
     // when nodes came or went, else updates ticks, selection and expansion.
     void Sync();
+    // After the library closed its open recording: no entry stays highlighted
+    // as if open, and the note box shows the closed state.
+    void ShowNothingOpen();
 
     // The note box shows the library's memo after every opening, and its
     // changes go to the library's Memo1Change.

@@ -73,6 +73,9 @@ void RecordingLibrary::CloseOpenRecording()
     annotationPath_.clear();
     info_ = DataSetInfo{};
     openPath_.clear();
+    // The note box belongs to the open recording: with none open there is no
+    // note to show, and nothing typed could be kept.
+    memo_ = NoteView{};
     reload_ = true;
     if (hooks_.clearCharts) hooks_.clearCharts();
     if (hooks_.refreshFindings) hooks_.refreshFindings();

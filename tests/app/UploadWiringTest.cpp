@@ -11,11 +11,13 @@
 #include "dialogs/SkinPictureButton.h"
 #include "lang/TextTable.h"
 #include "store/ProfileFile.h"
+#include "store/RecordingLibrary.h"
 #include "tests/store/StoreFixtures.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -84,6 +86,51 @@ TEST_F(UploadWiring, DemoUploadDeletesDeliveredRecordingsAndTheirEntries)
     });
     w.AccountClick();
     EXPECT_EQ(account, "demo");
+    w.close();
+}
+
+// The upload closes the open recording: the list and the note box must not go
+// on showing it, or a note typed afterwards would look kept and go nowhere.
+TEST_F(UploadWiring, AfterTheUploadNothingShowsAsOpen)
+{
+    const QString opened = state.paths.dataFolder + "0000A1F3/201305/07/142530.edf";
+    const QString sent = state.paths.dataFolder + "0000A1F3/201305/08/090000.edf";
+    fixtures::writeDownloaded(opened, 256 * 31);
+    fixtures::writeDownloaded(sent, 256 * 31);
+    fixtures::writeBytes(opened.left(opened.size() - 4) + ".cmm", "Palpitations after the stairs.\r\n");
+    MainWindowOptions options;
+    options.showWelcome = false;
+    TECGMain w(state, options);
+    w.FormCreate();
+    w.show();
+    ASSERT_TRUE(w.uploadController()->startDemoService());
+    w.uploadController()->adjustSetup = [](UploadDialogSetup& s) { s.timings = upload::Timings::Fast(); };
+
+    auto item = [&w](const char* caption) -> QTreeWidgetItem* {
+        for (QTreeWidgetItemIterator it(w.DataList); *it; ++it)
+            if ((*it)->text(0).contains(caption)) return *it;
+        return nullptr;
+    };
+    for (DataNode* n : w.library()->model().nodesInOrder())
+        if (n->caption == "14:25:30") w.library()->model().select(n);
+    w.DataListClick();
+    ASSERT_FALSE(w.DataList->selectedItems().isEmpty());
+    ASSERT_TRUE(w.Memo1->isEnabled());
+    ASSERT_TRUE(w.Memo1->toPlainText().startsWith("Palpitations"));
+
+    QTreeWidgetItem* toSend = item("09:00:00");
+    ASSERT_NE(toSend, nullptr);
+    toSend->setCheckState(0, Qt::Checked);
+    QTimer::singleShot(50, [] {
+        if (auto* dialog = qobject_cast<TUpload*>(QApplication::activeModalWidget())) dialog->OK->click();
+    });
+    w.UploadClick();
+    ASSERT_FALSE(QFile::exists(sent));
+
+    EXPECT_TRUE(w.DataList->selectedItems().isEmpty());
+    EXPECT_TRUE(w.Memo1->toPlainText().isEmpty());
+    EXPECT_FALSE(w.Memo1->isEnabled());
+    EXPECT_TRUE(QFile::exists(opened));
     w.close();
 }
 
