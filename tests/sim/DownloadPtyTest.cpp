@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "RecorderSimProcess.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -28,10 +29,8 @@ TEST(DownloadPty, CommandLineDownloadStoresTheSimulatorsRecordingsWhereTheyBelon
     QTemporaryDir dir;
     const QString log = dir.filePath("frames.log");
     QProcess simProcess;
-    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--recordings", "3", "--log", log});
-    ASSERT_TRUE(simProcess.waitForStarted(10000));
-    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
-    const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+    const QString tty = StartRecorderSim(simProcess, QStringList{"--recordings", "3", "--log", log});
+    ASSERT_FALSE(tty.isEmpty()) << "recorder-sim did not start";
 
     int exitCode = -1;
     const QJsonObject r = RunCliJson(
@@ -88,10 +87,8 @@ TEST(DownloadPty, ARecordingNotStoredFailsTheCommandAndKeepsTheRecorderFull)
 {
     QTemporaryDir dir;
     QProcess simProcess;
-    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--plain", "3", "--same-time"});
-    ASSERT_TRUE(simProcess.waitForStarted(10000));
-    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
-    const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+    const QString tty = StartRecorderSim(simProcess, QStringList{"--plain", "3", "--same-time"});
+    ASSERT_FALSE(tty.isEmpty()) << "recorder-sim did not start";
 
     const QStringList download = {"device", "download", "--link", "serial:" + tty, "--data-folder", dir.filePath("lib"),
                                   "--erase", "--json"};
@@ -115,10 +112,8 @@ TEST(DownloadPty, AFailedEraseSaysDeletingErrorAndFails)
 {
     QTemporaryDir dir;
     QProcess simProcess;
-    simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), {"--plain", "2", "--refuse-erase"});
-    ASSERT_TRUE(simProcess.waitForStarted(10000));
-    ASSERT_TRUE(simProcess.waitForReadyRead(10000));
-    const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+    const QString tty = StartRecorderSim(simProcess, QStringList{"--plain", "2", "--refuse-erase"});
+    ASSERT_FALSE(tty.isEmpty()) << "recorder-sim did not start";
     int exitCode = -1;
     const QJsonObject r = RunCliJson(
         {"device", "download", "--link", "serial:" + tty, "--data-folder", dir.filePath("lib"), "--erase", "--json"},
@@ -157,10 +152,8 @@ TEST(DownloadPty, ALineFaultEndsTheDownloadInTimeAndLosesNothing)
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         QProcess simProcess;
-        simProcess.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), QStringList{"--recordings", "3"} + c.simArgs);
-        ASSERT_TRUE(simProcess.waitForStarted(10000));
-        ASSERT_TRUE(simProcess.waitForReadyRead(10000));
-        const QString tty = QString::fromUtf8(simProcess.readLine()).trimmed();
+        const QString tty = StartRecorderSim(simProcess, QStringList{"--recordings", "3"} + c.simArgs);
+        ASSERT_FALSE(tty.isEmpty()) << "recorder-sim did not start";
 
         QElapsedTimer took;
         took.start();

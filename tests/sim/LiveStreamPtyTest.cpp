@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "RecorderSimProcess.h"
 #include <gtest/gtest.h>
 #include <csignal>
 #include <vector>
@@ -38,10 +39,7 @@ std::vector<int> ReadValues(const QString& path, bool csv)
 // empty text when it did not start.
 QString StartStreamingSim(QProcess& sim, const QString& sentLog, const QStringList& faults = {})
 {
-    sim.start(QStringLiteral(TALMON_BIN_DIR "/recorder-sim"), QStringList{"--stream-log", sentLog} + faults);
-    if (!sim.waitForStarted(10000) || !sim.waitForReadyRead(10000))
-        return {};
-    return QString::fromUtf8(sim.readLine()).trimmed();
+    return StartRecorderSim(sim, QStringList{"--stream-log", sentLog} + faults);
 }
 
 TEST(LiveStreamPty, CommandLineReceivesWhatTheSimulatorSent)
