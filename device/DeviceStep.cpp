@@ -48,6 +48,16 @@ void DeviceStep::Run()
             board_.RecordEnd(JobEnd{board_.requestTicket, JobFailed, board_.failure});
         repairOwed_.reset();
         stream_.Abandon();
+    } else if (s.DevicePresence == DeviceAttached && stopOwed) {
+        // Still streaming: a job's frames would be lost in the stream and samples read as its answer.
+        // The stop is sent again in the next tick; the request ends now rather than wait on a recorder
+        // that may never stop.
+        if (board_.RequestedJob != NoJob) {
+            board_.RequestedJob = NoJob;
+            board_.JobState = JobFailed;
+            board_.failure = JobFailure::StreamNotStopped;
+            board_.RecordEnd(JobEnd{board_.requestTicket, JobFailed, board_.failure});
+        }
     } else if (s.DevicePresence == DeviceAttached) {
         postOwedRepair();
         runRequestedJob();

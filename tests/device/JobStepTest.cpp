@@ -1,6 +1,7 @@
 #include "SimRig.h"
 #include "device/JobRequest.h"
 #include "device/protocol/Commands.h"
+#include "device/protocol/FirmwareImage.h"
 #include "sim/recorder/RecordingFactory.h"
 #include "device/DeviceJobs.h"
 #include <QDir>
@@ -175,6 +176,14 @@ TEST(JobStep, AnArrivalWhileAJobWaitsNeverOvertakesIt)
              EXPECT_TRUE(EraseConditionAfter(r.board.download.result).has_value());
              QDir(r.board.dataFolder).removeRecursively();
          }},
+        {"flash", [](SimRig& r) {
+             const std::vector<std::uint8_t> file = protocol::BuildFirmwareImageFile(std::vector<std::uint8_t>(100, 0x5A));
+             protocol::FirmwareImage image;
+             ASSERT_EQ(protocol::CheckFirmwareImage(file.data(), file.size(), &image), protocol::ImageFault::None);
+             r.board.firmwareImage = image;
+         },
+         FlashJobCode,
+         [](SimRig& r) { EXPECT_EQ(r.recorder.FlashedBytes().size(), 128u) << "four blocks written"; }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

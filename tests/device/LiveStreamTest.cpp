@@ -234,3 +234,34 @@ TEST(StreamJobs, ARecorderBackAfterAnUnplugWhileStreamingIsToldToStopFirst)
 }
 
 }  // namespace
+
+// Back after an unplug and still streaming because its stops go unheeded: a
+// job asked for meanwhile is not spoken into the stream (its answer would be
+// samples); it ends as not stopped, and only stops reach the recorder until
+// one works.
+TEST(StreamJobs, NothingButTheStopIsSaidToARecorderBackAndStillStreaming)
+{
+    StreamingRig rig;
+    rig.recorder.faults().streamsWhileUnplugged = true;
+    ASSERT_EQ(rig.Run(StreamStartJobCode), JobSucceeded);
+    rig.xpress.SetPlugged(false);
+    rig.link.DeviceRemoved();
+    rig.loop.RunFor(1000);
+    rig.recorder.faults().ignoredStreamStops = 2;
+    const std::size_t before = rig.recorder.commandLog().size();
+    rig.xpress.SetPlugged(true);
+    rig.link.DeviceArrived();
+    const std::uint32_t ticket = PostJob(rig.board, ReadInfoJobCode);
+    rig.loop.RunFor(3000);
+
+    const std::vector<std::uint8_t>& log = rig.recorder.commandLog();
+    ASSERT_GE(log.size(), before + 3);
+    for (std::size_t i = before; i < before + 3; ++i)
+        EXPECT_EQ(log[i], protocol::CmdStreamStop) << "command " << i - before << " after the return";
+    EXPECT_FALSE(rig.recorder.streaming());
+    const std::optional<JobEnd> end = EndOf(rig.board, ticket);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->state, JobFailed);
+    EXPECT_EQ(end->failure, JobFailure::StreamNotStopped);
+    EXPECT_TRUE(rig.board.infoBlock.signed_) << "the arrival read after the stop got its answer";
+}
