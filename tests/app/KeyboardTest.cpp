@@ -80,6 +80,18 @@ TEST_F(Keyboard, EveryTabStopIsAControl)
     }
 }
 
+TEST_F(Keyboard, TheDataListShowsTheFocusWhenTabReachesIt)
+{
+    auto w = open();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->Download->setFocus(Qt::TabFocusReason);
+    const QImage without = w->DataList->grab().toImage();
+    ASSERT_TRUE(TabTo(*w, w->DataList));
+    EXPECT_NE(w->DataList->grab().toImage(), without);
+    EXPECT_NE(w->DataList->currentItem(), nullptr);
+}
+
 TEST_F(Keyboard, TabLeavesTheNoteAndCtrlTabTypesATab)
 {
     auto w = open();
