@@ -160,6 +160,9 @@ void TECGMain::buildScrollBox()
     ScrollBox1->setFrameShape(QFrame::NoFrame);
     ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Its content is exactly its size, so there is never anything to scroll: as a Tab
+    // stop it would only hold the keyboard's focus where no mark can show it.
+    ScrollBox1->setFocusPolicy(Qt::NoFocus);
     auto* content = new QWidget;
     content->setObjectName("ScrollBox1Content");
     content->setAutoFillBackground(true);

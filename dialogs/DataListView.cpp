@@ -6,6 +6,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFocusEvent>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -219,6 +221,14 @@ bool DataListView::eventFilter(QObject* watched, QEvent* event)
             memo_->insertPlainText(QStringLiteral("\t"));
             return true;
         }
+        return false;
+    }
+    if (event->type() == QEvent::FocusIn && watched == tree_ && !tree_->currentItem() && tree_->topLevelItemCount()) {
+        // Reached by Tab with nothing current (as after a rebuild), the list would draw
+        // no focus mark: make its first item current, without selecting or opening it.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+            tree_->selectionModel()->setCurrentIndex(tree_->model()->index(0, 0), QItemSelectionModel::NoUpdate);
         return false;
     }
     if (event->type() == QEvent::KeyRelease && watched == tree_) {

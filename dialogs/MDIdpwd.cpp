@@ -15,6 +15,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 
@@ -74,9 +75,14 @@ TIdPwd::TIdPwd(QString heartletIni, std::function<bool(const QUrl&)> openUrl, QW
     ID->setPlaceholderText(QStringLiteral("ID"));
     Password->setPlaceholderText(TextOf(24));
 
-    RegisterLinkLabel = MakeLabel(this, "RegisterLinkLabel", QString(), "color: rgb(19, 117, 127); text-decoration: underline;",
+    // The link is a command: Tab reaches it (after the password), a tint shows its focus,
+    // and Space or Enter opens the page as a click does.
+    RegisterLinkLabel = MakeLabel(this, "RegisterLinkLabel", QString(),
+                                  "QLabel { color: rgb(19, 117, 127); text-decoration: underline; }"
+                                  " QLabel:focus { background: rgb(205, 228, 231); }",
                                   {223, 138});
     RegisterLinkLabel->setCursor(Qt::PointingHandCursor);
+    RegisterLinkLabel->setFocusPolicy(Qt::StrongFocus);
     const QString light = QStringLiteral("color: rgb(150, 150, 150);");
     RegisterLabel = MakeLabel(this, "RegisterLabel", QString(), light, {43, 160});
     RegisterLabel1 = MakeLabel(this, "RegisterLabel1", QString(), light, {43, 175});
@@ -166,6 +172,13 @@ void TIdPwd::tell(const QString& text)
 
 bool TIdPwd::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress && watched == RegisterLinkLabel) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            openRegistration();
+            return true;  // not the dialog's OK
+        }
+    }
     if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         openRegistration();
         return true;

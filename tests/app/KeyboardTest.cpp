@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 #include "dialogs/SkinPictureButton.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QPlainTextEdit>
@@ -58,6 +59,37 @@ TEST_F(Keyboard, PictureCommandsAreReachedShownAndStartedByKeys)
     }
     closer.stop();
     EXPECT_EQ(opened, 2);
+}
+
+// A Tab stop that is no control (the chart's box, which never has anything to
+// scroll) shows no mark: the user's next key goes somewhere they cannot see.
+TEST_F(Keyboard, EveryTabStopIsAControl)
+{
+    auto w = open();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->Memo1->setEnabled(true);
+    w->DataList->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 40; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        const bool control = qobject_cast<QAbstractButton*>(focus) || qobject_cast<SkinPictureButton*>(focus) ||
+                             focus == w->DataList || focus == w->Memo1;
+        EXPECT_TRUE(control) << focus->objectName().toStdString();
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+}
+
+TEST_F(Keyboard, TheDataListShowsTheFocusWhenTabReachesIt)
+{
+    auto w = open();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->Download->setFocus(Qt::TabFocusReason);
+    const QImage without = w->DataList->grab().toImage();
+    ASSERT_TRUE(TabTo(*w, w->DataList));
+    EXPECT_NE(w->DataList->grab().toImage(), without);
+    EXPECT_NE(w->DataList->currentItem(), nullptr);
 }
 
 TEST_F(Keyboard, TabLeavesTheNoteAndCtrlTabTypesATab)

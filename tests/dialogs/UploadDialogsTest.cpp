@@ -12,6 +12,7 @@
 #include "store/ProfileFile.h"
 #include "tests/store/StoreFixtures.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QJsonArray>
@@ -292,6 +293,26 @@ TEST_F(UploadDialogs, TheEndOfTheTransferDecidesWhatIsDeleted)
 
 // Without a browser the Register link says so and shows the address to copy;
 // a password with blanks or quotes is kept exactly.
+// The Register link is a command like the buttons: Tab from the password reaches it,
+// it shows that it has the focus, and Space or Enter opens the registration page.
+TEST_F(UploadDialogs, AccountDialogRegisterLinkWorksFromTheKeyboard)
+{
+    int opened = 0;
+    TIdPwd dialog(ini, [&](const QUrl&) { ++opened; return true; });
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog.Password->setFocus(Qt::TabFocusReason);
+    const QImage unfocused = dialog.RegisterLinkLabel->grab().toImage();
+    QTest::keyClick(dialog.Password, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), dialog.RegisterLinkLabel);
+    EXPECT_NE(dialog.RegisterLinkLabel->grab().toImage(), unfocused);
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
+        QTest::keyClick(dialog.RegisterLinkLabel, key);
+    EXPECT_EQ(opened, 3);
+    EXPECT_TRUE(dialog.isVisible());  // Enter on the link is not the dialog's OK
+}
+
 TEST_F(UploadDialogs, AccountDialogTellsTheAddressWithoutABrowserAndKeepsThePasswordExactly)
 {
     TIdPwd dialog(ini, [](const QUrl&) { return false; });
