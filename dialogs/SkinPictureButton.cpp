@@ -110,10 +110,14 @@ void SkinPictureButton::paintEvent(QPaintEvent* event)
 {
     SkinPicture::paintEvent(event);
     if (!hasFocus()) return;
-    // The focus mark: a dotted frame just inside the picture.
+    // The focus mark: a dotted frame just inside the picture, dark dots over a
+    // white line, so that it shows on the white panel and on the dark title bar.
     QPainter p(this);
-    QPen pen(QColor(14, 101, 112));
-    pen.setStyle(Qt::DotLine);
-    p.setPen(pen);
-    p.drawRect(rect().adjusted(1, 1, -2, -2));
+    const QRect frame = rect().adjusted(1, 1, -2, -2);
+    p.setPen(QPen(Qt::white));
+    p.drawRect(frame);
+    QPen dots(QColor(14, 101, 112));
+    dots.setStyle(Qt::DotLine);
+    p.setPen(dots);
+    p.drawRect(frame);
 }

@@ -156,6 +156,16 @@ QList<Measured> MeasureLanguage(int languageId)
     add("Upload", MeasureSlotTexts(uploadDialog));
     TIdPwd account(home.filePath("heartlet.ini"));
     add("IdPwd", MeasureSlotTexts(account));
+    // The registration note's four lines come from the table's extra texts.
+    for (const QLabel* line : {account.RegisterLinkLabel, account.RegisterLabel, account.RegisterLabel1,
+                               account.RegisterLabel2}) {
+        TextFit fit;
+        fit.control = line->objectName();
+        fit.text = line->text();
+        fit.width = line->fontMetrics().horizontalAdvance(fit.text);
+        fit.room = account.width() - line->x() - 6;
+        add("IdPwd", {fit});
+    }
     UpgradeDialogSetup upgrade;
     upgrade.heartletIni = home.filePath("heartlet.ini");
     upgrade.settingsFolder = home.path() + "/";
