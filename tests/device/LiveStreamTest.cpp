@@ -94,6 +94,21 @@ struct StreamingRig : SimRig {
         loop.RunFor(1500);
         return board.JobState;
     }
+    // Streaming, then unplugged: a recorder that streams on by its battery
+    // keeps going while it is away.
+    void StreamAndUnplug()
+    {
+        recorder.faults().streamsWhileUnplugged = true;
+        ASSERT_EQ(Run(StreamStartJobCode), JobSucceeded);
+        xpress.SetPlugged(false);
+        link.DeviceRemoved();
+        loop.RunFor(1000);
+    }
+    void PlugBackIn()
+    {
+        xpress.SetPlugged(true);
+        link.DeviceArrived();
+    }
 };
 
 TEST(StreamJobs, StreamDeliversExactlyWhatTheRecorderSentUntilStopped)
@@ -217,23 +232,16 @@ TEST(StreamJobs, AStopNotSeenToWorkIsSentAgainThenReported)
 TEST(StreamJobs, ARecorderBackAfterAnUnplugWhileStreamingIsToldToStopFirst)
 {
     StreamingRig rig;
-    rig.recorder.faults().streamsWhileUnplugged = true;
-    ASSERT_EQ(rig.Run(StreamStartJobCode), JobSucceeded);
-    rig.xpress.SetPlugged(false);
-    rig.link.DeviceRemoved();
-    rig.loop.RunFor(1000);
+    ASSERT_NO_FATAL_FAILURE(rig.StreamAndUnplug());
     ASSERT_FALSE(rig.board.stream.Streaming);
     const std::size_t before = rig.recorder.commandLog().size();
-    rig.xpress.SetPlugged(true);
-    rig.link.DeviceArrived();
+    rig.PlugBackIn();
     rig.loop.RunFor(3000);
     ASSERT_GT(rig.recorder.commandLog().size(), before);
     EXPECT_EQ(rig.recorder.commandLog()[before], protocol::CmdStreamStop);
     EXPECT_FALSE(rig.recorder.streaming());
     EXPECT_TRUE(rig.board.infoBlock.signed_) << "the arrival read got its answer, not samples";
 }
-
-}  // namespace
 
 // Back after an unplug and still streaming because its stops go unheeded: a
 // job asked for meanwhile is not spoken into the stream (its answer would be
@@ -242,15 +250,10 @@ TEST(StreamJobs, ARecorderBackAfterAnUnplugWhileStreamingIsToldToStopFirst)
 TEST(StreamJobs, NothingButTheStopIsSaidToARecorderBackAndStillStreaming)
 {
     StreamingRig rig;
-    rig.recorder.faults().streamsWhileUnplugged = true;
-    ASSERT_EQ(rig.Run(StreamStartJobCode), JobSucceeded);
-    rig.xpress.SetPlugged(false);
-    rig.link.DeviceRemoved();
-    rig.loop.RunFor(1000);
+    ASSERT_NO_FATAL_FAILURE(rig.StreamAndUnplug());
     rig.recorder.faults().ignoredStreamStops = 2;
     const std::size_t before = rig.recorder.commandLog().size();
-    rig.xpress.SetPlugged(true);
-    rig.link.DeviceArrived();
+    rig.PlugBackIn();
     const std::uint32_t ticket = PostJob(rig.board, ReadInfoJobCode);
     rig.loop.RunFor(3000);
 
@@ -265,3 +268,5 @@ TEST(StreamJobs, NothingButTheStopIsSaidToARecorderBackAndStillStreaming)
     EXPECT_EQ(end->failure, JobFailure::StreamNotStopped);
     EXPECT_TRUE(rig.board.infoBlock.signed_) << "the arrival read after the stop got its answer";
 }
+
+}  // namespace
