@@ -12,8 +12,9 @@ namespace {
 using WordMap = QHash<QString, QString>;
 
 // Each language's words, read once; the command line and the device's thread
-// may ask as well as the windows.
-const WordMap& WordsOfLanguage(int languageId)
+// may ask as well as the windows. Handed out as a copy (shared, not copied,
+// by Qt): a reference into the cache could move when another language is added.
+WordMap WordsOfLanguage(int languageId)
 {
     static QMutex mutex;
     static QHash<int, WordMap> loaded;
