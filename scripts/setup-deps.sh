@@ -9,7 +9,7 @@ packages=(
   libhidapi-dev libudev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei
-  xvfb xauth poppler-utils openbox xdotool imagemagick
+  xvfb xauth poppler-utils openbox xdotool imagemagick locales
   libedf-dev biosig-tools
   dpkg-dev fakeroot file lintian appstream desktop-file-utils help2man
 )

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -45,6 +48,28 @@ TEST(TreeModel, DamagedTextsAreRefused)
         {"not a number", "beat-trees 1\nfeatures 2\nclasses 2\ntrees 1\ntree 0 1\n0 -1 -1 0 0 x\n"},
     };
     for (const auto& c : cases) EXPECT_FALSE(rhy::TreeModel::Parse(c.text)) << c.name;
+}
+
+// The analyser runs with the user's locale; where numbers are written with a
+// comma the model must still be read as written (it was refused, and the
+// analyser stopped, for every German user).
+TEST(TreeModel, ReadsTheSameUnderADecimalCommaLocale)
+{
+    char folder[] = "/tmp/treemodel-locale-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string make = std::string("localedef -i de_DE -f UTF-8 ") + folder + "/de_DE.UTF-8 2>/dev/null";
+    if (std::system(make.c_str()) != 0) GTEST_SKIP() << "no German locale source to build one from";
+    const std::string previousLocale = std::setlocale(LC_NUMERIC, nullptr);
+    setenv("LOCPATH", folder, 1);
+    const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr && std::strtof("0.5", nullptr) != 0.5f;
+    const std::optional<rhy::TreeModel> m = rhy::TreeModel::Parse(kModel);
+    std::setlocale(LC_NUMERIC, previousLocale.c_str());
+    unsetenv("LOCPATH");
+    std::system((std::string("rm -rf ") + folder).c_str());
+    ASSERT_TRUE(comma) << "the German locale did not take effect";
+    ASSERT_TRUE(m);
+    const float at[] = {0.0f, 0.5f};
+    EXPECT_EQ(m->Scores(at), (std::vector<double>{0.25, 1.0}));
 }
 
 }  // namespace

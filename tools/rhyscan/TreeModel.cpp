@@ -1,7 +1,6 @@
 #include "tools/rhyscan/TreeModel.h"
 
 #include <charconv>
-#include <string>
 
 namespace rhy {
 
@@ -25,12 +24,12 @@ public:
     }
     bool Float(float& v)
     {
-        // strtof: from_chars for floats is not in every standard library here.
-        const std::string w(Next());
+        // from_chars reads "0.5" the same in every locale; strtof would stop at
+        // the point where the user's numbers use a comma.
+        const std::string_view w = Next();
         if (w.empty()) return false;
-        char* end = nullptr;
-        v = std::strtof(w.c_str(), &end);
-        return end == w.c_str() + w.size();
+        const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v);
+        return ec == std::errc{} && end == w.data() + w.size();
     }
     bool Expect(std::string_view word) { return Next() == word; }
 
