@@ -1,6 +1,7 @@
 #include "tools/cli/Commands.h"
 #include "tools/cli/DeviceInfoPrint.h"
 #include "tools/cli/DeviceLink.h"
+#include "tools/cli/EnglishText.h"
 #include "device/DownloadJob.h"
 #include <QDir>
 #include <QJsonArray>
@@ -149,7 +150,7 @@ int RunDeviceDownload(const QStringList& args, QTextStream& out, QTextStream& er
     // Once everything is home, an erase asked for decides the words, as in the download window.
     QString message = EndMessage(r);
     if (r.allStored() && erase)
-        message = erased ? QStringLiteral("All data shall be deleted from ECG device.") : QStringLiteral("Deleting error.");
+        message = EnglishText(erased ? 119 : 120);  // "All data shall be deleted …" / "Deleting error."
 
     if (json) {
         QJsonArray stored, rows;
