@@ -120,6 +120,10 @@ struct DeviceJobBoard {
     // settings job writes nothing into any other recorder (nor when this is not set).
     protocol::DeviceSettings settings;
     std::optional<std::uint32_t> settingsRecorderId;
+    // The settings are the step's own DC-offset repair: the job fills them from
+    // what the recorder reports at the moment of writing (and writes nothing
+    // when the offset is sound by then), not from the arrival read long before.
+    bool settingsAreOffsetRepair = false;
     DownloadCounters download;
     // The live stream: filled by the device step while the recorder streams, read by the display.
     StreamRing stream;

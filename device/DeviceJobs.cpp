@@ -1,6 +1,9 @@
 #include "device/DeviceJobs.h"
+
 #include "device/protocol/Exchange.h"
 #include "device/protocol/LiveStream.h"
+
+#include <utility>
 
 namespace device {
 
@@ -83,6 +86,7 @@ void DeviceJobs::ReadInfoJob()
 void DeviceJobs::WriteSettingsJob()
 {
     DeviceSettings settings = board_.settings;
+    const bool offsetRepair = std::exchange(board_.settingsAreOffsetRepair, false);
     // The packet carries the ID the recorder keeps: a text that is not 8 hexadecimal digits would
     // go out as 00000000.
     if (!ParseDeviceIdText(settings.deviceIdText)) {
@@ -100,6 +104,15 @@ void DeviceJobs::WriteSettingsJob()
     if (board_.settingsRecorderId != board_.infoBlock.deviceId) {
         fail(JobFailure::RecorderChanged);
         return;
+    }
+    if (offsetRepair) {
+        // Another write (the user's settings) may have come first: neither undo
+        // it nor set the clock to the time of the arrival.
+        if (!NeedsOffsetRepair(board_.infoBlock)) {
+            finish(true);
+            return;
+        }
+        settings = OffsetRepairSettings(board_.infoBlock, env_.LocalNow());
     }
     // The byte without a control goes back as the recorder holds it now, so writing the settings
     // never changes it behind the user's back.

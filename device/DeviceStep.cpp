@@ -98,6 +98,7 @@ void DeviceStep::postOwedRepair()
     }
     board_.settings = *repairOwed_;
     board_.settingsRecorderId = repairRecorderId_;
+    board_.settingsAreOffsetRepair = true;
     repairOwed_.reset();
     PostJob(board_, WriteSettingsJobCode);
 }

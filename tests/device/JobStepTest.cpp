@@ -200,6 +200,7 @@ TEST(JobStep, AnArrivalWhileAJobWaitsNeverOvertakesIt)
         rig.loop.RunFor(1000);
         EXPECT_EQ(rig.recorder.info().dcOffset, 2048);
         EXPECT_GE(rig.recorder.settingsWrites(), settingsBefore + 1);
+        row.check(rig);  // and it undid nothing the job had written
         EXPECT_FALSE(rig.recorder.recordings().empty()) << "nothing was erased";
     }
 }
