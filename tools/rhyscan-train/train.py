@@ -46,9 +46,16 @@ UNUSED = ["rr_prev", "rr_next", "rr_local", "rr_typical", "width"]
 WEIGHT_CAP = 6.0
 
 
-def read_table(program, folder, rate):
-    text = subprocess.run([program, "--folder", folder, "--rate", str(rate)] + DS1,
-                          check=True, capture_output=True, text=True).stdout
+def read_table(program, folder, rate, cache=None):
+    if cache and os.path.exists(cache):
+        with open(cache) as f:
+            text = f.read()
+    else:
+        text = subprocess.run([program, "--folder", folder, "--rate", str(rate)] + DS1,
+                              check=True, capture_output=True, text=True).stdout
+        if cache:
+            with open(cache, "w") as f:
+                f.write(text)
     rows = list(csv.reader(io.StringIO(text)))
     header, rows = rows[0], rows[1:]
     record = np.array([r[0] for r in rows])
@@ -139,10 +146,13 @@ def main():
     parser.add_argument("--features-program", default=os.path.join(ROOT, "build", "bin", "rhyscan-features"))
     parser.add_argument("--data", default=os.path.join(ROOT, "..", "shared", "data", "mitdb"))
     parser.add_argument("--out", default=os.path.join(ROOT, "tools", "rhyscan", "model", "beat-trees.txt"))
+    parser.add_argument("--features-csv", help="read the feature table from this file; compute and keep it there "
+                        "when it is missing (for trying model settings on unchanged features)")
     parser.add_argument("--loo", action="store_true", help="print the leave-one-record-out table, write nothing")
     args = parser.parse_args()
 
-    names, record, scored, detected, reference, all_features = read_table(args.features_program, args.data, 256)
+    names, record, scored, detected, reference, all_features = read_table(args.features_program, args.data, 256,
+                                                                          args.features_csv)
     used = [i for i, name in enumerate(names) if name not in UNUSED]
     features = all_features[:, used]
     trainable = detected & np.isin(reference, list(CLASSES))
