@@ -1,6 +1,7 @@
 #include "tools/rhyscan/BeatFeatures.h"
 
 #include "signal/BeatAnalysis.h"
+#include "tools/rhyscan/BeatClusters.h"
 #include "tools/rhyscan/QrsDetector.h"
 
 #include <algorithm>
@@ -53,20 +54,6 @@ float At(const std::vector<float>& y, int64_t i)
     return i >= 0 && i < static_cast<int64_t>(y.size()) ? y[static_cast<size_t>(i)] : 0.0f;
 }
 
-float Correlation(const float* a, const float* b, int n)
-{
-    double ma = 0, mb = 0;
-    for (int i = 0; i < n; ++i) ma += a[i], mb += b[i];
-    ma /= n, mb /= n;
-    double ab = 0, aa = 0, bb = 0;
-    for (int i = 0; i < n; ++i) {
-        ab += (a[i] - ma) * (b[i] - mb);
-        aa += (a[i] - ma) * (a[i] - ma);
-        bb += (b[i] - mb) * (b[i] - mb);
-    }
-    return aa > 0 && bb > 0 ? static_cast<float>(ab / std::sqrt(aa * bb)) : 0.0f;
-}
-
 float PeakToPeak(const Window& w)
 {
     const auto [lo, hi] = std::minmax_element(w.begin(), w.end());
@@ -112,7 +99,9 @@ const std::array<const char*, kFeatureCount>& FeatureNames()
         "difference", "p_corr", "p_energy_ratio", "polarity", "slope_ratio", "corr_previous",
         "manager_abnormal", "manager_premature", "rr_prev_before", "rr_irregularity", "rr_pause",
         "rr_prev_preceding", "p_height_ratio", "rr_next_local", "corr_next", "energy_ratio", "rr_prev_slow",
-        "rr_next_slow", "before_rr_prev_slow", "before_rr_prev_ratio", "after_rr_prev_slow", "after_rr_prev_ratio"};
+        "rr_next_slow", "before_rr_prev_slow", "before_rr_prev_ratio", "after_rr_prev_slow", "after_rr_prev_ratio",
+        "group_share", "group_width_ratio", "group_prematurity", "group_next_ratio", "group_corr_regular",
+        "group_corr_narrow"};
     return names;
 }
 
@@ -258,6 +247,27 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         f[33] = b > 0 ? rows[b - 1][4] : 0.0f;
         f[34] = b + 1 < n ? rows[b + 1][30] : 0.0f;
         f[35] = b + 1 < n ? rows[b + 1][4] : 0.0f;
+    }
+    // The beat's shape group over the whole recording.
+    std::vector<std::vector<float>> shapes(n);
+    std::vector<float> widths(n), prevRatio(n), nextRatio(n), rrChange(n);
+    for (size_t b = 0; b < n; ++b) {
+        shapes[b].assign(w[b].begin(), w[b].end());
+        const BeatFeatureRow& f = rows[b];
+        widths[b] = f[12], prevRatio[b] = f[4], nextRatio[b] = f[5];
+        rrChange[b] = (f[22] > 0 ? std::fabs(std::log(f[22])) : 0.0f) + (f[6] > 0 ? std::fabs(std::log(f[6])) : 0.0f);
+    }
+    const std::vector<GroupFeatures> groups =
+        DescribeGroups(shapes, GroupByShape(shapes), widths, prevRatio, nextRatio, rrChange);
+    for (size_t b = 0; b < n; ++b) {
+        BeatFeatureRow& f = rows[b];
+        const GroupFeatures& g = groups[b];
+        f[36] = g.share;
+        f[37] = g.widthRatio;
+        f[38] = g.prematurity;
+        f[39] = g.nextRatio;
+        f[40] = g.corrRegular;
+        f[41] = g.corrNarrow;
     }
     return rows;
 }

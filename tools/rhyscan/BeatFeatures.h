@@ -11,7 +11,7 @@
 // exactly these values, so the model sees at run time what it was trained on.
 namespace rhy {
 
-inline constexpr int kFeatureCount = 36;
+inline constexpr int kFeatureCount = 42;
 using BeatFeatureRow = std::array<float, kFeatureCount>;
 
 // Names in column order (for the training table's header).
