@@ -139,17 +139,15 @@ QString ProfileFile::readExact(const QString& section, const QString& key, const
 
 bool ProfileFile::writeString(const QString& section, const QString& key, const QString& value)
 {
-    bool existed = false;
-    Lines file = ReadLines(path_, &existed);
-    QList<QByteArray>& lines = file.lines;
+    return writeStrings(section, {{key, value}});
+}
 
-    // Keep the file's own line ends: a file written on the recorder's home
-    // platform has "\r\n", one written here "\n".
-    bool crlf = false;
-    for (const QByteArray& line : lines)
-        crlf = crlf || line.endsWith('\r');
-    const QByteArray cr = crlf ? QByteArray("\r") : QByteArray();
+namespace {
 
+// Sets one key in the lines as writeString describes it.
+void SetEntry(QList<QByteArray>& lines, const QString& section, const QString& key, const QString& value,
+              const QByteArray& cr)
+{
     QString flat = value;
     flat.replace(QLatin1String("\r\n"), QLatin1String(" "));
     flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -175,7 +173,28 @@ bool ProfileFile::writeString(const QString& section, const QString& key, const 
         lines.append(entry);
         lines.append(QByteArray());
     }
+}
 
+}  // namespace
+
+bool ProfileFile::writeStrings(const QString& section, const Entries& entries)
+{
+    bool existed = false;
+    Lines file = ReadLines(path_, &existed);
+    QList<QByteArray>& lines = file.lines;
+
+    // Keep the file's own line ends: a file written on the recorder's home
+    // platform has "\r\n", one written here "\n".
+    bool crlf = false;
+    for (const QByteArray& line : lines)
+        crlf = crlf || line.endsWith('\r');
+    const QByteArray cr = crlf ? QByteArray("\r") : QByteArray();
+
+    for (const auto& [key, value] : entries)
+        SetEntry(lines, section, key, value, cr);
+
+    // All keys in one replacement of the file: values that belong together
+    // (an account and its password) are never found half old, half new.
     QSaveFile out(path_);
     if (!out.open(QIODevice::WriteOnly))
         return false;
@@ -183,7 +202,9 @@ bool ProfileFile::writeString(const QString& section, const QString& key, const 
     // (an editor, a copy) must not keep showing the stored password.
     out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QByteArray data = lines.join('\n');
-    if (out.write(data) != data.size())
+    // The contents must be on disk before the commit: a flush that fails
+    // inside commit() (a full disk) would still put the cut copy in place.
+    if (out.write(data) != data.size() || !out.flush())
         return false;
     return out.commit();
 }
