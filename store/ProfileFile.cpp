@@ -103,6 +103,37 @@ qsizetype FindKey(const QList<QByteArray>& lines, std::pair<qsizetype, qsizetype
     return -1;
 }
 
+// Sets one key in the lines as writeString describes it.
+void SetEntry(QList<QByteArray>& lines, const QString& section, const QString& key, const QString& value,
+              const QByteArray& cr)
+{
+    QString flat = value;
+    flat.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QByteArray entry = key.toUtf8() + '=' + flat.toUtf8() + cr;
+
+    const auto body = FindSection(lines, section);
+    if (body.first >= 0) {
+        const qsizetype at = FindKey(lines, body, key);
+        if (at >= 0) {
+            lines[at] = entry;
+        } else {
+            // After the section's last non-blank line, so blank separators stay below it.
+            qsizetype insertAt = body.second;
+            while (insertAt > body.first && lines[insertAt - 1].trimmed().isEmpty())
+                --insertAt;
+            lines.insert(insertAt, entry);
+        }
+    } else {
+        if (!lines.isEmpty() && lines.back().isEmpty())
+            lines.removeLast();  // the empty piece after a final '\n'
+        lines.append('[' + section.toUtf8() + ']' + cr);
+        lines.append(entry);
+        lines.append(QByteArray());
+    }
+}
+
 }  // namespace
 
 ProfileFile::ProfileFile(QString path) : path_(std::move(path)) {}
@@ -141,41 +172,6 @@ bool ProfileFile::writeString(const QString& section, const QString& key, const 
 {
     return writeStrings(section, {{key, value}});
 }
-
-namespace {
-
-// Sets one key in the lines as writeString describes it.
-void SetEntry(QList<QByteArray>& lines, const QString& section, const QString& key, const QString& value,
-              const QByteArray& cr)
-{
-    QString flat = value;
-    flat.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QByteArray entry = key.toUtf8() + '=' + flat.toUtf8() + cr;
-
-    const auto body = FindSection(lines, section);
-    if (body.first >= 0) {
-        const qsizetype at = FindKey(lines, body, key);
-        if (at >= 0) {
-            lines[at] = entry;
-        } else {
-            // After the section's last non-blank line, so blank separators stay below it.
-            qsizetype insertAt = body.second;
-            while (insertAt > body.first && lines[insertAt - 1].trimmed().isEmpty())
-                --insertAt;
-            lines.insert(insertAt, entry);
-        }
-    } else {
-        if (!lines.isEmpty() && lines.back().isEmpty())
-            lines.removeLast();  // the empty piece after a final '\n'
-        lines.append('[' + section.toUtf8() + ']' + cr);
-        lines.append(entry);
-        lines.append(QByteArray());
-    }
-}
-
-}  // namespace
 
 bool ProfileFile::writeStrings(const QString& section, const Entries& entries)
 {
