@@ -29,10 +29,9 @@ bool WriteHeartletDefaultsIfMissing(ProfileFile& heartlet)
 {
     if (heartlet.exists())
         return true;
-    bool ok = true;
-    for (const auto& [key, value] : HeartletDefaults())
-        ok = heartlet.writeString(HeartletKey::kSection, key, value) && ok;
-    return ok;
+    // In one write: a file cut short by a full disk would be found by the
+    // next start and never completed.
+    return heartlet.writeStrings(HeartletKey::kSection, HeartletDefaults());
 }
 
 bool WriteDataRootIfMissing(const QString& setDataPathIni, const QString& root)
