@@ -1,11 +1,11 @@
 #include "app/Configuration.h"
 
 #include "store/ProfileFile.h"
+#include "store/EdfWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QList<QPair<QString, QString>> HeartletDefaults()
 {
@@ -38,11 +38,7 @@ bool WriteDataRootIfMissing(const QString& setDataPathIni, const QString& root)
 {
     if (QFileInfo::exists(setDataPathIni))
         return true;
-    QSaveFile file(setDataPathIni);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(root.toUtf8());
-    return file.commit();
+    return WriteFileAtomically(setDataPathIni, root.toUtf8()).ok();
 }
 
 QString DataFolderFor(const QString& setDataPathText, const QString& settingsFolder)

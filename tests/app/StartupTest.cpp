@@ -128,6 +128,23 @@ TEST(ConfigurationTest, DefaultsAreWrittenWholeOrNotAtAll)
     EXPECT_EQ(heartlet.readString("INFO", "UPGRADE_ACCOUNT"), "firmware_server");
 }
 
+// The small settings files are written whole or not at all: a file cut short
+// by a full disk would be read at the next start as a wrong language or data
+// folder, and never written again because it exists.
+TEST(ConfigurationTest, SmallSettingsFilesAreWrittenWholeOrNotAtAll)
+{
+    QTemporaryDir dir;
+    const QString setinfo = dir.filePath("setinfo.ini"), setDataPath = dir.filePath("SetDataPath.ini");
+    {
+        FileSizeLimit full(2);
+        EXPECT_FALSE(WriteLanguageFile(setinfo, 1028));
+        EXPECT_FALSE(WriteDataRootIfMissing(setDataPath, "/home/user/ECG"));
+    }
+    EXPECT_FALSE(QFileInfo::exists(setinfo));
+    EXPECT_FALSE(QFileInfo::exists(setDataPath));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+}
+
 class StartupTest : public ::testing::Test {
 protected:
     QTemporaryDir home;
