@@ -18,6 +18,7 @@ struct CodedBeat {
 
 // The MIT code of each model class, in class order (N, S, V, F, Q).
 inline constexpr uint8_t kClassCodes[] = {1, 8, 5, 6, 13};
+inline constexpr int kClassNormal = 0, kClassSupraventricular = 1;
 
 struct DetectedBeats {
     std::vector<int64_t> samples;  // R positions at the recording's rate
