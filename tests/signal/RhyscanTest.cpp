@@ -271,6 +271,40 @@ TEST(Rhyscan, AFastRegularRunIsSupraventricular)
     }
 }
 
+// The model's call becomes the written class: S only where the trees are sure
+// of it (an unsure S is a normal beat of a changing rhythm), and a beat the
+// trees call normal inside a fast regular run is S. Other classes stay.
+TEST(Rhyscan, SupraventricularOnlyWhenSureOrInAFastRun)
+{
+    struct Case {
+        const char* what;
+        double normal, supraventricular, ventricular;  // the model's scores
+        bool inRun;
+        int expected;
+    };
+    const Case cases[] = {
+        {"sure S", 0.0, 2.2, -10.0, false, rhy::kClassSupraventricular},    // p(S) about 0.9
+        {"unsure S", 0.0, 0.85, -10.0, false, rhy::kClassNormal},           // p(S) about 0.7
+        {"unsure S in a run", 0.0, 0.85, -10.0, true, rhy::kClassSupraventricular},
+        {"N in a run", 1.0, -1.0, -10.0, true, rhy::kClassSupraventricular},
+        {"N", 1.0, -1.0, -10.0, false, rhy::kClassNormal},
+        {"V in a run", -1.0, -1.0, 2.0, true, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // One single-leaf tree per class: its score whatever the row.
+        std::string text = "beat-trees 1\nfeatures " + std::to_string(rhy::kFeatureCount) + "\nclasses 5\ntrees 5\n";
+        for (const auto& [cls, score] : std::vector<std::pair<int, double>>{
+                 {0, c.normal}, {1, c.supraventricular}, {2, c.ventricular}, {3, -10.0}, {4, -10.0}})
+            text += "tree " + std::to_string(cls) + " 1\n0 -1 -1 0 0 " + std::to_string(score) + "\n";
+        const std::optional<rhy::TreeModel> model = rhy::TreeModel::Parse(text);
+        ASSERT_TRUE(model);
+        rhy::BeatFeatureRow row{};
+        row[rhy::kFastRegularRun] = c.inRun ? 1.0f : 0.0f;
+        EXPECT_EQ(rhy::ClassOf(*model, row), c.expected);
+    }
+}
+
 // A recording under a name that does not end in ".edf" has no annotation file
 // name of its own: without the refusal "ecg" put its beats in "<folder>.atr"
 // beside the folder, and "x.atr" was replaced by its own annotations.

@@ -46,6 +46,9 @@ UNUSED = ["rr_prev", "rr_next", "rr_local", "rr_typical", "width"]
 # BeatClassifier does the same): a normal-shaped beat in a fast regular run is
 # supraventricular. The training records hold too few such runs to learn it.
 RULES = ["fast_regular_run"]
+# A beat the trees call S is called S only when they give it at least this
+# probability, else N (rhyscan's kSupraventricularCertainty).
+S_CERTAINTY = 0.8
 # The most a rare class weighs against a normal beat.
 WEIGHT_CAP = 6.0
 
@@ -83,8 +86,11 @@ def train(features, labels):
 
 
 def predict(booster, features, run):
-    predicted = np.argmax(booster.predict(xgb.DMatrix(features)), axis=1)
+    probabilities = booster.predict(xgb.DMatrix(features))
+    predicted = np.argmax(probabilities, axis=1)
     normal, supraventricular = CLASSES.index("N"), CLASSES.index("S")
+    unsure = (predicted == supraventricular) & (probabilities[:, supraventricular] <= S_CERTAINTY)
+    predicted = np.where(unsure, normal, predicted)
     return np.where((predicted == normal) & (run > 0.5), supraventricular, predicted)
 
 

@@ -28,16 +28,20 @@ const TreeModel& BuiltInModel()
     return model;
 }
 
+}  // namespace
+
 int ClassOf(const TreeModel& model, const BeatFeatureRow& row)
 {
-    const int cls = model.Predict(row.data());
+    int cls = model.Predict(row.data());
+    // An early beat of normal shape is supraventricular or a normal beat of a
+    // changing rhythm; only a clear call of the trees is written as S.
+    if (cls == kClassSupraventricular && model.Probabilities(row.data())[kClassSupraventricular] <= kSupraventricularCertainty)
+        cls = kClassNormal;
     // The training records hold too few runs of supraventricular tachycardia
     // for the trees to learn them; a normal-shaped beat in a fast regular run
     // is one by the rhythm alone.
     return cls == kClassNormal && row[kFastRegularRun] > 0.5f ? kClassSupraventricular : cls;
 }
-
-}  // namespace
 
 DetectedBeats DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
                           int pauseThresholdSeconds)
