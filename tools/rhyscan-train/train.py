@@ -42,13 +42,24 @@ ROUNDS = 150
 # Features the model leaves out: the absolute intervals and widths tie the
 # trees to the training patients' own rates; their ratios carry over to others.
 UNUSED = ["rr_prev", "rr_next", "rr_local", "rr_typical", "width"]
+# Rhythm facts the classifier applies itself after the trees (rhyscan's
+# BeatClassifier does the same): a normal-shaped beat in a fast regular run is
+# supraventricular. The training records hold too few such runs to learn it.
+RULES = ["fast_regular_run"]
+# A beat the trees call S is called S only when they give it at least this
+# probability, else N (rhyscan's kSupraventricularCertainty).
+S_CERTAINTY = 0.8
 # The most a rare class weighs against a normal beat.
 WEIGHT_CAP = 6.0
 
 
-def read_table(program, folder, rate):
-    text = subprocess.run([program, "--folder", folder, "--rate", str(rate)] + DS1,
-                          check=True, capture_output=True, text=True).stdout
+def read_table(program, folder, rate, cached=None):
+    if cached:
+        with open(cached) as f:
+            text = f.read()
+    else:
+        text = subprocess.run([program, "--folder", folder, "--rate", str(rate)] + DS1,
+                              check=True, capture_output=True, text=True).stdout
     rows = list(csv.reader(io.StringIO(text)))
     header, rows = rows[0], rows[1:]
     record = np.array([r[0] for r in rows])
@@ -74,8 +85,13 @@ def train(features, labels):
     return xgb.train(PARAMS, data, ROUNDS)
 
 
-def predict(booster, features):
-    return np.argmax(booster.predict(xgb.DMatrix(features)), axis=1)
+def predict(booster, features, run):
+    probabilities = booster.predict(xgb.DMatrix(features))
+    predicted = np.argmax(probabilities, axis=1)
+    normal, supraventricular = CLASSES.index("N"), CLASSES.index("S")
+    unsure = (predicted == supraventricular) & (probabilities[:, supraventricular] <= S_CERTAINTY)
+    predicted = np.where(unsure, normal, predicted)
+    return np.where((predicted == normal) & (run > 0.5), supraventricular, predicted)
 
 
 def counts(reference, detected, predicted):
@@ -140,27 +156,45 @@ def main():
     parser.add_argument("--data", default=os.path.join(ROOT, "..", "shared", "data", "mitdb"))
     parser.add_argument("--out", default=os.path.join(ROOT, "tools", "rhyscan", "model", "beat-trees.txt"))
     parser.add_argument("--loo", action="store_true", help="print the leave-one-record-out table, write nothing")
+    parser.add_argument("--features-csv", help="read this table (rhyscan-features' output at 256/s) instead of running it")
+    parser.add_argument("--also-128", action="store_true",
+                        help="with --loo, also score each held-out record's 128/s recordings (the gross line only)")
     args = parser.parse_args()
 
-    names, record, scored, detected, reference, all_features = read_table(args.features_program, args.data, 256)
-    used = [i for i, name in enumerate(names) if name not in UNUSED]
+    names, record, scored, detected, reference, all_features = read_table(
+        args.features_program, args.data, 256, args.features_csv)
+    used = [i for i, name in enumerate(names) if name not in UNUSED + RULES]
     features = all_features[:, used]
+    run = all_features[:, names.index("fast_regular_run")]
     trainable = detected & np.isin(reference, list(CLASSES))
     labels = np.array([CLASSES.index(r) if r in CLASSES else 0 for r in reference])
 
     if args.loo:
         print("record   beats   QRS Se     +P   VEB Se     +P  SVEB Se     +P   (V ref/test, S ref/test)")
         gross = np.zeros((6, 6), dtype=np.int64)
+        gross128 = np.zeros((6, 6), dtype=np.int64)
+        if args.also_128:
+            names128, record128, scored128, detected128, reference128, all128 = read_table(
+                args.features_program, args.data, 128)
+            run128 = all128[:, names128.index("fast_regular_run")]
+            all128 = all128[:, used]
         for name in DS1:
             held = record == name
             booster = train(features[trainable & ~held], labels[trainable & ~held])
             rows = held & scored
             predicted = np.zeros(rows.sum(), dtype=int)
-            predicted[detected[rows]] = predict(booster, features[rows & detected])
+            predicted[detected[rows]] = predict(booster, features[rows & detected], run[rows & detected])
             c = counts(reference[rows], detected[rows], predicted)
             gross += c
             print(line(name, c), flush=True)
+            if args.also_128:
+                rows = (record128 == name) & scored128
+                predicted = np.zeros(rows.sum(), dtype=int)
+                predicted[detected128[rows]] = predict(booster, all128[rows & detected128], run128[rows & detected128])
+                gross128 += counts(reference128[rows], detected128[rows], predicted)
         print(line("gross", gross))
+        if args.also_128:
+            print(line("128/s", gross128))
         return
     booster = train(features[trainable], labels[trainable])
     write_model(booster, args.out, len(names), used)
