@@ -1,11 +1,11 @@
 #include "app/Configuration.h"
 
 #include "store/ProfileFile.h"
+#include "store/EdfWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QList<QPair<QString, QString>> HeartletDefaults()
 {
@@ -29,21 +29,16 @@ bool WriteHeartletDefaultsIfMissing(ProfileFile& heartlet)
 {
     if (heartlet.exists())
         return true;
-    bool ok = true;
-    for (const auto& [key, value] : HeartletDefaults())
-        ok = heartlet.writeString(HeartletKey::kSection, key, value) && ok;
-    return ok;
+    // In one write: a file cut short by a full disk would be found by the
+    // next start and never completed.
+    return heartlet.writeStrings(HeartletKey::kSection, HeartletDefaults());
 }
 
 bool WriteDataRootIfMissing(const QString& setDataPathIni, const QString& root)
 {
     if (QFileInfo::exists(setDataPathIni))
         return true;
-    QSaveFile file(setDataPathIni);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(root.toUtf8());
-    return file.commit();
+    return WriteFileAtomically(setDataPathIni, root.toUtf8()).ok();
 }
 
 QString DataFolderFor(const QString& setDataPathText, const QString& settingsFolder)

@@ -1,9 +1,9 @@
 #include "app/LanguageChoice.h"
 
 #include "lang/LanguageLocale.h"
+#include "store/EdfWriter.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <cstring>
 
 QString ReadLanguageText(const QString& setInfoPath)
@@ -32,8 +32,7 @@ LanguageDecision ChooseLanguage(const QString& setInfoPath, const LanguageReques
 
 bool WriteLanguageFile(const QString& setInfoPath, int languageId)
 {
-    QSaveFile file(setInfoPath);
-    return file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(languageId)) >= 0 && file.commit();
+    return WriteFileAtomically(setInfoPath, QByteArray::number(languageId)).ok();
 }
 
 bool LeftEdge::operator==(const LeftEdge& other) const

@@ -6,7 +6,7 @@ namespace device {
 
 DeviceStep::DeviceStep(Link& link, DeviceJobBoard& board, DeviceEnvironment& env)
     : link_(link), board_(board), env_(env), jobs_(link, board, env), download_(link, board, env, jobs_),
-      flash_(board, env, jobs_), stream_(link, board, jobs_)
+      flash_(board, env, jobs_), stream_(link, board, env, jobs_)
 {
     handlers_[StreamStartJobCode] = [this] { stream_.StartJob(); };
     handlers_[StreamStopJobCode] = [this] { stream_.StopJob(); };

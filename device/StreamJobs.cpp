@@ -2,12 +2,14 @@
 #include "device/protocol/Exchange.h"
 #include "device/protocol/LiveStream.h"
 
+#include <algorithm>
+
 namespace device {
 
 using namespace protocol;
 
-StreamJobs::StreamJobs(Link& link, DeviceJobBoard& board, DeviceJobs& jobs)
-    : link_(link), board_(board), jobs_(jobs)
+StreamJobs::StreamJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env, DeviceJobs& jobs)
+    : link_(link), board_(board), env_(env), jobs_(jobs)
 {
 }
 
@@ -87,16 +89,29 @@ void StreamJobs::Abandon()
     if (board_.stream.Streaming)
         stopOwed_ = true;
     board_.stream.Streaming = false;
+    // Back, it may well have stopped by itself: the first try is made at once again.
+    owedStopPauseMs_ = 0;
+    nextOwedStopMs_ = 0;
 }
 
 bool StreamJobs::SendOwedStop()
 {
     if (!stopOwed_)
         return true;
+    if (env_.NowMs() < nextOwedStopMs_)
+        return false;
     jobs_.OpenAndWake();
-    if (sendStop())
+    if (sendStop()) {
         stopOwed_ = false;
-    return !stopOwed_;
+        owedStopPauseMs_ = 0;
+        nextOwedStopMs_ = 0;
+        return true;
+    }
+    // A recorder that heeds no stop would otherwise keep every tick busy with tries.
+    owedStopPauseMs_ = owedStopPauseMs_ == 0 ? OwedStopFirstPauseMs
+                                             : std::min(owedStopPauseMs_ * 2, OwedStopLongestPauseMs);
+    nextOwedStopMs_ = env_.NowMs() + owedStopPauseMs_;
+    return false;
 }
 
 }  // namespace device

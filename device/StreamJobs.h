@@ -11,9 +11,15 @@
 
 namespace device {
 
+// The pause after an owed stop the recorder did not heed, before it is tried again: one idle tick at
+// first, doubled after every further unheeded try up to the longest. Each try wakes the recorder and
+// drains its line for up to two seconds, which the worker's ticks and the jobs wait for.
+constexpr std::int64_t OwedStopFirstPauseMs = 300;
+constexpr std::int64_t OwedStopLongestPauseMs = 4800;
+
 class StreamJobs {
 public:
-    StreamJobs(Link& link, DeviceJobBoard& board, DeviceJobs& jobs);
+    StreamJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env, DeviceJobs& jobs);
 
     // Job 21: opens and wakes the recorder, sends the start frame and sets Streaming once the
     // recorder has accepted it. Succeeds at once when the stream is already running.
@@ -29,7 +35,8 @@ public:
     // The link is gone: the stream is over for the board; the recorder is owed a stop.
     void Abandon();
     // A recorder that left while streaming is sent the stop when it is back, before anything else.
-    // True when nothing is owed (any more); false while its line does not fall quiet.
+    // True when nothing is owed (any more); false while its line does not fall quiet, and during the
+    // pause before the next try (the first try after an arrival is made at once).
     bool SendOwedStop();
 
 private:
@@ -39,8 +46,12 @@ private:
 
     Link& link_;
     DeviceJobBoard& board_;
+    DeviceEnvironment& env_;
     DeviceJobs& jobs_;
     bool stopOwed_ = false;
+    // The pause that follows the next unheeded owed stop (0: none yet), and the time of the next try.
+    std::int64_t owedStopPauseMs_ = 0;
+    std::int64_t nextOwedStopMs_ = 0;
 };
 
 }  // namespace device

@@ -21,7 +21,8 @@
 
 namespace {
 
-// Words the text table has no entry for.
+// "Changes to the settings failed."
+constexpr int kSettingsNotSaved = 153;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QString& style, QPoint at)
 {
@@ -143,8 +144,10 @@ void TIdPwd::Button1Click()
         tell(WordOf(Word::AccountCannotKeep));
         return;
     }
-    // A file that cannot be written keeps the credentials it had.
-    AccountSettings(heartletIni_).store(account_, password_, Remember->isChecked());
+    // A file that cannot be written keeps the credentials it had; the user
+    // learns that they were not kept, and the entered ones still serve now.
+    if (!AccountSettings(heartletIni_).store(account_, password_, Remember->isChecked()))
+        tell(TextOf(kSettingsNotSaved));
     result_ = 1;
     accept();
 }

@@ -45,9 +45,10 @@ bool AccountSettings::CanKeep(const QString& value)
 bool AccountSettings::store(const QString& account, const QString& password, bool remember)
 {
     if (!CanKeep(account) || !CanKeep(password)) return false;
-    return file_.writeString(kSection, QStringLiteral("ACCOUNT"), remember ? account : QString()) &&
-           file_.writeString(kSection, QStringLiteral("PASSWORD"), remember ? password : QString()) &&
-           file_.writeString(kSection, QStringLiteral("REM"), remember ? kRemembered : QStringLiteral("1"));
+    // One write for the three: a failure never leaves a new account beside the old password.
+    return file_.writeStrings(kSection, {{QStringLiteral("ACCOUNT"), remember ? account : QString()},
+                                         {QStringLiteral("PASSWORD"), remember ? password : QString()},
+                                         {QStringLiteral("REM"), remember ? kRemembered : QStringLiteral("1")}});
 }
 
 QString AccountSettings::hostName() const

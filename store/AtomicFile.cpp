@@ -91,6 +91,13 @@ bool AtomicFile::open()
 
 bool AtomicFile::commit()
 {
+    // What is still buffered must reach the disk before the commit: a flush
+    // that fails inside commit() (a full disk) would still put the cut copy in place.
+    if (!save_.flush()) {
+        error_ = save_.errorString();
+        save_.cancelWriting();
+        return false;
+    }
     if (!save_.commit()) return false;
     const QByteArray from = QFile::encodeName(temporaryPath_);
     const QByteArray to = QFile::encodeName(finalPath_);

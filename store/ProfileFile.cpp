@@ -103,6 +103,37 @@ qsizetype FindKey(const QList<QByteArray>& lines, std::pair<qsizetype, qsizetype
     return -1;
 }
 
+// Sets one key in the lines as writeString describes it.
+void SetEntry(QList<QByteArray>& lines, const QString& section, const QString& key, const QString& value,
+              const QByteArray& cr)
+{
+    QString flat = value;
+    flat.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QByteArray entry = key.toUtf8() + '=' + flat.toUtf8() + cr;
+
+    const auto body = FindSection(lines, section);
+    if (body.first >= 0) {
+        const qsizetype at = FindKey(lines, body, key);
+        if (at >= 0) {
+            lines[at] = entry;
+        } else {
+            // After the section's last non-blank line, so blank separators stay below it.
+            qsizetype insertAt = body.second;
+            while (insertAt > body.first && lines[insertAt - 1].trimmed().isEmpty())
+                --insertAt;
+            lines.insert(insertAt, entry);
+        }
+    } else {
+        if (!lines.isEmpty() && lines.back().isEmpty())
+            lines.removeLast();  // the empty piece after a final '\n'
+        lines.append('[' + section.toUtf8() + ']' + cr);
+        lines.append(entry);
+        lines.append(QByteArray());
+    }
+}
+
 }  // namespace
 
 ProfileFile::ProfileFile(QString path) : path_(std::move(path)) {}
@@ -139,6 +170,11 @@ QString ProfileFile::readExact(const QString& section, const QString& key, const
 
 bool ProfileFile::writeString(const QString& section, const QString& key, const QString& value)
 {
+    return writeStrings(section, {{key, value}});
+}
+
+bool ProfileFile::writeStrings(const QString& section, const Entries& entries)
+{
     bool existed = false;
     Lines file = ReadLines(path_, &existed);
     QList<QByteArray>& lines = file.lines;
@@ -150,32 +186,11 @@ bool ProfileFile::writeString(const QString& section, const QString& key, const 
         crlf = crlf || line.endsWith('\r');
     const QByteArray cr = crlf ? QByteArray("\r") : QByteArray();
 
-    QString flat = value;
-    flat.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QByteArray entry = key.toUtf8() + '=' + flat.toUtf8() + cr;
+    for (const auto& [key, value] : entries)
+        SetEntry(lines, section, key, value, cr);
 
-    const auto body = FindSection(lines, section);
-    if (body.first >= 0) {
-        const qsizetype at = FindKey(lines, body, key);
-        if (at >= 0) {
-            lines[at] = entry;
-        } else {
-            // After the section's last non-blank line, so blank separators stay below it.
-            qsizetype insertAt = body.second;
-            while (insertAt > body.first && lines[insertAt - 1].trimmed().isEmpty())
-                --insertAt;
-            lines.insert(insertAt, entry);
-        }
-    } else {
-        if (!lines.isEmpty() && lines.back().isEmpty())
-            lines.removeLast();  // the empty piece after a final '\n'
-        lines.append('[' + section.toUtf8() + ']' + cr);
-        lines.append(entry);
-        lines.append(QByteArray());
-    }
-
+    // All keys in one replacement of the file: values that belong together
+    // (an account and its password) are never found half old, half new.
     QSaveFile out(path_);
     if (!out.open(QIODevice::WriteOnly))
         return false;
@@ -183,7 +198,9 @@ bool ProfileFile::writeString(const QString& section, const QString& key, const 
     // (an editor, a copy) must not keep showing the stored password.
     out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QByteArray data = lines.join('\n');
-    if (out.write(data) != data.size())
+    // The contents must be on disk before the commit: a flush that fails
+    // inside commit() (a full disk) would still put the cut copy in place.
+    if (out.write(data) != data.size() || !out.flush())
         return false;
     return out.commit();
 }

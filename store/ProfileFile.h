@@ -1,5 +1,7 @@
 #pragma once
+#include <QList>
 #include <QString>
+#include <utility>
 
 // A profile (INI) file read and written key by key, with the semantics the
 // configuration files have always had: section and key names compare without
@@ -31,6 +33,13 @@ public:
     // in `value` become blanks so the file stays one entry per line.
     // Returns false when the file could not be written; the old file is then unchanged.
     bool writeString(const QString& section, const QString& key, const QString& value);
+
+    // Keys and their values, in the order they are set.
+    using Entries = QList<std::pair<QString, QString>>;
+    // Sets every key of `entries` in `section` as writeString does, in one
+    // replacement of the file: either all of them are written or, on false,
+    // none and the old file is unchanged.
+    bool writeStrings(const QString& section, const Entries& entries);
 
 private:
     QString path_;

@@ -18,6 +18,7 @@
 #include "store/DataListModel.h"
 #include "store/RecordingLibrary.h"
 #include "tests/store/StoreFixtures.h"
+#include "tools/beatscore/MitRecords.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -261,20 +262,46 @@ TEST_F(ChartWindow, AnnotationsFinishedDuringTheFirstDrawingAreShown)
 // The chart with the real analyser's classes above the beats of a recording
 // with ventricular beats, for the documentation:
 //   TALMON_SCREENSHOT_DIR=docs build/bin/test_app --gtest_filter='ChartWindow.ScreenshotOfTheAnalysersClasses'
+// With TALMON_MIT_PIECES="RECORD:PIECE ..." it also draws those 30-s pieces of
+// reference records from ../shared/data/mitdb (as the recorder would have
+// recorded them at 256/s), one picture each: rhyscan-RECORD-PIECE.png.
 TEST_F(ChartWindow, ScreenshotOfTheAnalysersClasses)
 {
     const QString folder = qEnvironmentVariable("TALMON_SCREENSHOT_DIR");
     if (folder.isEmpty()) GTEST_SKIP() << "TALMON_SCREENSHOT_DIR not set";
     TECGMain& w = *window_;
-    const QString path = addRecording("142530", false, 0.3);
-    QProcess analyser;
-    analyser.start(QStringLiteral(TALMON_BIN_DIR "/rhyscan"), {path});
-    ASSERT_TRUE(analyser.waitForFinished(30000));
-    ASSERT_EQ(analyser.exitCode(), 0);
-    open("14:25:30");
-    ASSERT_FALSE(w.chart()->annotationFile().isEmpty());
-    QTest::qWait(200);
-    ASSERT_TRUE(w.ECGChart->pixmap().save(QDir(folder).filePath("rhyscan-beat-classes.png")));
+    const auto analyseAndSave = [&](const QString& path, const QString& caption, const QString& picture) {
+        QProcess analyser;
+        analyser.start(QStringLiteral(TALMON_BIN_DIR "/rhyscan"), {path});
+        ASSERT_TRUE(analyser.waitForFinished(30000));
+        ASSERT_EQ(analyser.exitCode(), 0);
+        open(caption);
+        ASSERT_FALSE(w.chart()->annotationFile().isEmpty());
+        QTest::qWait(200);
+        ASSERT_TRUE(w.ECGChart->pixmap().save(QDir(folder).filePath(picture)));
+    };
+    analyseAndSave(addRecording("142530", false, 0.3), "14:25:30", "rhyscan-beat-classes.png");
+
+    int minute = 0;
+    for (const QString& item : qEnvironmentVariable("TALMON_MIT_PIECES").split(' ', Qt::SkipEmptyParts)) {
+        const QStringList parts = item.split(':');
+        ASSERT_EQ(parts.size(), 2) << item.toStdString();
+        const auto pieces = beatscore::CutRecord(TALMON_SHARED_DATA_DIR "/mitdb",
+                                                 parts[0].toStdString(), 256, 30);
+        const int index = parts[1].toInt();
+        ASSERT_LT(index, int(pieces.size())) << item.toStdString();
+        const std::vector<int16_t>& samples = pieces[size_t(index)].samples;
+        const QString time = QStringLiteral("15%1").arg(minute, 2, 10, QLatin1Char('0')) + "00";
+        const QString path = startup_.state.paths.dataFolder + "/0000A1F3/201305/07/" + time + ".edf";
+        DEVICE_RECORD_HEADER header = fixtures::recorderHeader(uint32_t(samples.size()));
+        header.setU8(DEVICE_RECORD_HEADER::NoiseFinding, 0);
+        header.setU8(DEVICE_RECORD_HEADER::TachyFinding, 0);
+        header.setU8(DEVICE_RECORD_HEADER::BradyFinding, 0);
+        ASSERT_TRUE(WriteDownloadedEdf(path, header, LittleEndianSamples(samples), fixtures::series()).ok());
+        analyseAndSave(path, QStringLiteral("15:%1:00").arg(minute, 2, 10, QLatin1Char('0')),
+                       QStringLiteral("rhyscan-%1-%2.png").arg(parts[0], parts[1]));
+        ++minute;
+    }
 }
 
 TEST_F(ChartWindow, DamagedRecordingIsExplainedInPlainWordsFirst)

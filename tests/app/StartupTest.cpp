@@ -8,6 +8,7 @@
 #include "lang/LanguageLocale.h"
 #include "lang/TextTable.h"
 #include "store/ProfileFile.h"
+#include "tests/store/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -110,6 +111,38 @@ TEST(ConfigurationTest, ColourStoredAtClose)
     EXPECT_EQ(ColorAtClose("0"), "0");
     EXPECT_EQ(ColorAtClose(""), "0");  // a missing COLOR meant green paper
     EXPECT_EQ(ColorAtClose(" 1"), "0");
+}
+
+// Defaults cut off by a full disk would stay cut off: the next start finds
+// the file and completes nothing.
+TEST(ConfigurationTest, DefaultsAreWrittenWholeOrNotAtAll)
+{
+    QTemporaryDir dir;
+    ProfileFile heartlet(dir.filePath("Heartlet.ini"));
+    {
+        FileSizeLimit full(60);
+        EXPECT_FALSE(WriteHeartletDefaultsIfMissing(heartlet));
+    }
+    EXPECT_FALSE(heartlet.exists());
+    ASSERT_TRUE(WriteHeartletDefaultsIfMissing(heartlet));
+    EXPECT_EQ(heartlet.readString("INFO", "UPGRADE_ACCOUNT"), "firmware_server");
+}
+
+// The small settings files are written whole or not at all: a file cut short
+// by a full disk would be read at the next start as a wrong language or data
+// folder, and never written again because it exists.
+TEST(ConfigurationTest, SmallSettingsFilesAreWrittenWholeOrNotAtAll)
+{
+    QTemporaryDir dir;
+    const QString setinfo = dir.filePath("setinfo.ini"), setDataPath = dir.filePath("SetDataPath.ini");
+    {
+        FileSizeLimit full(2);
+        EXPECT_FALSE(WriteLanguageFile(setinfo, 1028));
+        EXPECT_FALSE(WriteDataRootIfMissing(setDataPath, "/home/user/ECG"));
+    }
+    EXPECT_FALSE(QFileInfo::exists(setinfo));
+    EXPECT_FALSE(QFileInfo::exists(setDataPath));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
 }
 
 class StartupTest : public ::testing::Test {

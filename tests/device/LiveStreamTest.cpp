@@ -255,7 +255,7 @@ TEST(StreamJobs, NothingButTheStopIsSaidToARecorderBackAndStillStreaming)
     const std::size_t before = rig.recorder.commandLog().size();
     rig.PlugBackIn();
     const std::uint32_t ticket = PostJob(rig.board, ReadInfoJobCode);
-    rig.loop.RunFor(3000);
+    rig.loop.RunFor(3000 + OwedStopFirstPauseMs);  // the second try waits for the first pause
 
     const std::vector<std::uint8_t>& log = rig.recorder.commandLog();
     ASSERT_GE(log.size(), before + 3);
@@ -266,6 +266,50 @@ TEST(StreamJobs, NothingButTheStopIsSaidToARecorderBackAndStillStreaming)
     ASSERT_TRUE(end);
     EXPECT_EQ(end->state, JobFailed);
     EXPECT_EQ(end->failure, JobFailure::StreamNotStopped);
+    EXPECT_TRUE(rig.board.infoBlock.signed_) << "the arrival read after the stop got its answer";
+}
+
+// Back after an unplug and heeding no stop at all: the owed stop (each try
+// wakes the recorder and drains its line for up to two seconds) is tried
+// again less and less often, so most ticks of the worker are free; a recorder
+// that leaves and comes back is tried at once; one that heeds the stop at last
+// is stopped.
+TEST(StreamJobs, AnOwedStopThatIsNotHeededIsTriedLessAndLessOften)
+{
+    StreamingRig rig;
+    ASSERT_NO_FATAL_FAILURE(rig.StreamAndUnplug());
+    rig.recorder.faults().ignoredStreamStops = 1000000;
+    int ticks = 0, busyTicks = 0;
+    rig.loop.tick = [&] {
+        const std::int64_t start = rig.loop.now;
+        rig.step.Run();
+        ++ticks;
+        busyTicks += rig.loop.now > start;
+    };
+    const int stopsBefore = rig.Count(protocol::CmdStreamStop);
+    rig.PlugBackIn();
+    rig.loop.RunFor(60000);
+    // Tried at every tick, that is two stop frames, each with its drain, every 2.7 s: 44 in the minute.
+    EXPECT_LE(rig.Count(protocol::CmdStreamStop) - stopsBefore, 24);
+    EXPECT_LE(busyTicks * 4, ticks) << busyTicks << " of " << ticks << " ticks were busy";
+    EXPECT_TRUE(rig.recorder.streaming());
+
+    // Just after a try, in the longest pause: unplugged and back, the next try comes at once.
+    const int stops = rig.Count(protocol::CmdStreamStop);
+    while (rig.Count(protocol::CmdStreamStop) == stops)
+        rig.loop.RunFor(10);
+    rig.loop.RunFor(3000);
+    rig.xpress.SetPlugged(false);
+    rig.link.DeviceRemoved();
+    rig.loop.RunFor(500);
+    const int stopsAway = rig.Count(protocol::CmdStreamStop);
+    rig.PlugBackIn();
+    rig.loop.RunFor(1000);
+    EXPECT_GT(rig.Count(protocol::CmdStreamStop), stopsAway);
+
+    rig.recorder.faults().ignoredStreamStops = 0;
+    rig.loop.RunFor(OwedStopLongestPauseMs + 4000);
+    EXPECT_FALSE(rig.recorder.streaming());
     EXPECT_TRUE(rig.board.infoBlock.signed_) << "the arrival read after the stop got its answer";
 }
 

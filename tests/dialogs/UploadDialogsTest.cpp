@@ -329,6 +329,20 @@ TEST_F(UploadDialogs, AccountDialogTellsTheAddressWithoutABrowserAndKeepsThePass
     EXPECT_EQ(again.Password->text(), " \"x\" ");
 }
 
+// A Heartlet.ini that cannot be written: the user is told the account was not
+// kept, and the entered account still serves the upload under way.
+TEST_F(UploadDialogs, AccountDialogTellsWhenTheAccountCannotBeSaved)
+{
+    TIdPwd dialog(dir.filePath("missing/Heartlet.ini"));
+    dialog.ID->setText("me@example.org");
+    dialog.Password->setText("pw");
+    dialog.OK->click();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], "Changes to the settings failed.");
+    EXPECT_EQ(dialog.accountDialogResult(), 1);
+    EXPECT_EQ(dialog.enteredAccount(), "me@example.org");
+}
+
 // Renders both dialogs for the documentation:
 //   TALMON_SCREENSHOT_DIR=docs build/bin/test_dialogs --gtest_filter='UploadDialogs.Screenshot*'
 TEST_F(UploadDialogs, Screenshots)

@@ -5,6 +5,7 @@
 #include "tools/beatscore/BeatScore.h"
 #include "tools/beatscore/MitRecords.h"
 #include "tools/rhyscan/BeatClassifier.h"
+#include "tools/rhyscan/BeatFeatures.h"
 #include "signal/BeatAnalysis.h"
 #include "signal/EveryBeat.h"
 #include "sim/ecg/EcgSynth.h"
@@ -20,7 +21,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -181,6 +185,123 @@ TEST(Rhyscan, ClassifiesTheBeatsOfRecordedEcgWell)
         EXPECT_GE(beatscore::Veb(gross).PositivePredictivity(), f.vebP);
         EXPECT_GE(beatscore::Sveb(gross).Sensitivity(), f.svebSe);
         EXPECT_GE(beatscore::Sveb(gross).PositivePredictivity(), f.svebP);
+    }
+}
+
+// Sinus rhythm at `slowRate` with the stretch [fastFrom, fastTo) seconds
+// replaced by the same heart beating at `fastRate`: a run of supraventricular
+// tachycardia, normal beats at an abruptly faster regular rate. The beats are
+// those of the result, each marked whether it belongs to the fast stretch.
+struct RunRecording {
+    std::vector<int16_t> samples;
+    std::vector<std::pair<int64_t, bool>> beats;
+};
+
+RunRecording WithFastRun(int rate, double slowRate, double fastRate, double fastFrom, double fastTo)
+{
+    sim::SynthOptions slow, fast;
+    slow.sampleRate = fast.sampleRate = rate;
+    slow.heartRate = slowRate;
+    fast.heartRate = fastRate;
+    const sim::SynthResult a = sim::SynthesiseEcg(slow), b = sim::SynthesiseEcg(fast);
+    // Cut each signal halfway between two of its beats, so that no complex is split.
+    const auto cutNear = [rate](const sim::SynthResult& r, double seconds) {
+        for (size_t i = 1; i < r.beats.size(); ++i)
+            if (r.beats[i].sample > static_cast<int64_t>(seconds * rate))
+                return (r.beats[i - 1].sample + r.beats[i].sample) / 2;
+        return static_cast<int64_t>(r.samples.size());
+    };
+    const int64_t from = cutNear(a, fastFrom), to = cutNear(a, fastTo);
+    const int64_t fastStart = cutNear(b, 1.0), fastEnd = cutNear(b, 1.0 + fastTo - fastFrom);
+    RunRecording out;
+    const auto append = [&out](const sim::SynthResult& r, int64_t lo, int64_t hi, bool inRun) {
+        const int64_t offset = static_cast<int64_t>(out.samples.size()) - lo;
+        out.samples.insert(out.samples.end(), r.samples.begin() + lo, r.samples.begin() + hi);
+        for (const sim::SynthBeat& beat : r.beats)
+            if (beat.sample >= lo && beat.sample < hi) out.beats.push_back({beat.sample + offset, inRun});
+    };
+    append(a, 0, from, false);
+    append(b, fastStart, fastEnd, true);
+    append(a, to, static_cast<int64_t>(a.samples.size()), false);
+    return out;
+}
+
+// A run of fast normal beats fills the beats around it, so against them it is
+// not early; against the recording's slow rhythm it is, and the classifier
+// calls its beats supraventricular. A recording that is fast throughout, and
+// one whose sinus rate quickens a little, have no such run.
+TEST(Rhyscan, AFastRegularRunIsSupraventricular)
+{
+    struct Case {
+        const char* what;
+        double slowRate, fastRate;
+        bool isRun;
+    };
+    for (const Case c : {Case{"run of 150 per minute in 70", 70, 150, true}, Case{"fast throughout", 130, 130, false},
+                         Case{"sinus 70 quickens to 80", 70, 80, false}}) {
+        for (int rate : {256, 128}) {
+            SCOPED_TRACE(std::string(c.what) + " at " + std::to_string(rate));
+            const RunRecording r = WithFastRun(rate, c.slowRate, c.fastRate, 8.0, 23.0);
+            const std::vector<rhy::CodedBeat> found = rhy::ClassifyBeats(r.samples, rate, 0, 4095, 2);
+            const rhy::DetectedBeats detected = rhy::DetectBeats(r.samples, rate, 0, 4095, 2);
+            const std::vector<rhy::BeatFeatureRow> rows =
+                rhy::ComputeBeatFeatures(r.samples, rate, detected.samples, detected.types);
+            ASSERT_EQ(found.size(), rows.size());
+            int runBeats = 0, runFlagged = 0, runAsS = 0, otherFlagged = 0, otherAsS = 0;
+            for (const auto& [at, inRun] : r.beats) {
+                const auto it = std::find_if(found.begin(), found.end(),
+                                             [&](const rhy::CodedBeat& b) { return std::llabs(b.sample - at) <= rate / 10; });
+                ASSERT_NE(it, found.end()) << at;
+                const bool flagged = rows[static_cast<size_t>(it - found.begin())][rhy::kFastRegularRun] > 0.5f;
+                runBeats += inRun;
+                (inRun ? runFlagged : otherFlagged) += flagged;
+                (inRun ? runAsS : otherAsS) += it->code == 8;
+            }
+            EXPECT_GE(runBeats, 15);
+            EXPECT_EQ(otherFlagged, 0);
+            EXPECT_LE(otherAsS, 2);
+            if (c.isRun) {
+                EXPECT_GE(runFlagged, runBeats * 8 / 10);
+                EXPECT_GE(runAsS, runBeats * 8 / 10);
+            } else {
+                EXPECT_EQ(runFlagged, 0);
+                EXPECT_LE(runAsS, 1);
+            }
+        }
+    }
+}
+
+// The model's call becomes the written class: S only where the trees are sure
+// of it (an unsure S is a normal beat of a changing rhythm), and a beat the
+// trees call normal inside a fast regular run is S. Other classes stay.
+TEST(Rhyscan, SupraventricularOnlyWhenSureOrInAFastRun)
+{
+    struct Case {
+        const char* what;
+        double normal, supraventricular, ventricular;  // the model's scores
+        bool inRun;
+        int expected;
+    };
+    const Case cases[] = {
+        {"sure S", 0.0, 2.2, -10.0, false, rhy::kClassSupraventricular},    // p(S) about 0.9
+        {"unsure S", 0.0, 0.85, -10.0, false, rhy::kClassNormal},           // p(S) about 0.7
+        {"unsure S in a run", 0.0, 0.85, -10.0, true, rhy::kClassSupraventricular},
+        {"N in a run", 1.0, -1.0, -10.0, true, rhy::kClassSupraventricular},
+        {"N", 1.0, -1.0, -10.0, false, rhy::kClassNormal},
+        {"V in a run", -1.0, -1.0, 2.0, true, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // One single-leaf tree per class: its score whatever the row.
+        std::string text = "beat-trees 1\nfeatures " + std::to_string(rhy::kFeatureCount) + "\nclasses 5\ntrees 5\n";
+        for (const auto& [cls, score] : std::vector<std::pair<int, double>>{
+                 {0, c.normal}, {1, c.supraventricular}, {2, c.ventricular}, {3, -10.0}, {4, -10.0}})
+            text += "tree " + std::to_string(cls) + " 1\n0 -1 -1 0 0 " + std::to_string(score) + "\n";
+        const std::optional<rhy::TreeModel> model = rhy::TreeModel::Parse(text);
+        ASSERT_TRUE(model);
+        rhy::BeatFeatureRow row{};
+        row[rhy::kFastRegularRun] = c.inRun ? 1.0f : 0.0f;
+        EXPECT_EQ(rhy::ClassOf(*model, row), c.expected);
     }
 }
 

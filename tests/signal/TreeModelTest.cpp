@@ -29,6 +29,11 @@ TEST(TreeModel, ScoresRowsAsItsTreesSay)
     EXPECT_EQ(m->Scores(below), (std::vector<double>{0.25, -1.0}));
     EXPECT_EQ(m->Predict(below), 0);
     EXPECT_EQ(m->Predict(at), 1);  // the threshold itself goes right
+    // Probabilities are the scores' softmax: 1 / (1 + e^-0.75) for class 1.
+    const std::vector<double> p = m->Probabilities(at);
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_NEAR(p[1], 0.679179, 1e-6);
+    EXPECT_NEAR(p[0] + p[1], 1.0, 1e-12);
 }
 
 TEST(TreeModel, DamagedTextsAreRefused)

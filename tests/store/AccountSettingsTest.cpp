@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "store/AccountSettings.h"
 
 #include <QFile>
@@ -33,6 +34,28 @@ TEST(AccountSettings, ValuesTheFileCannotCarryAreRefusedAndNothingIsWritten)
     EXPECT_FALSE(settings.store("me", "two\nlines", true));
     EXPECT_FALSE(settings.store("me\r", "pw", true));
     EXPECT_EQ(settings.password(), "first");
+}
+
+// An account is stored whole or not at all: a save that fails on the way
+// never leaves the new account beside the old password.
+TEST(AccountSettings, AFailedStoreKeepsTheOldAccountWhole)
+{
+    QTemporaryDir dir;
+    AccountSettings settings(dir.filePath("Heartlet.ini"));
+    ASSERT_TRUE(settings.store("a-rather-long-old-account@example.org", "old", true));
+    QFile file(settings.path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    {
+        // The shorter account alone still fits; with the longer password the file does not.
+        FileSizeLimit full(rlim_t(before.size()));
+        EXPECT_FALSE(settings.store("new@example.org", "a-new-password-much-longer-than-the-old", true));
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_EQ(settings.account(), "a-rather-long-old-account@example.org");
+    EXPECT_EQ(settings.password(), "old");
 }
 
 TEST(AccountSettings, NotRememberedLeavesEmptyFieldsAndNoCredentials)

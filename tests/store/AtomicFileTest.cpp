@@ -1,5 +1,6 @@
 // Replacing a file whole: what a write leaves beside the file, which
 // leftovers it clears, and that the replaced file keeps its place and rights.
+#include "FileSizeLimit.h"
 #include "StoreFixtures.h"
 #include "store/EdfWriter.h"
 
@@ -83,6 +84,21 @@ TEST(AtomicFile, TheReplacedFileKeepsItsRightsAndALinkStillPointsAtIt)
     }
     ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("real")).constData(), 0700), 0);
     EXPECT_EQ(Names(dir.filePath("real")), "out.pdf");
+}
+
+// A disk that fills up during the write: a failure, and the old file as it
+// was, never the part of the new one that fitted.
+TEST(AtomicFile, AWriteThatDoesNotFitLeavesTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out.edf");
+    fixtures::writeBytes(out, QByteArray(100, 'o'));
+    {
+        FileSizeLimit full(100);
+        EXPECT_FALSE(WriteFileAtomically(out, QByteArray(300, 'n')).ok());
+    }
+    EXPECT_EQ(fixtures::readBytes(out), QByteArray(100, 'o'));
+    EXPECT_EQ(Names(dir.path()), "out.edf");
 }
 
 }  // namespace

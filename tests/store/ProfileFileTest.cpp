@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "store/ProfileFile.h"
 
 #include <QFile>
@@ -122,6 +123,28 @@ TEST_F(ProfileFileTest, LineBreaksInValuesCannotForgeEntries)
     ASSERT_TRUE(ini.writeString("INFO", "ACCOUNT", "a@b.example\n[INFO]\nCTL=7"));
     EXPECT_EQ(ini.readString("INFO", "CTL", "none"), "none");
     EXPECT_EQ(ini.readString("INFO", "ACCOUNT"), "a@b.example [INFO] CTL=7");
+}
+
+TEST_F(ProfileFileTest, SeveralKeysLandInOneSectionInTheirOrder)
+{
+    ProfileFile ini(path);
+    ASSERT_TRUE(ini.writeStrings("INFO", {{"ACCOUNT", "a"}, {"PASSWORD", "p"}, {"REM", "2"}}));
+    EXPECT_EQ(ReadAll(path), "[INFO]\nACCOUNT=a\nPASSWORD=p\nREM=2\n");
+    ASSERT_TRUE(ini.writeStrings("INFO", {{"PASSWORD", "q"}, {"HOST_IP", "127.0.0.1"}}));
+    EXPECT_EQ(ReadAll(path), "[INFO]\nACCOUNT=a\nPASSWORD=q\nREM=2\nHOST_IP=127.0.0.1\n");
+}
+
+// A disk that fills up during the save: false, and the old file as it was,
+// never the part of the new one that fitted.
+TEST_F(ProfileFileTest, AWriteThatDoesNotFitLeavesTheOldFile)
+{
+    const QByteArray old = "[INFO]\nCTL=1\n";
+    WriteAll(path, old);
+    {
+        FileSizeLimit full(rlim_t(old.size()));
+        EXPECT_FALSE(ProfileFile(path).writeString("INFO", "HOST_NAME", "h.example"));
+    }
+    EXPECT_EQ(ReadAll(path), old);
 }
 
 TEST_F(ProfileFileTest, UnwritableFolderReportsFailure)

@@ -1,10 +1,13 @@
 // The commands that replace a file (export, analyse --update, report) leave
 // only the finished file behind, and clear what an earlier run killed halfway
 // through left under their own hidden name.
+#include "tests/store/FileSizeLimit.h"
 #include "tests/store/StoreFixtures.h"
+#include "tools/cli/Commands.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QTextStream>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -51,6 +54,27 @@ TEST(ReplacedOutput, EachCommandClearsItsAbandonedCopyAndLeavesNoOther)
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name).join(' ').toStdString(),
                   expected.join(' ').toStdString());
     }
+}
+
+// A sample table that does not fit on the disk is reported as not written,
+// and the old table stays.
+TEST(ReplacedOutput, AFilteredTableThatDoesNotFitIsNotReportedWritten)
+{
+    QTemporaryDir dir;
+    const QString recording = dir.filePath("142530.edf"), csv = dir.filePath("out.csv");
+    fixtures::writeDownloaded(recording, 512);  // a short table, still in the write buffer at the commit
+    fixtures::writeBytes(csv, "the old, whole table");
+    QString said, complaint;
+    QTextStream out(&said), err(&complaint);
+    int exitCode = 0;
+    {
+        FileSizeLimit full(1000);
+        exitCode = cli::RunFilter({recording, "--csv", csv}, out, err);
+    }
+    out.flush();
+    EXPECT_EQ(exitCode, 1) << said.toStdString();
+    EXPECT_FALSE(said.contains("Wrote")) << said.toStdString();
+    EXPECT_EQ(fixtures::readBytes(csv), "the old, whole table");
 }
 
 }  // namespace

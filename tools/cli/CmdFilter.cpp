@@ -6,7 +6,6 @@
 #include "store/EdfRecord.h"
 #include "store/EdfWriter.h"
 
-#include <QSaveFile>
 #include <algorithm>
 
 namespace cli {
@@ -76,9 +75,8 @@ int RunFilter(const QStringList& args, QTextStream& out, QTextStream& err)
     for (size_t i = 0; i < used; ++i)
         csv += QByteArray::number(qulonglong(i)) + ',' + QByteArray::number(double(i) / chart.rate, 'f', 6) + ',' +
                QByteArray::number(stored[i]) + ',' + QByteArray::number(filtered[i]) + '\n';
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
-        err << output << ": " << file.errorString() << "\n";
+    if (const EdfProblem written = WriteFileAtomically(output, csv); !written.ok()) {
+        err << output << ": " << written.detail << "\n";
         return 1;
     }
     out << "Wrote " << output << " (" << used << " samples at " << chart.rate << " per second)\n";

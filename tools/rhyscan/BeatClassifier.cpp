@@ -30,6 +30,19 @@ const TreeModel& BuiltInModel()
 
 }  // namespace
 
+int ClassOf(const TreeModel& model, const BeatFeatureRow& row)
+{
+    int cls = model.Predict(row.data());
+    // An early beat of normal shape is supraventricular or a normal beat of a
+    // changing rhythm; only a clear call of the trees is written as S.
+    if (cls == kClassSupraventricular && model.Probabilities(row.data())[kClassSupraventricular] <= kSupraventricularCertainty)
+        cls = kClassNormal;
+    // The training records hold too few runs of supraventricular tachycardia
+    // for the trees to learn them; a normal-shaped beat in a fast regular run
+    // is one by the rhythm alone.
+    return cls == kClassNormal && row[kFastRegularRun] > 0.5f ? kClassSupraventricular : cls;
+}
+
 DetectedBeats DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
                           int pauseThresholdSeconds)
 {
@@ -62,7 +75,7 @@ std::vector<CodedBeat> ClassifyBeats(std::span<const int16_t> samples, int sampl
     const TreeModel& model = BuiltInModel();
     std::vector<CodedBeat> out(beats.size());
     for (size_t b = 0; b < beats.size(); ++b)
-        out[b] = {beats[b], kClassCodes[model.Predict(rows[b].data())]};
+        out[b] = {beats[b], kClassCodes[ClassOf(model, rows[b])]};
     return out;
 }
 

@@ -1,4 +1,7 @@
 #pragma once
+#include "tools/rhyscan/BeatFeatures.h"
+#include "tools/rhyscan/TreeModel.h"
+
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -18,6 +21,10 @@ struct CodedBeat {
 
 // The MIT code of each model class, in class order (N, S, V, F, Q).
 inline constexpr uint8_t kClassCodes[] = {1, 8, 5, 6, 13};
+inline constexpr int kClassNormal = 0, kClassSupraventricular = 1;
+// The least probability of S for which a beat the trees call S is written S
+// (else N); train.py uses the same.
+inline constexpr double kSupraventricularCertainty = 0.8;
 
 struct DetectedBeats {
     std::vector<int64_t> samples;  // R positions at the recording's rate
@@ -27,6 +34,11 @@ struct DetectedBeats {
 // The beats as rhyscan's detector finds them, typed by the manager's own beat analysis.
 DetectedBeats DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
                                  int pauseThresholdSeconds);
+
+// The class of one beat (N, S, V, F, Q as 0..4) from the model's scores and
+// the rhythm: S only when the model is sure of it, or for a normal-shaped beat
+// in a fast regular run.
+int ClassOf(const TreeModel& model, const BeatFeatureRow& row);
 
 // samples at 128 or 256 per second (other rates give no beats).
 std::vector<CodedBeat> ClassifyBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin,

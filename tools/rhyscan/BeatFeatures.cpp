@@ -100,6 +100,7 @@ const std::array<const char*, kFeatureCount>& FeatureNames()
         "manager_abnormal", "manager_premature", "rr_prev_before", "rr_irregularity", "rr_pause",
         "rr_prev_preceding", "p_height_ratio", "rr_next_local", "corr_next", "energy_ratio", "rr_prev_slow",
         "rr_next_slow", "before_rr_prev_slow", "before_rr_prev_ratio", "after_rr_prev_slow", "after_rr_prev_ratio",
+        "fast_regular_run",
         "group_share", "group_width_ratio", "group_prematurity", "group_next_ratio", "group_corr_regular",
         "group_corr_narrow"};
     return names;
@@ -247,6 +248,12 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         f[33] = b > 0 ? rows[b - 1][4] : 0.0f;
         f[34] = b + 1 < n ? rows[b + 1][30] : 0.0f;
         f[35] = b + 1 < n ? rows[b + 1][4] : 0.0f;
+        // A run of supraventricular tachycardia fills the beats around it, so
+        // against them its beats are not early; against the recording's slow
+        // rhythm they are, and unlike atrial fibrillation the run is regular.
+        // A short interval after a long one is a missed or extra beat, not a run.
+        // The first beats have no measured intervals to judge.
+        f[kFastRegularRun] = b >= 2 && f[30] < 0.75f && f[23] < 0.06f && f[22] < 1.3f ? 1.0f : 0.0f;
     }
     // The beat's shape group over the whole recording.
     std::vector<std::vector<float>> shapes(n);
@@ -262,12 +269,12 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
     for (size_t b = 0; b < n; ++b) {
         BeatFeatureRow& f = rows[b];
         const GroupFeatures& g = groups[b];
-        f[36] = g.share;
-        f[37] = g.widthRatio;
-        f[38] = g.prematurity;
-        f[39] = g.nextRatio;
-        f[40] = g.corrRegular;
-        f[41] = g.corrNarrow;
+        f[37] = g.share;
+        f[38] = g.widthRatio;
+        f[39] = g.prematurity;
+        f[40] = g.nextRatio;
+        f[41] = g.corrRegular;
+        f[42] = g.corrNarrow;
     }
     return rows;
 }

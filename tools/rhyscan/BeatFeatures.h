@@ -11,7 +11,13 @@
 // exactly these values, so the model sees at run time what it was trained on.
 namespace rhy {
 
-inline constexpr int kFeatureCount = 42;
+inline constexpr int kFeatureCount = 43;
+
+// Column that is 1 for a beat in a fast regular run: clearly earlier than the
+// recording's slow rhythm, in a regular rhythm, not right after a long
+// interval. The model is not given it; the classifier calls such a beat
+// supraventricular where the model finds its shape normal (see BeatClassifier).
+inline constexpr int kFastRegularRun = 36;
 using BeatFeatureRow = std::array<float, kFeatureCount>;
 
 // Names in column order (for the training table's header).

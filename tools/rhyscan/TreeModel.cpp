@@ -1,5 +1,8 @@
 #include "tools/rhyscan/TreeModel.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <charconv>
 
 namespace rhy {
@@ -82,6 +85,16 @@ std::vector<double> TreeModel::Scores(const float* row) const
         scores[static_cast<size_t>(t.cls)] += n->value;
     }
     return scores;
+}
+
+std::vector<double> TreeModel::Probabilities(const float* row) const
+{
+    std::vector<double> p = Scores(row);
+    const double top = *std::max_element(p.begin(), p.end());
+    double sum = 0.0;
+    for (double& v : p) sum += (v = std::exp(v - top));
+    for (double& v : p) v /= sum;
+    return p;
 }
 
 int TreeModel::Predict(const float* row) const

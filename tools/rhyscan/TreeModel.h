@@ -31,6 +31,8 @@ public:
 
     // Scores per class for one row of featureCount() values.
     std::vector<double> Scores(const float* row) const;
+    // The scores as probabilities (their softmax), as the trainer's model gives them.
+    std::vector<double> Probabilities(const float* row) const;
     // The winning class (the lowest on a tie).
     int Predict(const float* row) const;
 
