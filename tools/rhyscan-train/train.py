@@ -7,6 +7,7 @@ rhyscan runs), so training and analysis see the same values.
 
     nice -n 10 /usr/bin/python3 tools/rhyscan-train/train.py            # writes the model
     nice -n 10 /usr/bin/python3 tools/rhyscan-train/train.py --loo      # leave-one-record-out table only
+    ... train.py --loo --score-rate 128                                   # the same, scoring 128/s recordings
 
 The model is trained on the 22 training records (DS1) cut into 30-s
 recordings at 256 per second, with a fixed seed and one thread, so the same
@@ -140,6 +141,8 @@ def main():
     parser.add_argument("--data", default=os.path.join(ROOT, "..", "shared", "data", "mitdb"))
     parser.add_argument("--out", default=os.path.join(ROOT, "tools", "rhyscan", "model", "beat-trees.txt"))
     parser.add_argument("--loo", action="store_true", help="print the leave-one-record-out table, write nothing")
+    parser.add_argument("--score-rate", type=int, default=256, choices=[128, 256],
+                        help="with --loo: score the held-out record's recordings at this rate (training stays at 256)")
     args = parser.parse_args()
 
     names, record, scored, detected, reference, all_features = read_table(args.features_program, args.data, 256)
@@ -149,15 +152,21 @@ def main():
     labels = np.array([CLASSES.index(r) if r in CLASSES else 0 for r in reference])
 
     if args.loo:
+        # The held-out record is scored from its own table at the scoring rate.
+        s_record, s_scored, s_detected, s_reference, s_features = record, scored, detected, reference, features
+        if args.score_rate != 256:
+            _, s_record, s_scored, s_detected, s_reference, s_all = read_table(args.features_program, args.data,
+                                                                              args.score_rate)
+            s_features = s_all[:, used]
         print("record   beats   QRS Se     +P   VEB Se     +P  SVEB Se     +P   (V ref/test, S ref/test)")
         gross = np.zeros((6, 6), dtype=np.int64)
         for name in DS1:
             held = record == name
             booster = train(features[trainable & ~held], labels[trainable & ~held])
-            rows = held & scored
+            rows = (s_record == name) & s_scored
             predicted = np.zeros(rows.sum(), dtype=int)
-            predicted[detected[rows]] = predict(booster, features[rows & detected])
-            c = counts(reference[rows], detected[rows], predicted)
+            predicted[s_detected[rows]] = predict(booster, s_features[rows & s_detected])
+            c = counts(s_reference[rows], s_detected[rows], predicted)
             gross += c
             print(line(name, c), flush=True)
         print(line("gross", gross))
