@@ -265,12 +265,14 @@ std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate)
             }
             // A T wave is gentler and weaker than its QRS; an early
             // ventricular beat may be as gentle but carries more energy.
-            if (gap < kTWaveSpan && c.slope < 0.5f * last.slope && c.energy < 0.35f * last.energy) {
+            if (gap < kTWaveSpan && c.slope < 0.5f * last.slope && c.energy < 0.4f * last.energy) {
                 noiseLevel = 0.125f * c.energy + 0.875f * noiseLevel;  // a T wave
                 continue;
             }
-            if (gap < kTWaveSpan && last.slope < 0.5f * c.slope) {
-                replaceLast(p);  // the last one was a tall P wave before this QRS
+            // The last one was a tall P wave before this QRS only when it was
+            // far gentler: an early beat may be half as steep as the next.
+            if (gap < kTWaveSpan && last.slope < 0.35f * c.slope) {
+                replaceLast(p);
                 continue;
             }
             accept(p, 0.125f);
