@@ -1,7 +1,8 @@
 // rhyscan's QRS detector on synthesised recordings: every beat of a clean
 // recording at both rates, beats found again after a stretch that throws the
-// thresholds (a burst of spikes, a saturated electrode), and nothing from a signal
-// without beats.
+// thresholds (a burst of spikes, a saturated electrode), beats standing out of
+// a saturated stretch without its edges taken for beats, and nothing from a
+// signal without beats.
 #include "signal/EveryBeat.h"
 #include "sim/ecg/EcgSynth.h"
 #include "tools/beatscore/BeatScore.h"
@@ -46,6 +47,12 @@ TEST(QrsDetector, FindsEveryBeatAndRecoversAfterDisturbances)
     const auto saturated = [](std::vector<int16_t>& s, int rate) {
         std::fill(s.begin() + 5 * rate, s.begin() + 10 * rate, int16_t{4095});
     };
+    // The baseline drops far under the converter's range from 5.4 to 12 s:
+    // only the R waves stand out of the flat floor.
+    const auto floored = [](std::vector<int16_t>& s, int rate) {
+        for (size_t i = static_cast<size_t>(5.4 * rate); i < static_cast<size_t>(12 * rate); ++i)
+            s[i] = static_cast<int16_t>(std::max(s[i] - 1150, 1000));
+    };
     const Case cases[] = {
         {"clean at 256", 256, 2, [](sim::SynthOptions&) {}, none},
         {"clean at 128", 128, 2, [](sim::SynthOptions&) {}, none},
@@ -53,6 +60,8 @@ TEST(QrsDetector, FindsEveryBeatAndRecoversAfterDisturbances)
         {"noise and wander", 128, 2, [](sim::SynthOptions& o) { o.noiseMv = 0.05; o.wanderMv = 0.5; }, none},
         {"after a burst of spikes", 256, 10, [](sim::SynthOptions&) {}, spikes},
         {"after a saturated electrode", 256, 12, [](sim::SynthOptions&) {}, saturated},
+        {"beats standing out of a saturated floor", 256, 2, [](sim::SynthOptions&) {}, floored},
+        {"beats standing out of a saturated floor at 128", 128, 2, [](sim::SynthOptions&) {}, floored},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

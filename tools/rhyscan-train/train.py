@@ -7,6 +7,7 @@ rhyscan runs), so training and analysis see the same values.
 
     nice -n 10 /usr/bin/python3 tools/rhyscan-train/train.py            # writes the model
     nice -n 10 /usr/bin/python3 tools/rhyscan-train/train.py --loo      # leave-one-record-out table only
+    ... train.py --loo --score-rate 128                                   # the same, scoring 128/s recordings
 
 The model is trained on the 22 training records (DS1) cut into 30-s
 recordings at 256 per second, with a fixed seed and one thread, so the same

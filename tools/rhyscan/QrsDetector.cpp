@@ -13,6 +13,8 @@ constexpr int kSameBeat = kRate * 250 / 1000;    // two peaks this close are one
 constexpr int kTWaveSpan = kRate * 360 / 1000;    // a peak this soon may be a T wave
 constexpr int kPeakSpan = kRate * 100 / 1000;     // energy peaks closer than this are one
 constexpr int kLocate = kRate * 90 / 1000;        // R searched this far around the energy peak
+constexpr int kLikeLastSpan = kRate * 295 / 1000; // a beat like the one before may follow this soon
+constexpr int kRailRun = kRate / 10;              // held this long at the limit: the converter saturated
 
 // Centred moving average over 2*half+1 samples (shorter at the ends).
 std::vector<float> MovingAverage(const std::vector<float>& x, int half)
@@ -43,6 +45,102 @@ struct Candidate {
     float slope = 0.0f;   // steepest slope of the band-passed signal around it
 };
 
+// Median of what `of` gives for the beats within kNeighbours of beat i.
+constexpr size_t kNeighbours = 8;
+template <typename Of>
+float AroundMedian(size_t count, size_t i, Of of)
+{
+    std::vector<float> v;
+    for (size_t k = i > kNeighbours ? i - kNeighbours : 0; k < std::min(count, i + kNeighbours + 1); ++k)
+        if (auto x = of(k); x > 0.0f) v.push_back(x);
+    return Median(std::move(v));
+}
+
+// A second look at the beats with the rhythm around each of them known: a
+// gap of about two beats gets the strongest peak in it when that peak is
+// well above what was taken for noise; a weak peak between two strong beats
+// that splits a regular interval in two is dropped (a pair of weak early beats
+// stays).
+void CheckAgainstRhythm(const std::vector<Candidate>& peaks, const std::vector<float>& energy, std::vector<size_t>& beats)
+{
+    const auto rrOf = [&](size_t k) {
+        return k == 0 ? 0.0f : static_cast<float>(peaks[beats[k]].at - peaks[beats[k - 1]].at);
+    };
+    const auto energyOf = [&](size_t k) { return peaks[beats[k]].energy; };
+    for (size_t i = 0; i + 1 < beats.size();) {
+        const int64_t from = peaks[beats[i]].at, to = peaks[beats[i + 1]].at;
+        const float rr = AroundMedian(beats.size(), i, rrOf);
+        size_t best = peaks.size();
+        if (rr > 0.0f && static_cast<float>(to - from) > 2.0f * rr) {
+            for (size_t q = beats[i] + 1; q < beats[i + 1]; ++q)
+                if (peaks[q].at - from >= kTWaveSpan && to - peaks[q].at >= kTWaveSpan &&
+                    (best == peaks.size() || peaks[q].energy > peaks[best].energy))
+                    best = q;
+            if (best != peaks.size()) {
+                // Small beats (an amplifier still recovering from saturation)
+                // stand out of a quiet gap though far under the usual beat.
+                const float usual = AroundMedian(beats.size(), i, energyOf);
+                const float quiet = Median({energy.begin() + from + kTWaveSpan, energy.begin() + to - kTWaveSpan});
+                const float e = peaks[best].energy;
+                if (e < 0.2f * usual && (e < 3.0f * quiet || e < 0.01f * usual)) best = peaks.size();
+            }
+        }
+        if (best == peaks.size()) ++i;
+        else beats.insert(beats.begin() + static_cast<std::ptrdiff_t>(i + 1), best);
+    }
+    for (size_t i = 1; i + 1 < beats.size();) {
+        const float span = static_cast<float>(peaks[beats[i + 1]].at - peaks[beats[i - 1]].at);
+        const float rr = AroundMedian(beats.size(), i, rrOf);
+        const float weak = 0.45f * AroundMedian(beats.size(), i, energyOf);
+        if (span < 1.15f * rr && energyOf(i) < weak && energyOf(i - 1) >= weak && energyOf(i + 1) >= weak)
+            beats.erase(beats.begin() + static_cast<std::ptrdiff_t>(i));
+        else ++i;
+    }
+}
+
+// The signal the detector filters. Where the converter saturated, the signal
+// steps onto its highest or lowest value, stays there (with beats standing out
+// of it) and steps off again; the steps are no QRS, but their slope would
+// swamp the beats close by. Each saturated stretch and its steps become a
+// straight line from the level before to the level after, with the beats that
+// stood out of the limit added to it.
+std::vector<float> WithoutSaturationSteps(const std::vector<float>& x)
+{
+    std::vector<float> y = x;
+    const int64_t n = static_cast<int64_t>(x.size());
+    const auto [lowAt, highAt] = std::minmax_element(x.begin(), x.end());
+    const float low = *lowAt, high = *highAt;
+    if (!(high > low)) return y;
+    const auto at = [&](int64_t k) { return x[static_cast<size_t>(k)]; };
+    constexpr float kRipple = 8.0f;  // units a step may waver on its way
+    for (int64_t i = 0; i < n;) {
+        const float v = at(i);
+        int64_t j = i;
+        while (j < n && at(j) == v) ++j;
+        if ((v != low && v != high) || j - i < kRailRun) {
+            i = j;
+            continue;
+        }
+        // The stretch goes on while the signal comes back to the limit soon
+        // after leaving it (a beat standing out).
+        int64_t end = j;
+        for (int64_t k = j; k < n && k - end < 2 * kLocate; ++k)
+            if (at(k) == v) end = k + 1;
+        const auto dist = [&](int64_t k) { return std::fabs(at(k) - v); };
+        int64_t a = i;  // the step onto the limit starts here
+        while (a > 0 && i - a < kLocate && dist(a - 1) >= dist(a) - kRipple) --a;
+        int64_t b = end - 1;  // the step off the limit ends here
+        while (b + 1 < n && b - (end - 1) < kLocate && dist(b + 1) >= dist(b) - kRipple) ++b;
+        const float before = at(a), after = at(b);
+        for (int64_t k = a; k <= b; ++k) {
+            const float line = before + (after - before) * static_cast<float>(k - a) / static_cast<float>(std::max<int64_t>(1, b - a));
+            y[static_cast<size_t>(k)] = line + (k >= i && k < end ? at(k) - v : 0.0f);
+        }
+        i = std::max(end, b + 1);
+    }
+    return y;
+}
+
 }  // namespace
 
 std::vector<float> At256(std::span<const int16_t> samples, int rate)
@@ -65,7 +163,8 @@ std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate)
     const int64_t n = static_cast<int64_t>(x.size());
 
     // Band-pass of roughly 5 to 25 Hz: a short average against a long one.
-    const std::vector<float> smooth = MovingAverage(x, 3), slow = MovingAverage(x, 16);
+    const std::vector<float> level = WithoutSaturationSteps(x);
+    const std::vector<float> smooth = MovingAverage(level, 3), slow = MovingAverage(level, 16);
     std::vector<float> band(x.size()), energy(x.size(), 0.0f);
     for (size_t i = 0; i < x.size(); ++i) band[i] = smooth[i] - slow[i];
     std::vector<float> slope(x.size(), 0.0f);
@@ -103,7 +202,7 @@ std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate)
         blockMax.push_back(m);
     }
     float signalLevel = Median(blockMax), noiseLevel = 0.1f * signalLevel;
-    const auto threshold = [&] { return noiseLevel + 0.25f * (signalLevel - noiseLevel); };
+    const auto threshold = [&] { return noiseLevel + 0.2f * (signalLevel - noiseLevel); };
 
     std::vector<size_t> beats;  // indices into peaks
     float rrAverage = 0.8f * kRate;
@@ -147,7 +246,12 @@ std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate)
                 noiseLevel = std::min(noiseLevel, 0.5f * signalLevel);
             }
         }
-        if (c.energy > threshold()) {
+        // A beat much like the one just before passes under the threshold
+        // too: the second of a pair of early beats is often the weaker.
+        const bool likeLast = !beats.empty() && c.at - peaks[beats.back()].at >= kLikeLastSpan &&
+                              c.energy > 0.5f * peaks[beats.back()].energy &&
+                              c.slope > 0.5f * peaks[beats.back()].slope && c.energy > 2.0f * noiseLevel;
+        if (c.energy > threshold() || likeLast) {
             if (beats.empty()) {
                 accept(p, 0.125f);
                 continue;
@@ -159,12 +263,16 @@ std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate)
                 if (c.energy > last.energy) replaceLast(p);
                 continue;
             }
-            if (gap < kTWaveSpan && c.slope < 0.5f * last.slope) {
+            // A T wave is gentler and weaker than its QRS; an early
+            // ventricular beat may be as gentle but carries more energy.
+            if (gap < kTWaveSpan && c.slope < 0.5f * last.slope && c.energy < 0.4f * last.energy) {
                 noiseLevel = 0.125f * c.energy + 0.875f * noiseLevel;  // a T wave
                 continue;
             }
-            if (gap < kTWaveSpan && last.slope < 0.5f * c.slope) {
-                replaceLast(p);  // the last one was a tall P wave before this QRS
+            // The last one was a tall P wave before this QRS only when it was
+            // far gentler: an early beat may be half as steep as the next.
+            if (gap < kTWaveSpan && last.slope < 0.35f * c.slope) {
+                replaceLast(p);
                 continue;
             }
             accept(p, 0.125f);
@@ -172,6 +280,8 @@ std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate)
         }
         noiseLevel = 0.125f * c.energy + 0.875f * noiseLevel;
     }
+
+    CheckAgainstRhythm(peaks, energy, beats);
 
     // Each beat on its R wave: the largest deflection from the local baseline
     // near the energy peak.

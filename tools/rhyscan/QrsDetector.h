@@ -7,8 +7,10 @@
 // offline: band-pass, slope, squared and integrated over a QRS length, peaks
 // of that energy taken against thresholds that follow the signal and noise
 // peaks, a refractory period, T waves told apart by their gentler slope, and a
-// search back with a lower threshold where a beat is overdue. Each beat is
-// placed on its R wave (the largest deflection of the QRS).
+// search back with a lower threshold where a beat is overdue. A second look
+// with the rhythm known fills gaps of two beats and drops weak peaks that
+// split a regular interval; steps onto the converter's limit are no beats.
+// Each beat is placed on its R wave (the largest deflection of the QRS).
 namespace rhy {
 
 // The signal at 256 per second (128 per second is doubled by interpolation).
