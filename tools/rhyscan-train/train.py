@@ -52,7 +52,7 @@ UNUSED = ["rr_prev", "rr_next", "rr_local", "rr_typical", "width",
 RULES = ["fast_regular_run"]
 # A beat the trees call S is called S only when they give it at least this
 # probability, else N (rhyscan's kSupraventricularCertainty).
-S_CERTAINTY = 0.8
+S_CERTAINTY = 0.85
 # The most a rare class weighs against a normal beat.
 WEIGHT_CAP = 5.0
 

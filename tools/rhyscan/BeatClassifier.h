@@ -24,7 +24,7 @@ inline constexpr uint8_t kClassCodes[] = {1, 8, 5, 6, 13};
 inline constexpr int kClassNormal = 0, kClassSupraventricular = 1;
 // The least probability of S for which a beat the trees call S is written S
 // (else N); train.py uses the same.
-inline constexpr double kSupraventricularCertainty = 0.8;
+inline constexpr double kSupraventricularCertainty = 0.85;
 
 struct DetectedBeats {
     std::vector<int64_t> samples;  // R positions at the recording's rate
