@@ -98,7 +98,9 @@ bool StreamJobs::SendOwedStop()
 {
     if (!stopOwed_)
         return true;
-    if (env_.NowMs() < nextOwedStopMs_)
+    // The pause spares idle ticks; a job asked for is worth a try at once, so a
+    // recorder that has stopped meanwhile serves it rather than failing it untried.
+    if (env_.NowMs() < nextOwedStopMs_ && board_.RequestedJob == NoJob)
         return false;
     jobs_.OpenAndWake();
     if (sendStop()) {

@@ -36,7 +36,8 @@ public:
     void Abandon();
     // A recorder that left while streaming is sent the stop when it is back, before anything else.
     // True when nothing is owed (any more); false while its line does not fall quiet, and during the
-    // pause before the next try (the first try after an arrival is made at once).
+    // pause before the next try (the first try after an arrival, and a try while a job is asked for,
+    // are made at once).
     bool SendOwedStop();
 
 private:

@@ -14,16 +14,30 @@ struct Lines {
     QList<QByteArray> lines;  // split at '\n'; a trailing '\r' stays on its line
 };
 
-Lines ReadLines(const QString& path, bool* existed)
+Lines ReadLines(const QString& path, bool* existed, QByteArray* raw = nullptr)
 {
     QFile file(path);
     *existed = file.exists();
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QByteArray data = file.readAll();
+    if (raw)
+        *raw = data;
     if (data.isEmpty())
         return {};
     return {data.split('\n')};
+}
+
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// The mode bits as stored, without the ones Qt adds for the user asking.
+QFileDevice::Permissions ModeOf(const QString& path)
+{
+    constexpr QFileDevice::Permissions mode =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+        QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther |
+        QFileDevice::ExeOther;
+    return QFile::permissions(path) & mode;
 }
 
 // The line without surrounding blanks and without the byte-order mark that
@@ -176,7 +190,8 @@ bool ProfileFile::writeString(const QString& section, const QString& key, const 
 bool ProfileFile::writeStrings(const QString& section, const Entries& entries)
 {
     bool existed = false;
-    Lines file = ReadLines(path_, &existed);
+    QByteArray before;
+    Lines file = ReadLines(path_, &existed, &before);
     QList<QByteArray>& lines = file.lines;
 
     // Keep the file's own line ends: a file written on the recorder's home
@@ -189,6 +204,12 @@ bool ProfileFile::writeStrings(const QString& section, const Entries& entries)
     for (const auto& [key, value] : entries)
         SetEntry(lines, section, key, value, cr);
 
+    const QByteArray data = lines.join('\n');
+    // The file already holds these values: nothing is lost when it cannot be
+    // written, so a full disk or a read-only file is no failure here.
+    if (existed && data == before && ModeOf(path_) == kOwnerOnly)
+        return true;
+
     // All keys in one replacement of the file: values that belong together
     // (an account and its password) are never found half old, half new.
     QSaveFile out(path_);
@@ -196,8 +217,7 @@ bool ProfileFile::writeStrings(const QString& section, const Entries& entries)
         return false;
     // Every write, not only the first: a file made readable by others
     // (an editor, a copy) must not keep showing the stored password.
-    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    const QByteArray data = lines.join('\n');
+    out.setPermissions(kOwnerOnly);
     // The contents must be on disk before the commit: a flush that fails
     // inside commit() (a full disk) would still put the cut copy in place.
     if (out.write(data) != data.size() || !out.flush())

@@ -32,6 +32,8 @@ public:
     // section) or the section (at the end of the file) when missing. Line breaks
     // in `value` become blanks so the file stays one entry per line.
     // Returns false when the file could not be written; the old file is then unchanged.
+    // A write that would change no byte of a file readable by its owner only is
+    // not made and succeeds, even where the file cannot be written.
     bool writeString(const QString& section, const QString& key, const QString& value);
 
     // Keys and their values, in the order they are set.

@@ -313,4 +313,28 @@ TEST(StreamJobs, AnOwedStopThatIsNotHeededIsTriedLessAndLessOften)
     EXPECT_TRUE(rig.board.infoBlock.signed_) << "the arrival read after the stop got its answer";
 }
 
+// The pause between unheeded owed stops spares idle ticks only: a job asked
+// for during it gets a try at once, so a recorder that has stopped by now
+// serves the job instead of failing it as still streaming untried.
+TEST(StreamJobs, AJobAskedForDuringThePauseGetsAnOwedStopAtOnce)
+{
+    StreamingRig rig;
+    ASSERT_NO_FATAL_FAILURE(rig.StreamAndUnplug());
+    rig.recorder.faults().ignoredStreamStops = 1000000;
+    rig.PlugBackIn();
+    rig.loop.RunFor(20000);  // the pauses have grown to the longest
+    const int stops = rig.Count(protocol::CmdStreamStop);
+    while (rig.Count(protocol::CmdStreamStop) == stops)
+        rig.loop.RunFor(10);
+    rig.loop.RunFor(3000);  // that try is over: the next is almost a whole pause away
+
+    rig.recorder.faults().ignoredStreamStops = 0;
+    const std::uint32_t ticket = PostJob(rig.board, ReadInfoJobCode);
+    rig.loop.RunFor(1500);
+    const std::optional<JobEnd> end = EndOf(rig.board, ticket);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->state, JobSucceeded) << int(end->failure);
+    EXPECT_FALSE(rig.recorder.streaming());
+}
+
 }  // namespace

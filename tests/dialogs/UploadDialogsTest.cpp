@@ -10,6 +10,7 @@
 #include "store/FhrBlock.h"
 #include "store/AccountSettings.h"
 #include "store/ProfileFile.h"
+#include "tests/store/FileSizeLimit.h"
 #include "tests/store/StoreFixtures.h"
 
 #include <QApplication>
@@ -341,6 +342,38 @@ TEST_F(UploadDialogs, AccountDialogTellsWhenTheAccountCannotBeSaved)
     EXPECT_EQ(messages[0], "Changes to the settings failed.");
     EXPECT_EQ(dialog.accountDialogResult(), 1);
     EXPECT_EQ(dialog.enteredAccount(), "me@example.org");
+}
+
+// OK that stores what Heartlet.ini already holds needs no write, so a file
+// that cannot be written then is no failure to tell: the stored account
+// confirmed unchanged, or nothing remembered and nothing typed to forget.
+TEST_F(UploadDialogs, AccountDialogIsSilentWhenNothingNeededSaving)
+{
+    struct Case {
+        const char* file;
+        const char* account;
+        const char* password;
+    };
+    for (const Case& c : {Case{"[INFO]\nACCOUNT=demo\nPASSWORD=pw\nREM=2\n", "demo", "pw"},
+                          Case{"[INFO]\nACCOUNT=\nPASSWORD=\nREM=1\n", "me@example.org", "typed"}}) {
+        SCOPED_TRACE(c.file);
+        QFile file(ini);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.file);
+        file.close();
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);  // as the program makes it
+        messages.clear();
+        TIdPwd dialog(ini);
+        dialog.ID->setText(c.account);
+        dialog.Password->setText(c.password);
+        {
+            FileSizeLimit full(0);
+            dialog.OK->click();
+        }
+        EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+        EXPECT_EQ(dialog.accountDialogResult(), 1);
+        EXPECT_EQ(dialog.enteredPassword(), c.password);
+    }
 }
 
 // Renders both dialogs for the documentation:

@@ -147,6 +147,31 @@ TEST_F(ProfileFileTest, AWriteThatDoesNotFitLeavesTheOldFile)
     EXPECT_EQ(ReadAll(path), old);
 }
 
+// Storing what the file already holds changes nothing and needs no room: it
+// succeeds on a full disk (a caller would otherwise report a failed save of
+// nothing), while a real change still fails there. A file readable by others
+// is still closed again.
+TEST_F(ProfileFileTest, AWriteThatChangesNothingNeedsNoRoom)
+{
+    const QByteArray old = "[INFO]\r\nACCOUNT=a\r\nREM=1\r\n";
+    WriteAll(path, old);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    {
+        FileSizeLimit full(0);
+        EXPECT_TRUE(ProfileFile(path).writeStrings("info", {{"ACCOUNT", "a"}, {"REM", "1"}}));
+        EXPECT_FALSE(ProfileFile(path).writeStrings("INFO", {{"ACCOUNT", "a"}, {"REM", "2"}}));
+        EXPECT_FALSE(ProfileFile(path).writeString("INFO", "PASSWORD", ""));
+    }
+    EXPECT_EQ(ReadAll(path), old);
+
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    ASSERT_TRUE(ProfileFile(path).writeString("INFO", "ACCOUNT", "a"));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(ReadAll(path), old);
+}
+
 TEST_F(ProfileFileTest, UnwritableFolderReportsFailure)
 {
     ProfileFile ini(dir.filePath("missing/Heartlet.ini"));
