@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -81,6 +84,33 @@ TEST(BeatClusters, ARunOfWideBeatsThatOutnumbersTheNarrowOnesIsStillTheWideGroup
     EXPECT_LT(wide.corrNarrow, 0.5f);
     EXPECT_FLOAT_EQ(wide.prematurity, 0.7f);
     EXPECT_FLOAT_EQ(narrow.nextRatio, 1.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// Noise gives a peak every few hundred milliseconds, each of a shape of its
+// own: hours of it are many thousands of groups, and grouping took time in
+// the square of the beats (a recording of hours took hours). Groups still
+// form and are numbered as before.
+TEST(BeatClusters, ThousandsOfBeatsOfNoShapeInCommonAreGroupedQuickly)
+{
+    constexpr size_t kBeats = 6000;
+    std::vector<std::vector<float>> windows(kBeats, std::vector<float>(16));
+    uint32_t seed = 99;
+    for (std::vector<float>& w : windows)
+        for (float& v : w) seed = seed * 1664525u + 1013904223u, v = static_cast<float>(seed >> 8);
+    // Copies of the first window further on still join its group.
+    for (size_t b = 5000; b < kBeats; b += 100) windows[b] = windows[0];
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<int> group = rhy::GroupByShape(windows);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 3.0);
+    ASSERT_EQ(group.size(), kBeats);
+    EXPECT_EQ(group[0], 0);
+    for (size_t b = 5000; b < kBeats; b += 100) EXPECT_EQ(group[b], 0) << b;
+    EXPECT_GT(*std::max_element(group.begin(), group.end()), static_cast<int>(kBeats / 2));
 }
 
 }  // namespace
