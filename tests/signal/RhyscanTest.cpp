@@ -250,7 +250,8 @@ TEST(Rhyscan, AFastRegularRunIsSupraventricular)
                 rhy::ComputeBeatFeatures(r.samples, rate, detected.samples, detected.types);
             ASSERT_EQ(found.size(), rows.size());
             int runBeats = 0, runFlagged = 0, runAsS = 0, otherFlagged = 0, otherAsS = 0;
-            for (const auto& [at, inRun] : r.beats) {
+            for (const auto& [beatAt, inRun] : r.beats) {
+                const int64_t at = beatAt;  // clang 14 cannot capture a structured binding
                 const auto it = std::find_if(found.begin(), found.end(),
                                              [&](const rhy::CodedBeat& b) { return std::llabs(b.sample - at) <= rate / 10; });
                 ASSERT_NE(it, found.end()) << at;
