@@ -14,8 +14,9 @@ float Correlation(const float* a, const float* b, int n);
 // Beats whose shapes correlate at least this well (over a small shift) share a group.
 inline constexpr float kSameShape = 0.9f;
 
-// Groups a beat is compared with, more than the beats of a 30-second
-// recording: grouping takes time in proportion to beats times these.
+// Groups a beat is compared with: a group for every beat of a 30-second
+// recording up to 256 beats a minute. Grouping takes time in proportion to
+// the beats times these.
 inline constexpr size_t kComparedGroups = 128;
 
 // One shape window per beat (all of the same length, R at the same place);
