@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -303,6 +304,137 @@ TEST(Rhyscan, SupraventricularOnlyWhenSureOrInAFastRun)
         rhy::BeatFeatureRow row{};
         row[rhy::kFastRegularRun] = c.inRun ? 1.0f : 0.0f;
         EXPECT_EQ(rhy::ClassOf(*model, row), c.expected);
+    }
+}
+
+// Recordings nobody trained the analyser for: no signal, leads off at either
+// limit of the converter, a square wave, noise, mains hum, a beat or two, less
+// than a second, and a recording clipped for most of its length. Each gives,
+// quickly, an annotation file of beats inside the recording in ascending
+// order, and every feature of every beat found is a number.
+TEST(Rhyscan, RecordingsWithoutAProperEcgGiveAValidFile)
+{
+    struct Case {
+        const char* what;
+        std::vector<int16_t> (*make)(int rate);
+    };
+    static const auto spikeAt = [](std::vector<int16_t>& x, size_t at, int rate) {
+        // A QRS of 80 ms and 1.5 mV on a flat line.
+        const int half = rate * 40 / 1000;
+        for (int k = -half; k <= half; ++k)
+            if (const int64_t i = static_cast<int64_t>(at) + k; i >= 0 && i < static_cast<int64_t>(x.size()))
+                x[static_cast<size_t>(i)] = static_cast<int16_t>(2048 + 280 * (half - std::abs(k)) / half);
+    };
+    const Case cases[] = {
+        {"flat", [](int rate) { return std::vector<int16_t>(static_cast<size_t>(30 * rate), 2048); }},
+        {"all at 0", [](int rate) { return std::vector<int16_t>(static_cast<size_t>(30 * rate), 0); }},
+        {"all at 4095", [](int rate) { return std::vector<int16_t>(static_cast<size_t>(30 * rate), 4095); }},
+        {"square wave", [](int rate) {
+             std::vector<int16_t> x(static_cast<size_t>(30 * rate));
+             for (size_t i = 0; i < x.size(); ++i) x[i] = (i / static_cast<size_t>(rate / 2)) % 2 ? 2548 : 1548;
+             return x;
+         }},
+        {"square wave at the limits", [](int rate) {
+             std::vector<int16_t> x(static_cast<size_t>(30 * rate));
+             for (size_t i = 0; i < x.size(); ++i) x[i] = (i / static_cast<size_t>(rate / 3)) % 2 ? 4095 : 0;
+             return x;
+         }},
+        {"white noise", [](int rate) {
+             std::vector<int16_t> x(static_cast<size_t>(30 * rate));
+             uint32_t state = 12345;
+             for (int16_t& v : x) state = state * 1664525u + 1013904223u, v = static_cast<int16_t>(1548 + (state >> 8) % 1000);
+             return x;
+         }},
+        {"noise over the whole range", [](int rate) {
+             std::vector<int16_t> x(static_cast<size_t>(30 * rate));
+             uint32_t state = 777;
+             for (int16_t& v : x) state = state * 1664525u + 1013904223u, v = static_cast<int16_t>((state >> 8) % 4096);
+             return x;
+         }},
+        {"50 Hz mains", [](int rate) {
+             std::vector<int16_t> x(static_cast<size_t>(30 * rate));
+             for (size_t i = 0; i < x.size(); ++i)
+                 x[i] = static_cast<int16_t>(2048 + std::lround(300 * std::sin(2 * M_PI * 50 * static_cast<double>(i) / rate)));
+             return x;
+         }},
+        {"one beat", [](int rate) {
+             std::vector<int16_t> x(static_cast<size_t>(30 * rate), 2048);
+             spikeAt(x, static_cast<size_t>(15 * rate), rate);
+             return x;
+         }},
+        {"two beats", [](int rate) {
+             std::vector<int16_t> x(static_cast<size_t>(30 * rate), 2048);
+             spikeAt(x, static_cast<size_t>(10 * rate), rate);
+             spikeAt(x, static_cast<size_t>(11 * rate), rate);
+             return x;
+         }},
+        {"a beat at each end", [](int rate) {
+             std::vector<int16_t> x(static_cast<size_t>(30 * rate), 2048);
+             spikeAt(x, 0, rate);
+             spikeAt(x, x.size() - 1, rate);
+             return x;
+         }},
+        {"under a second of ECG", [](int rate) {
+             sim::SynthOptions o;
+             o.sampleRate = rate;
+             std::vector<int16_t> x = sim::SynthesiseEcgSamples(o);
+             x.resize(static_cast<size_t>(rate) - 1);
+             return x;
+         }},
+        {"exactly a second of ECG", [](int rate) {
+             sim::SynthOptions o;
+             o.sampleRate = rate;
+             std::vector<int16_t> x = sim::SynthesiseEcgSamples(o);
+             x.resize(static_cast<size_t>(rate));
+             return x;
+         }},
+        {"one sample", [](int) { return std::vector<int16_t>(1, 2048); }},
+        {"clipped most of the time", [](int rate) {
+             sim::SynthOptions o;
+             o.sampleRate = rate;
+             std::vector<int16_t> x = sim::SynthesiseEcgSamples(o);
+             for (size_t i = 0; i < x.size(); ++i)
+                 if ((i / static_cast<size_t>(rate)) % 5 != 0) x[i] = (i / static_cast<size_t>(5 * rate)) % 2 ? 4095 : 0;
+             return x;
+         }},
+        {"ECG at eight times the gain", [](int rate) {
+             sim::SynthOptions o;
+             o.sampleRate = rate;
+             std::vector<int16_t> x = sim::SynthesiseEcgSamples(o);
+             for (int16_t& v : x) v = static_cast<int16_t>(std::clamp(2048 + 8 * (v - 2048), 0, 4095));
+             return x;
+         }},
+    };
+    for (const Case& c : cases) {
+        for (int rate : {256, 128}) {
+            SCOPED_TRACE(std::string(c.what) + " at " + std::to_string(rate));
+            const std::vector<int16_t> samples = c.make(rate);
+            const std::vector<rhy::CodedBeat> found = rhy::ClassifyBeats(samples, rate, 0, 4095, 2);
+            for (size_t b = 0; b < found.size(); ++b) {
+                EXPECT_GE(found[b].sample, 0);
+                EXPECT_LT(found[b].sample, static_cast<int64_t>(samples.size()));
+                if (b > 0) {
+                    EXPECT_GT(found[b].sample, found[b - 1].sample);
+                }
+            }
+            // The program writes them; a recording under a second has a
+            // duration of 0 whole seconds, which the reader refuses.
+            QTemporaryDir dir;
+            const QString path = WriteRecorderFile(dir.filePath("120000.edf"), samples, static_cast<uint16_t>(rate));
+            QString errText;
+            if (samples.size() < static_cast<size_t>(rate)) {
+                EXPECT_EQ(Rhyscan(path, &errText), 1);
+                EXPECT_FALSE(QFileInfo::exists(dir.filePath("120000.atr")));
+            } else {
+                ASSERT_EQ(Rhyscan(path, &errText), 0) << errText.toStdString();
+                const std::vector<ecg::MitAnnotation> atr = ReadBack(dir.filePath("120000.atr"));
+                ASSERT_EQ(atr.size(), found.size());
+                for (size_t b = 0; b < atr.size(); ++b) EXPECT_EQ(atr[b].sample, found[b].sample);
+            }
+            const rhy::DetectedBeats detected = rhy::DetectBeats(samples, rate, 0, 4095, 2);
+            for (const rhy::BeatFeatureRow& row : rhy::ComputeBeatFeatures(samples, rate, detected.samples, detected.types))
+                for (int f = 0; f < rhy::kFeatureCount; ++f) ASSERT_TRUE(std::isfinite(row[static_cast<size_t>(f)])) << f;
+        }
     }
 }
 

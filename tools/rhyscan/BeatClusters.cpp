@@ -71,9 +71,12 @@ float Correlation(const float* a, const float* b, int n)
 std::vector<int> GroupByShape(const std::vector<std::vector<float>>& windows)
 {
     // First pass: each beat against the running mean of each group so far.
+    // Only the first kComparedGroups groups are compared with: past them a
+    // beat like none of them (noise, hours of it) stays a group of its own.
     std::vector<int> group(windows.size(), 0);
     std::vector<std::vector<float>> sums;
     std::vector<int> counts;
+    int groups = 0;
     for (size_t b = 0; b < windows.size(); ++b) {
         int best = -1;
         float bestCorrelation = kSameShape;
@@ -84,18 +87,24 @@ std::vector<int> GroupByShape(const std::vector<std::vector<float>>& windows)
             if (c >= bestCorrelation) best = static_cast<int>(g), bestCorrelation = c;
         }
         if (best < 0) {
-            best = static_cast<int>(sums.size());
-            sums.push_back(std::vector<float>(windows[b].size(), 0.0f));
-            counts.push_back(0);
+            best = groups++;
+            if (sums.size() < kComparedGroups) {
+                sums.push_back(std::vector<float>(windows[b].size(), 0.0f));
+                counts.push_back(0);
+            }
         }
-        for (size_t i = 0; i < windows[b].size(); ++i) sums[static_cast<size_t>(best)][i] += windows[b][i];
-        ++counts[static_cast<size_t>(best)];
+        if (static_cast<size_t>(best) < sums.size()) {
+            for (size_t i = 0; i < windows[b].size(); ++i) sums[static_cast<size_t>(best)][i] += windows[b][i];
+            ++counts[static_cast<size_t>(best)];
+        }
         group[b] = best;
     }
     // Second pass: against the groups' median shapes, which the beats seen
     // late helped to form and an odd beat does not pull.
+    std::vector<std::vector<size_t>> members = Members(group);
+    members.resize(sums.size());
     std::vector<std::vector<float>> medians;
-    for (const std::vector<size_t>& m : Members(group)) medians.push_back(MedianShape(windows, m));
+    for (const std::vector<size_t>& m : members) medians.push_back(MedianShape(windows, m));
     for (size_t b = 0; b < windows.size(); ++b) {
         float bestCorrelation = kSameShape;
         for (size_t g = 0; g < medians.size(); ++g) {
@@ -104,7 +113,7 @@ std::vector<int> GroupByShape(const std::vector<std::vector<float>>& windows)
         }
     }
     // Numbered in order of first appearance.
-    std::vector<int> number(medians.size(), -1);
+    std::vector<int> number(static_cast<size_t>(groups), -1);
     int next = 0;
     for (int& g : group) {
         if (number[static_cast<size_t>(g)] < 0) number[static_cast<size_t>(g)] = next++;

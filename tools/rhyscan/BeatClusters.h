@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <vector>
 
 // The beats of one recording grouped by shape. A run of ventricular beats can
@@ -13,10 +14,16 @@ float Correlation(const float* a, const float* b, int n);
 // Beats whose shapes correlate at least this well (over a small shift) share a group.
 inline constexpr float kSameShape = 0.9f;
 
+// Groups a beat is compared with: a group for every beat of a 30-second
+// recording up to 256 beats a minute. Grouping takes time in proportion to
+// the beats times these.
+inline constexpr size_t kComparedGroups = 128;
+
 // One shape window per beat (all of the same length, R at the same place);
 // returns each beat's group, numbered in order of first appearance. Each beat
 // joins the group whose median shape it resembles most, when at least
-// kSameShape, or else starts one.
+// kSameShape, or else starts one (a group of its own only, past
+// kComparedGroups groups).
 std::vector<int> GroupByShape(const std::vector<std::vector<float>>& windows);
 
 // What a beat's group says about it.

@@ -163,10 +163,16 @@ std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate)
     const int64_t n = static_cast<int64_t>(x.size());
 
     // Band-pass of roughly 5 to 25 Hz: a short average against a long one.
-    const std::vector<float> level = WithoutSaturationSteps(x);
-    const std::vector<float> smooth = MovingAverage(level, 3), slow = MovingAverage(level, 16);
-    std::vector<float> band(x.size()), energy(x.size(), 0.0f);
-    for (size_t i = 0; i < x.size(); ++i) band[i] = smooth[i] - slow[i];
+    // (The intermediate signals go as soon as the band is made: a recording
+    // of hours is hundreds of megabytes each.)
+    const std::vector<float> band = [&] {
+        const std::vector<float> level = WithoutSaturationSteps(x);
+        const std::vector<float> smooth = MovingAverage(level, 3), slow = MovingAverage(level, 16);
+        std::vector<float> b(x.size());
+        for (size_t i = 0; i < x.size(); ++i) b[i] = smooth[i] - slow[i];
+        return b;
+    }();
+    std::vector<float> energy(x.size(), 0.0f);
     std::vector<float> slope(x.size(), 0.0f);
     for (int64_t i = 1; i + 1 < n; ++i) {
         const float d = band[static_cast<size_t>(i + 1)] - band[static_cast<size_t>(i - 1)];
