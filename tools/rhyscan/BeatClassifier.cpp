@@ -7,6 +7,7 @@
 #include "tools/rhyscan/QrsDetector.h"
 #include "tools/rhyscan/TreeModel.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstdint>
 #include <optional>
@@ -32,10 +33,12 @@ const TreeModel& BuiltInModel()
 
 int ClassOf(const TreeModel& model, const BeatFeatureRow& row)
 {
-    int cls = model.Predict(row.data());
+    // The trees are evaluated once: the winning class (the lowest on a tie) and its probability.
+    const std::vector<double> p = model.Probabilities(row.data());
+    int cls = static_cast<int>(std::max_element(p.begin(), p.end()) - p.begin());
     // An early beat of normal shape is supraventricular or a normal beat of a
     // changing rhythm; only a clear call of the trees is written as S.
-    if (cls == kClassSupraventricular && model.Probabilities(row.data())[kClassSupraventricular] <= kSupraventricularCertainty)
+    if (cls == kClassSupraventricular && p[kClassSupraventricular] <= kSupraventricularCertainty)
         cls = kClassNormal;
     // The training records hold too few runs of supraventricular tachycardia
     // for the trees to learn them; a normal-shaped beat in a fast regular run
