@@ -89,16 +89,19 @@ bool AtomicFile::open()
     return save_.open(QIODevice::WriteOnly);
 }
 
-bool AtomicFile::commit()
+bool CommitWhole(QSaveFile& file, QString* error)
 {
-    // What is still buffered must reach the disk before the commit: a flush
-    // that fails inside commit() (a full disk) would still put the cut copy in place.
-    if (!save_.flush()) {
-        error_ = save_.errorString();
-        save_.cancelWriting();
+    if (!file.flush()) {
+        if (error) *error = file.errorString();
+        file.cancelWriting();
         return false;
     }
-    if (!save_.commit()) return false;
+    return file.commit();
+}
+
+bool AtomicFile::commit()
+{
+    if (!CommitWhole(save_, &error_)) return false;
     const QByteArray from = QFile::encodeName(temporaryPath_);
     const QByteArray to = QFile::encodeName(finalPath_);
     // The replaced file's permissions stay, as with any in-place save.

@@ -12,6 +12,12 @@
 // of theirs, never a "NAME.XXXXXX" beside NAME; the next write of NAME removes
 // such leftovers once they are clearly abandoned. A symbolic link NAME keeps
 // pointing where it did: the file it reaches is replaced, its permissions kept.
+// Commits `file` only once its buffered bytes are written. QSaveFile::commit
+// flushes them itself, but when that flush fails (a full disk) it still puts
+// the cut copy in place and reports success; here the write is cancelled and
+// the old file stays (`error`, when given, gets the flush's reason).
+bool CommitWhole(QSaveFile& file, QString* error = nullptr);
+
 class AtomicFile {
 public:
     explicit AtomicFile(const QString& path);

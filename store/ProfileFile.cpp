@@ -1,5 +1,7 @@
 #include "store/ProfileFile.h"
 
+#include "store/AtomicFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -218,9 +220,5 @@ bool ProfileFile::writeStrings(const QString& section, const Entries& entries)
     // Every write, not only the first: a file made readable by others
     // (an editor, a copy) must not keep showing the stored password.
     out.setPermissions(kOwnerOnly);
-    // The contents must be on disk before the commit: a flush that fails
-    // inside commit() (a full disk) would still put the cut copy in place.
-    if (out.write(data) != data.size() || !out.flush())
-        return false;
-    return out.commit();
+    return out.write(data) == data.size() && CommitWhole(out);
 }
