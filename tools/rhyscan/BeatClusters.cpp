@@ -1,5 +1,7 @@
 #include "tools/rhyscan/BeatClusters.h"
 
+#include "tools/rhyscan/Median.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,13 +11,6 @@ namespace {
 
 constexpr int kShift = 3;  // samples either way (12 ms at 256 per second): R found a little off
 
-float Median(std::vector<float> v)
-{
-    if (v.empty()) return 0.0f;
-    const size_t mid = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
-    return v[mid];
-}
 
 // The best correlation of two shapes over a shift of up to kShift samples.
 float ShiftedCorrelation(const std::vector<float>& a, const std::vector<float>& b)

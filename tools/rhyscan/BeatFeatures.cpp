@@ -2,6 +2,7 @@
 
 #include "signal/BeatAnalysis.h"
 #include "tools/rhyscan/BeatClusters.h"
+#include "tools/rhyscan/Median.h"
 #include "tools/rhyscan/QrsDetector.h"
 
 #include <algorithm>
@@ -24,13 +25,6 @@ constexpr int kNeighbours = 30;       // beats each side for the typical RR and 
 using Window = std::array<float, kWindow>;
 using PWindow = std::array<float, kPTo - kPFrom>;
 
-float Median(std::vector<float> v)
-{
-    if (v.empty()) return 0.0f;
-    const size_t mid = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
-    return v[mid];
-}
 
 // The signal at 256 per second without its baseline (the mean over 0.6 s
 // around each sample taken off), so that wander does not change the shapes.

@@ -1,5 +1,7 @@
 #include "tools/rhyscan/QrsDetector.h"
 
+#include "tools/rhyscan/Median.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -31,13 +33,6 @@ std::vector<float> MovingAverage(const std::vector<float>& x, int half)
     return y;
 }
 
-float Median(std::vector<float> v)
-{
-    if (v.empty()) return 0.0f;
-    const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
-    std::nth_element(v.begin(), mid, v.end());
-    return *mid;
-}
 
 struct Candidate {
     int64_t at = 0;       // energy peak
