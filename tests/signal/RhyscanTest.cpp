@@ -309,9 +309,9 @@ TEST(Rhyscan, SupraventricularOnlyWhenSureOrInAFastRun)
 
 // Recordings nobody trained the analyser for: no signal, leads off at either
 // limit of the converter, a square wave, noise, mains hum, a beat or two, less
-// than a second, and a recording clipped for most of its length. Each gives,
-// quickly, an annotation file of beats inside the recording in ascending
-// order, and every feature of every beat found is a number.
+// than a second, and a recording clipped for most of its length. Each gives an
+// annotation file of beats inside the recording in ascending order, and every
+// feature of every beat found is a number (their speed is measured in bench/).
 TEST(Rhyscan, RecordingsWithoutAProperEcgGiveAValidFile)
 {
     struct Case {
