@@ -37,7 +37,10 @@ bool UploadController::startDemoService()
     // The same stand-in offers a firmware image to the hidden Upgrade command.
     window_.upgradeController()->useService(sim::WebService::directoryAddress().toString(), demoService_->port());
     AccountSettings account(window_.paths().heartletIni);
-    if (account.account().isEmpty() && account.password().isEmpty()) account.store("demo", "demo", true);
+    // Without its account the demo would ask for a login the user cannot know: say so.
+    if (account.account().isEmpty() && account.password().isEmpty() && !account.store("demo", "demo", true))
+        window_.messageBox()->ShowMessageBox(TextOf(upload::kSlotAccountNotSaved), MsgKind::Information,
+                                             window_.languageId(), {MsgButton::OK});
     window_.Upload->show();
     window_.Account->show();
     return true;

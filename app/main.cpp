@@ -50,11 +50,12 @@ int Run(QApplication& app, const ManagerOptions& options)
     TECGMain window(start.state);
     window.attachDevice(&device);
     window.FormCreate();
-    if (demo)
-        window.uploadController()->startDemoService();  // Upload and Account without a network
     if (QScreen* screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
+    // After show: a message it may give stands over the window, not alone.
+    if (demo && !window.uploadController()->startDemoService())  // Upload and Account without a network
+        std::fprintf(stderr, "ecg-manager: the demo's stand-in web service could not start; Upload and Account stay hidden.\n");
     if (options.engineering)
         window.ShowEngineeringControls();
     CloseOnTermination(window);

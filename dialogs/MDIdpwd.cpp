@@ -9,6 +9,7 @@
 #include "dialogs/MessageBox.h"
 #include "store/AccountSettings.h"
 #include "lang/Words.h"
+#include "net/UploadMessages.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -20,9 +21,6 @@
 #include <QPushButton>
 
 namespace {
-
-// "Changes to the settings failed."
-constexpr int kSettingsNotSaved = 153;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QString& style, QPoint at)
 {
@@ -147,7 +145,7 @@ void TIdPwd::Button1Click()
     // A file that cannot be written keeps the credentials it had; the user
     // learns that they were not kept, and the entered ones still serve now.
     if (!AccountSettings(heartletIni_).store(account_, password_, Remember->isChecked()))
-        tell(TextOf(kSettingsNotSaved));
+        tell(TextOf(upload::kSlotAccountNotSaved));
     result_ = 1;
     accept();
 }

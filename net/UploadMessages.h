@@ -28,6 +28,7 @@ inline constexpr int kSlotAllDeleted = 159;     // "All ECG data shall be delete
 inline constexpr int kSlotOverwrite = 126;      // "This file has been uploaded before. Do you want to overwrite?"
 inline constexpr int kSlotInvalidId = 133;      // "Invalid ID or password!"
 inline constexpr int kSlotSelectFiles = 166;    // "Please select the file(s) to upload."
+inline constexpr int kSlotAccountNotSaved = 153; // "Changes to the settings failed."
 // A recording that could not be opened (shown in a plain message box).
 inline constexpr char kFileProblem[] = "There was a problem opening the file";
 // A note with characters the service's code page cannot carry.

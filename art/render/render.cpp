@@ -107,7 +107,8 @@ bool WritePng(const QImage& image, const QString& path) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return false;
   if (!image.save(&file, "PNG")) return false;
-  return file.commit();
+  // commit() would rename a copy whose last buffered bytes did not fit.
+  return file.flush() && file.commit();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "device/protocol/FirmwareImage.h"
 #include "net/UploadWire.h"
+#include "store/AtomicFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -265,8 +266,9 @@ private:
             const QString folder = service_.storeFolder_ + QLatin1Char('/') + CleanedName(account_);
             QDir().mkpath(folder);
             QSaveFile out(folder + QLatin1Char('/') + stored);
-            const bool ok = out.open(QIODevice::WriteOnly) && out.write(file_) == file_.size() && out.commit();
-            if (!ok) f["storeError"] = out.errorString();
+            QString error;
+            const bool ok = out.open(QIODevice::WriteOnly) && out.write(file_) == file_.size() && CommitWhole(out, &error);
+            if (!ok) f["storeError"] = error.isEmpty() ? out.errorString() : error;
         }
         files_.append(f);
         file_.clear();

@@ -12,6 +12,7 @@
 #include "lang/TextTable.h"
 #include "store/ProfileFile.h"
 #include "store/RecordingLibrary.h"
+#include "tests/store/FileSizeLimit.h"
 #include "tests/store/StoreFixtures.h"
 
 #include <QApplication>
@@ -131,6 +132,25 @@ TEST_F(UploadWiring, AfterTheUploadNothingShowsAsOpen)
     EXPECT_TRUE(w.Memo1->toPlainText().isEmpty());
     EXPECT_FALSE(w.Memo1->isEnabled());
     EXPECT_TRUE(QFile::exists(opened));
+    w.close();
+}
+
+// The demo fills in its own account so that a newcomer can upload at once; when
+// that cannot be saved, the user is told instead of meeting a login they cannot know.
+TEST_F(UploadWiring, DemoSaysWhenItsAccountCannotBeSaved)
+{
+    MainWindowOptions options;
+    options.showWelcome = false;
+    TECGMain w(state, options);
+    w.FormCreate();
+    w.show();
+    {
+        FileSizeLimit full(0);
+        ASSERT_TRUE(w.uploadController()->startDemoService());
+    }
+    EXPECT_EQ(shown, QStringList{"Changes to the settings failed."});
+    EXPECT_TRUE(w.Upload->isVisible());
+    EXPECT_TRUE(ProfileFile(state.paths.heartletIni).readString("INFO", "ACCOUNT").isEmpty());
     w.close();
 }
 
