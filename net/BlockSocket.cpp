@@ -180,6 +180,13 @@ qint64 BlockSocket::unacknowledgedBytes() const
     return queued;
 }
 
+qint64 BlockSocket::unaskedBytes() const
+{
+    int waiting = 0;
+    if (fd_ < 0 || ::ioctl(fd_, SIOCINQ, &waiting) != 0) return -1;
+    return waiting;
+}
+
 bool BlockSocket::peerHasEnded() const
 {
     if (fd_ < 0) return true;

@@ -59,6 +59,11 @@ public:
     // nothing we send from then on can be proved read.
     bool peerHasEnded() const;
 
+    // Bytes the server sent that no receive has asked for yet; -1 without a
+    // connection. Before a request they are no answer to it: the server sent
+    // more than was asked, and the conversation is out of step.
+    qint64 unaskedBytes() const;
+
     // Bytes of the send queue the peer has not acknowledged yet; -1 without a connection.
     qint64 unacknowledgedBytes() const;
 
