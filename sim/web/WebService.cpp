@@ -172,6 +172,16 @@ private:
                 QTimer::singleShot(300, this, [this] { reset(QStringLiteral("reset with the content unread")); });
                 return;
             }
+            if (code == upload::Accepted && faults().answerTwiceAtHeader == headers_) {
+                // Sends more than was asked: an answer ahead of the next header,
+                // before it took any of this file.
+                reply(WebStage::Header, Code(code));
+                socket_->write(Code(code));
+                stoppedReading_ = true;
+                socket_->setReadBufferSize(1);
+                note(QStringLiteral("answered twice at a header"));
+                return;
+            }
             if (code == upload::Accepted && faults().endSideAtHeader == headers_) {
                 // Says it is done before the content comes, and never reads it.
                 reply(WebStage::Header, Code(code));
