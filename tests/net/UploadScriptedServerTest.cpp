@@ -170,4 +170,46 @@ TEST_F(UploadScriptedServerTest, DeliveryIsProvedOnlyByWhatTheServerReallyDid)
     }
 }
 
+// Before any file: the directory and the credential check, split, padded,
+// cut or silent. A failure there connects no further and ends within its deadline.
+TEST_F(UploadScriptedServerTest, TheDirectoryAndTheCheckEndInTimeAndGoNoFurtherOnFailure)
+{
+    const Script directoryAnswer = {ReadBlock(), Send(AnswerBlock("127.0.0.1")), WaitEof()};
+    const Script checkAccepted = {ReadBlock(), Reply(upload::Accepted), ReadBlock(), WaitEof()};
+    const Script transfer = Concat({kLogin, kFile, kFile, kEnd});
+    struct EarlyRow {
+        const char* name;
+        Script directory, check;
+        bool completes;
+        int connections;  // how far the client went
+    };
+    const std::vector<EarlyRow> rows = {
+        {"answer in 3-byte segments", {ReadBlock(), Send(AnswerBlock("127.0.0.1"), 3, 1), WaitEof()}, checkAccepted, true, 3},
+        {"answer with bytes after its end", {ReadBlock(), Send(AnswerBlock(QByteArray("127.0.0.1\0v2 extra", 18))), WaitEof()},
+         checkAccepted, true, 3},
+        {"answer and more glued to it", {ReadBlock(), Send(AnswerBlock("127.0.0.1") + AnswerBlock("x")), WaitEof()},
+         checkAccepted, true, 3},
+        {"directory closes before answering", {ReadBlock(), Close()}, {}, false, 1},
+        {"directory resets before answering", {ReadBlock(), Reset()}, {}, false, 1},
+        {"directory answers half, then closes", {ReadBlock(), Send(AnswerBlock("127.0.0.1").left(512)), Close()}, {}, false, 1},
+        {"directory never reads", {Hold()}, {}, false, 1},
+        {"directory trickles its answer", {ReadBlock(), Send(AnswerBlock("127.0.0.1"), 1, 20), WaitEof()}, {}, false, 1},
+        {"check reply with more glued to it", directoryAnswer,
+         {ReadBlock(), Send(CodeBlock(upload::Accepted) + CodeBlock(9)), ReadBlock(), WaitEof()}, true, 3},
+        {"check resets before its reply", directoryAnswer, {ReadBlock(), Reset()}, false, 2},
+        {"check closes before its reply", directoryAnswer, {ReadBlock(), Close()}, false, 2},
+        {"check never replies", directoryAnswer, {ReadBlock(), Hold()}, false, 2},
+    };
+    for (const EarlyRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedServer server({row.directory, row.check, transfer});
+        qint64 elapsed = 0;
+        const Outcome o = run(server.port(), &elapsed);
+        EXPECT_EQ(o.allDelivered(2), row.completes);
+        EXPECT_EQ(o.error.ok(), row.completes);
+        EXPECT_EQ(server.connections(), row.connections);
+        EXPECT_LT(elapsed, 4000);
+    }
+}
+
 }  // namespace
