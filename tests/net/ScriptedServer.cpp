@@ -109,10 +109,16 @@ void ScriptedServer::play(int fd, const Script& script)
             break;
         }
         case Act::ReadContent: {
-            QByteArray content(static_cast<qsizetype>(announced), '\0');
-            int got = 0;
-            readExactly(fd, content.data(), static_cast<int>(announced), &got);
-            contentRead_ += got;
+            const int piece = act.count > 0 ? act.count : static_cast<int>(announced);
+            QByteArray content(piece, '\0');
+            for (std::int64_t left = announced; left > 0 && !stopping_;) {
+                int got = 0;
+                const bool whole = readExactly(fd, content.data(), static_cast<int>(std::min<std::int64_t>(piece, left)), &got);
+                contentRead_ += got;
+                left -= got;
+                if (!whole) break;
+                if (act.gapMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(act.gapMs));
+            }
             break;
         }
         case Act::Write: {

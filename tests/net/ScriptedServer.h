@@ -15,7 +15,7 @@ namespace scripted {
 struct Act {
     enum Kind {
         Read,         // exactly `count` bytes (fewer when the client ends)
-        ReadContent,  // the size announced by the last file header read
+        ReadContent,  // the size announced by the last file header read (`count` bytes `gapMs` apart; 0: at once)
         Write,        // `bytes`, in segments of `count` bytes (0: at once), `gapMs` apart
         Close,        // orderly close; the client's unread bytes make it a reset
         Reset,        // abortive close
@@ -34,6 +34,7 @@ inline Act Do(Act::Kind kind, int count = 0) { return {kind, count, {}, 0}; }
 inline Act ReadBlock() { return Do(Act::Read, 1024); }
 inline Act Read(int n) { return Do(Act::Read, n); }
 inline Act ReadContent() { return Do(Act::ReadContent); }
+inline Act ReadContentSlowly(int piece, int gapMs) { return {Act::ReadContent, piece, {}, gapMs}; }
 inline Act Send(const QByteArray& bytes, int segment = 0, int gapMs = 0) { return {Act::Write, segment, bytes, gapMs}; }
 QByteArray CodeBlock(int code);
 QByteArray AnswerBlock(const QByteArray& text);

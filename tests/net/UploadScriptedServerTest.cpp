@@ -48,16 +48,16 @@ const Script kEnd = {ReadBlock(), Close()};
 
 class UploadScriptedServerTest : public ::testing::Test {
 protected:
-    QString recording(const QString& name)
+    QString recording(const QString& name, int size = 2000)
     {
-        QByteArray bytes(2000, 'x');
+        QByteArray bytes(size, 'x');
         bytes.replace(480, 8, "0000A1F3");
         const QString path = dir.filePath(name + ".edf");
         fixtures::writeBytes(path, bytes);
         return path;
     }
 
-    Outcome run(quint16 port, qint64* elapsedMs)
+    Request request(quint16 port)
     {
         Request r;
         r.directoryHost = "127.0.0.1";
@@ -67,6 +67,13 @@ protected:
         r.recordings = {recording("a"), recording("b")};
         r.timings = Timings::Fast();
         r.timings.replyMs = r.timings.closeMs = r.timings.sendMs = 1500;
+        return r;
+    }
+
+    Outcome run(quint16 port, qint64* elapsedMs) { return run(request(port), elapsedMs); }
+
+    Outcome run(const Request& r, qint64* elapsedMs)
+    {
         UploadSession session(r);
         Outcome outcome;
         bool done = false;
@@ -210,6 +217,21 @@ TEST_F(UploadScriptedServerTest, TheDirectoryAndTheCheckEndInTimeAndGoNoFurtherO
         EXPECT_EQ(server.connections(), row.connections);
         EXPECT_LT(elapsed, 4000);
     }
+}
+
+// A slow line is no dead one: the wait for the last bytes to be taken lasts
+// as long as the server keeps taking them.
+TEST_F(UploadScriptedServerTest, ASlowButSteadyServerIsWaitedFor)
+{
+    const Script slowFile = {ReadBlock(), Reply(upload::Accepted), ReadContentSlowly(4096, 10)};
+    ScriptedServer server(Conversation(Concat({kLogin, slowFile, kEnd})));
+    Request r = request(server.port());
+    r.recordings = {recording("big", 1 << 20)};
+    r.timings.sendMs = 400;  // far less than the whole file takes at about 400 kB/s
+    qint64 elapsed = 0;
+    const Outcome o = run(r, &elapsed);
+    EXPECT_TRUE(o.error.ok()) << int(o.error.failure) << " at step " << int(o.error.step);
+    EXPECT_TRUE(o.allDelivered(1));
 }
 
 }  // namespace
