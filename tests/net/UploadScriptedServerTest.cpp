@@ -137,6 +137,8 @@ TEST_F(UploadScriptedServerTest, DeliveryIsProvedOnlyByWhatTheServerReallyDid)
         {"ends its side after the last content", Concat({kLogin, kFile, kFile, {ShutWrite(), ReadBlock(), WaitEof()}}),
          Expect::Delivered, Expect::Either, false},
         {"closes before the login reply", {ReadBlock(), Close()}, Expect::NotDelivered, Expect::NotDelivered, false},
+        {"closes after the login reply", Concat({kLogin, {Close()}}), Expect::NotDelivered, Expect::NotDelivered, false},
+        {"resets after the login reply", Concat({kLogin, {Reset()}}), Expect::NotDelivered, Expect::NotDelivered, false},
         {"closes after the header, before its reply", Concat({kLogin, {ReadBlock(), Close()}}), Expect::NotDelivered,
          Expect::NotDelivered, false},
         {"closes after the header's reply", Concat({kLogin, {ReadBlock(), Reply(upload::Accepted), Close()}}),
