@@ -20,6 +20,9 @@ namespace {
 constexpr int kDrainPiece = 64 * 1024;
 constexpr int kDrainPerTurn = 16 * kDrainPiece;
 constexpr int kAckPollMs = 20;
+// While the server's system keeps acknowledging at least this much per
+// deadline, the wait for the rest goes on: a slow line is no dead one.
+constexpr qint64 kLeastProgress = 1024;
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
@@ -122,6 +125,8 @@ void BlockSocket::send(const QByteArray& bytes, int deadlineMs, Done done)
     sent_ = 0;
     begin(Op::Send, deadlineMs);
     if (fd_ < 0) return QTimer::singleShot(0, this, [this] { finish(Result::Failed); });
+    // The system takes more only as the server acknowledges what it holds.
+    watchProgress(deadlineMs);
     later(Op::Send, &BlockSocket::pumpSend);
 }
 
@@ -140,7 +145,7 @@ void BlockSocket::awaitAcknowledged(int deadlineMs, Done done)
     done_ = std::move(done);
     begin(Op::Acknowledged, deadlineMs);
     if (fd_ < 0) return QTimer::singleShot(0, this, [this] { finish(Result::Failed); });
-    ackPoll_.start();
+    watchProgress(deadlineMs);
     later(Op::Acknowledged, &BlockSocket::checkAcknowledged);
 }
 
@@ -178,6 +183,13 @@ qint64 BlockSocket::unacknowledgedBytes() const
     int queued = 0;
     if (fd_ < 0 || ::ioctl(fd_, SIOCOUTQ, &queued) != 0) return -1;
     return queued;
+}
+
+qint64 BlockSocket::unaskedBytes() const
+{
+    int waiting = 0;
+    if (fd_ < 0 || ::ioctl(fd_, SIOCINQ, &waiting) != 0) return -1;
+    return waiting;
 }
 
 bool BlockSocket::peerHasEnded() const
@@ -219,6 +231,11 @@ void BlockSocket::pumpSend()
                                  MSG_NOSIGNAL);
         if (n > 0) {
             sent_ += n;
+            takenSinceProgress_ += n;
+            if (takenSinceProgress_ >= kLeastProgress) {
+                takenSinceProgress_ = 0;
+                deadline_.start(std::max(0, progressDeadlineMs_));
+            }
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -269,6 +286,24 @@ void BlockSocket::drainUntilClose()
     }
 }
 
+void BlockSocket::watchProgress(int deadlineMs)
+{
+    progressDeadlineMs_ = deadlineMs;
+    ackedDownTo_ = unacknowledgedBytes();
+    takenSinceProgress_ = 0;
+    ackPoll_.start();
+}
+
+void BlockSocket::noteProgress()
+{
+    const qint64 left = unacknowledgedBytes();
+    if (left < 0) return;
+    if (left > ackedDownTo_) ackedDownTo_ = left;  // more was handed over
+    if (ackedDownTo_ - left < kLeastProgress) return;
+    ackedDownTo_ = left;
+    deadline_.start(std::max(0, progressDeadlineMs_));
+}
+
 // A server that keeps the connection open has what we sent once its system
 // acknowledged every byte; a reset that comes meanwhile takes that back.
 void BlockSocket::checkAcknowledged()
@@ -278,9 +313,10 @@ void BlockSocket::checkAcknowledged()
         socklen_t length = sizeof error;
         if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
             return finish(Result::Failed);
-        if (unacknowledgedBytes() == 0) finish(Result::Ok);
-        return;
+        if (unacknowledgedBytes() == 0) return finish(Result::Ok);
+        return noteProgress();
     }
+    if (op_ == Op::Send) return noteProgress();
     if (op_ != Op::Close) return ackPoll_.stop();
     drainUntilClose();  // a close or a reset that is already here comes first
     if (op_ != Op::Close) return;

@@ -35,12 +35,15 @@ public:
 
     // IPv4 only: the service's addresses are dotted IPv4 addresses.
     void connectTo(const QHostAddress& address, quint16 port, int deadlineMs, Done done);
-    // Hands `bytes` to the system; Ok once it took every one of them.
+    // Hands `bytes` to the system; Ok once it took every one of them. Like
+    // awaitAcknowledged, the deadline counts from the last progress.
     void send(const QByteArray& bytes, int deadlineMs, Done done);
     // One whole block of `size` bytes; nothing beyond it is read.
     void receive(int size, int deadlineMs, Received done);
     // Ok once the server's system acknowledged every byte handed over: the
     // bytes have left, and a pause counted from here is a pause on the line.
+    // The deadline counts from the last progress of at least 1 KiB, so a
+    // slow but steady line is waited for and a stalled one is not.
     void awaitAcknowledged(int deadlineMs, Done done);
     // Ends our sending side and waits for the server's word that it has what
     // we sent: Ok when it closes in order, or when it keeps the connection
@@ -59,6 +62,11 @@ public:
     // nothing we send from then on can be proved read.
     bool peerHasEnded() const;
 
+    // Bytes the server sent that no receive has asked for yet; -1 without a
+    // connection. Before a request they are no answer to it: the server sent
+    // more than was asked, and the conversation is out of step.
+    qint64 unaskedBytes() const;
+
     // Bytes of the send queue the peer has not acknowledged yet; -1 without a connection.
     qint64 unacknowledgedBytes() const;
 
@@ -74,6 +82,8 @@ private:
     void pumpReceive();
     void drainUntilClose();
     void checkAcknowledged();
+    void watchProgress(int deadlineMs);
+    void noteProgress();
 
     int fd_ = -1;
     QSocketNotifier* readable_ = nullptr;
@@ -82,6 +92,9 @@ private:
     QTimer ackPoll_;
     QElapsedTimer ackedFor_;
     int settleMs_ = 0;
+    int progressDeadlineMs_ = 0;
+    qint64 ackedDownTo_ = 0;  // bytes still unacknowledged at the last progress
+    qint64 takenSinceProgress_ = 0;  // bytes the system took since then
     QHostAddress peer_;
     Op op_ = Op::None;
     Done done_;

@@ -155,6 +155,9 @@ void FirmwareFetch::nextBlock()
     ++outcome_.blocks;
     const FetchTimings& t = request_.timings;
     BlockSocket* s = socket_;
+    // Bytes that came before the request are no part of its block: taken,
+    // they would shift the rest of the image.
+    if (s->unaskedBytes() != 0) return fail(FetchFailure::ReceiveFailed);
     s->send(*upload::BuildRequest(upload::RequestType::BlockRequest), t.sendMs, [this, s, t](BlockSocket::Result sent) {
         if (sent != BlockSocket::Result::Ok) return fail(FetchFailure::SendFailed);
         // A block counts only when all of it arrived: a short one would put

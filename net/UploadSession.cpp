@@ -384,6 +384,10 @@ void UploadSession::offer(const Item& item, std::function<void(bool accepted)> n
         return next(false);
     }
     BlockSocket* s = socket_;
+    // The reply to this header is the proof for the files before it: bytes
+    // already waiting were sent before the server read them, so they prove
+    // nothing, and the conversation is out of step.
+    if (s->unaskedBytes() != 0) return fail(Failure::ReceiveFailed);
     s->send(*header, t.sendMs, [this, s, t, item, next = std::move(next)](BlockSocket::Result sent) mutable {
         if (sent != BlockSocket::Result::Ok) return fail(Failure::SendFailed);
         s->receive(kBlockSize, t.replyMs, [this, item, next = std::move(next)](BlockSocket::Result received,

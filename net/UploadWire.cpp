@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <QList>
+#include <algorithm>
 
 namespace upload {
 namespace {
@@ -20,6 +21,37 @@ QByteArray TextAt(const QByteArray& block, int offset, int size)
     const QByteArray field = block.mid(offset, size);
     const qsizetype zero = field.indexOf('\0');
     return zero < 0 ? field : field.left(zero);
+}
+
+// Only zero bytes in [from, to).
+bool ZeroFrom(const QByteArray& block, int from, int to)
+{
+    return std::all_of(block.begin() + from, block.begin() + to, [](char c) { return c == 0; });
+}
+
+// A text field: nothing after its end but the zero fill.
+bool TextFieldClean(const QByteArray& block, int offset, int size)
+{
+    return ZeroFrom(block, offset + static_cast<int>(TextAt(block, offset, size).size()), offset + size);
+}
+
+bool UnusedBytesZero(const QByteArray& block)
+{
+    enum Field { Text, Number, Unused };
+    Field f1 = Unused, f2 = Unused, f3 = Unused;
+    switch (static_cast<RequestType>(block[0])) {
+    case RequestType::ServerQuery: f1 = Text; break;
+    case RequestType::CredentialCheck: f1 = f2 = Text; break;
+    case RequestType::UploadLogin: f1 = f2 = f3 = Text; break;
+    case RequestType::FileHeader: f1 = f3 = Text; f2 = Number; break;
+    default: break;
+    }
+    auto clean = [&](Field kind, int offset, int size) {
+        if (kind == Text) return TextFieldClean(block, offset, size);
+        if (kind == Number) return ZeroFrom(block, offset + 4, offset + size);
+        return ZeroFrom(block, offset, offset + size);
+    };
+    return clean(f1, kField1, kField1Size) && clean(f2, kField2, kField2Size) && clean(f3, kField3, kField3Size);
 }
 
 }  // namespace
@@ -53,6 +85,7 @@ std::optional<RequestBlock> ParseRequest(const QByteArray& block)
     for (int i = 3; i >= 0; --i)
         r.field2Number = (r.field2Number << 8) | static_cast<std::uint8_t>(block[kField2 + i]);
     r.field3 = TextAt(block, kField3, kField3Size);
+    r.zeroFilled = UnusedBytesZero(block);
     return r;
 }
 

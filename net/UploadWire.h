@@ -55,6 +55,8 @@ struct RequestBlock {
     QByteArray field2;         // as text, up to its first zero byte
     std::uint32_t field2Number = 0;  // bytes 200-203 little-endian
     QByteArray field3;
+    bool zeroFilled = true;  // no byte outside the fields its type carries is set
+    bool framed() const { return reservedZero && zeroFilled; }
 };
 // nullopt unless `block` is exactly one block.
 std::optional<RequestBlock> ParseRequest(const QByteArray& block);

@@ -32,12 +32,17 @@ void UpdateConnection::handle(const QByteArray& block)
 {
     const auto request = upload::ParseRequest(block);
     using upload::RequestType;
-    if (!request->reservedZero) {
-        requests_.append(QJsonObject{{"type", request->type}, {"framing", "bytes 1-4 not zero"}});
+    if (!request->framed()) {
+        requests_.append(QJsonObject{{"type", request->type}, {"framing", "bytes outside its fields not zero"}});
         return end(QStringLiteral("bad framing"));
     }
     if (request->type == quint8(RequestType::ImageQuery)) {
         QJsonObject r{{"type", "ImageQuery"}};
+        if (queried_) {
+            requests_.append(r);
+            return end(QStringLiteral("out of order"));
+        }
+        queried_ = true;
         if (faults_.stallOffer) {
             r["reply"] = "none (silent)";
             requests_.append(r);
@@ -50,6 +55,7 @@ void UpdateConnection::handle(const QByteArray& block)
             reply[0] = 1;
             for (int i = 0; i < 4; ++i) reply[1 + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
         }
+        if (!faults_.noImage) offered_ = size;
         r["reply"] = faults_.noImage ? QJsonValue("no image") : QJsonValue(qint64(size));
         requests_.append(r);
         socket_->write(reply);
@@ -57,6 +63,9 @@ void UpdateConnection::handle(const QByteArray& block)
     }
     if (request->type == quint8(RequestType::BlockRequest)) {
         requests_.append(QJsonObject{{"type", "BlockRequest"}, {"block", blocksSent_ + 1}});
+        // A client asks for the blocks of an offered image, and no more.
+        const qint64 needed = (offered_ + firmware::kBlockBytes - 1) / firmware::kBlockBytes;
+        if (offered_ < 0 || blocksSent_ >= needed) return end(QStringLiteral("block beyond the offered image"));
         return sendBlock();
     }
     requests_.append(QJsonObject{{"type", request->type}});

@@ -42,6 +42,8 @@ private:
     QJsonArray requests_;
     Log log_;
     int blocksSent_ = 0;
+    qint64 offered_ = -1;  // the size offered; -1 before an offer
+    bool queried_ = false;
     bool silent_ = false;
     bool ended_ = false;
 };

@@ -109,17 +109,23 @@ private:
     {
         const auto request = upload::ParseRequest(block);
         QJsonObject r{{"type", TypeName(request->type)}};
-        if (!request->reservedZero) {
-            r["framing"] = "bytes 1-4 not zero";
+        if (!request->framed()) {
+            r["framing"] = request->reservedZero ? "bytes outside its fields not zero" : "bytes 1-4 not zero";
             requests_.append(r);
             return end(QStringLiteral("bad framing"));
         }
         using upload::RequestType;
-        switch (static_cast<RequestType>(request->type)) {
+        const auto type = static_cast<RequestType>(request->type);
+        if (!inOrder(type)) {
+            requests_.append(r);
+            return end(QStringLiteral("out of order"));
+        }
+        switch (type) {
         case RequestType::ServerQuery:
             r["account"] = QString::fromLatin1(request->field1);
             requests_.append(r);
             if (!directory_) return end(QStringLiteral("server query at the account server"));
+            phase_ = Phase::Done;
             return reply(WebStage::Directory, directoryAnswer(request->field1));
         case RequestType::CredentialCheck:
         case RequestType::UploadLogin: {
@@ -134,14 +140,13 @@ private:
             int code = known ? upload::Accepted : upload::InvalidCredentials;
             const int scripted = login ? faults().loginCode : faults().checkCode;
             if (scripted) code = scripted;
-            if (login && code == upload::Accepted) {
-                account_ = request->field1;
-                loggedIn_ = true;
-            }
+            if (login && code == upload::Accepted) account_ = request->field1;
+            phase_ = code != upload::Accepted ? Phase::Done : login ? Phase::Transfer : Phase::Checked;
             return reply(login ? WebStage::Login : WebStage::Check, Code(code));
         }
         case RequestType::CheckDone:
             requests_.append(r);
+            phase_ = Phase::Done;
             return;
         case RequestType::FileHeader: {
             ++headers_;
@@ -149,7 +154,11 @@ private:
             r["size"] = static_cast<qint64>(request->field2Number);
             r["device"] = QString::fromLatin1(request->field3);
             requests_.append(r);
-            if (!loggedIn_) return end(QStringLiteral("file header before an accepted login"));
+            // The service files it under the last 29 characters of the full
+            // path, in its own separators.
+            if (request->field1.isEmpty() || request->field1.size() > upload::kWireNameLength ||
+                request->field1.contains('/'))
+                return end(QStringLiteral("bad wire name"));
             int code = upload::Accepted;
             if (faults().headerCode && (faults().headerCodeAt == 0 || faults().headerCodeAt == headers_))
                 code = faults().headerCode;
@@ -162,6 +171,16 @@ private:
                 stoppedReading_ = true;
                 socket_->setReadBufferSize(1);
                 QTimer::singleShot(300, this, [this] { reset(QStringLiteral("reset with the content unread")); });
+                return;
+            }
+            if (code == upload::Accepted && faults().answerTwiceAtHeader == headers_) {
+                // Sends more than was asked: an answer ahead of the next header,
+                // before it took any of this file.
+                reply(WebStage::Header, Code(code));
+                socket_->write(Code(code));
+                stoppedReading_ = true;
+                socket_->setReadBufferSize(1);
+                note(QStringLiteral("answered twice at a header"));
                 return;
             }
             if (code == upload::Accepted && faults().endSideAtHeader == headers_) {
@@ -185,6 +204,7 @@ private:
         }
         case RequestType::TransferEnd:
             requests_.append(r);
+            phase_ = Phase::Done;
             return endTransfer();
         case RequestType::ImageQuery:
         case RequestType::BlockRequest:
@@ -192,6 +212,24 @@ private:
         }
         requests_.append(r);
         end(QStringLiteral("unknown request"));
+    }
+
+    // Each connection carries one exchange, in its order: the server query;
+    // the credential check with CheckDone after its acceptance; or the login,
+    // the files and the transfer end. Nothing follows its end.
+    enum class Phase { Fresh, Checked, Transfer, Done };
+    bool inOrder(upload::RequestType type) const
+    {
+        using upload::RequestType;
+        switch (type) {
+        case RequestType::ServerQuery:
+        case RequestType::CredentialCheck:
+        case RequestType::UploadLogin: return phase_ == Phase::Fresh;
+        case RequestType::CheckDone: return phase_ == Phase::Checked;
+        case RequestType::FileHeader:
+        case RequestType::TransferEnd: return phase_ == Phase::Transfer;
+        default: return true;  // unknown here: refused below
+        }
     }
 
     QByteArray directoryAnswer(const QByteArray& account) const
@@ -347,7 +385,7 @@ private:
     qint64 contentLeft_ = 0;
     qint64 contentBytes_ = 0;
     int headers_ = 0;
-    bool loggedIn_ = false;
+    Phase phase_ = Phase::Fresh;
     bool silent_ = false;
     bool stoppedReading_ = false;
     bool ended_ = false;

@@ -43,6 +43,7 @@ struct WebFaults {
     int trickleMs = 0;               // replies go out in four pieces this far apart
     int resetUnreadAtHeader = 0;     // accept the K-th file header, read nothing more, reset
     int endSideAtHeader = 0;         // accept the K-th file header, end the sending side, read nothing more
+    int answerTwiceAtHeader = 0;     // accept the K-th file header with two replies, then read nothing more
     bool waitForClose = false;       // after the transfer end, close only once the client ended its side
     bool holdAfterEnd = false;       // after the transfer end, keep the connection open whatever the client does
     qint64 floodAfterEnd = 0;        // after the transfer end, send this many unasked bytes, then close

@@ -2,6 +2,7 @@
 #include "net/FirmwareFetch.h"
 #include "net/FirmwareWire.h"
 #include "sim/web/WebService.h"
+#include "tests/net/ScriptedServer.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -189,6 +190,85 @@ TEST(FirmwareWireTest, OfferAndBlockArithmetic)
     EXPECT_TRUE(SaneImageSize(128 + 65535));
     EXPECT_FALSE(SaneImageSize(128 + 65536));
     EXPECT_FALSE(SaneImageSize(0));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace scripted;
+
+// The update server as servers may really behave: blocks split or glued,
+// more sent than asked, an image cut short. What lands in "tmp.rom" is the
+// offered image, byte for byte, or nothing at all.
+TEST(FirmwareFetchScripted, TheImageFileHoldsTheOfferedBytesOrNothing)
+{
+    const QByteArray image = Pattern(30000);
+    QByteArray offer(1024, '\0');
+    offer[0] = 1;
+    offer[1] = char(0x30);
+    offer[2] = char(0x75);  // 30000
+    auto block = [&](int k, int extra = 0) { return image.mid(k * 12000, 12000 + extra).leftJustified(12000 + extra, '\0'); };
+    struct Row {
+        const char* name;
+        Script blocks;
+        bool whole;            // the fetch succeeds with the image
+        QByteArray offerTail = {};  // bytes glued to the offer
+    };
+    const std::vector<Row> rows = {
+        {"blocks as asked", {ReadBlock(), Send(block(0)), ReadBlock(), Send(block(1)), ReadBlock(), Send(block(2)), WaitEof()},
+         true},
+        {"blocks in 1000-byte segments 1 ms apart",
+         {ReadBlock(), Send(block(0), 1000, 1), ReadBlock(), Send(block(1), 1000, 1), ReadBlock(), Send(block(2), 1000, 1),
+          WaitEof()},
+         true},
+        {"a fourth block nobody asked for",
+         {ReadBlock(), Send(block(0)), ReadBlock(), Send(block(1)), ReadBlock(), Send(block(2) + block(3)), WaitEof()},
+         true},
+        {"blocks one byte longer than asked",
+         {ReadBlock(), Send(block(0, 1)), ReadBlock(), Send(block(1, 1)), ReadBlock(), Send(block(2, 1)), WaitEof()}, false},
+        {"an offer longer than its block", {ReadBlock(), Send(block(0)), ReadBlock(), Send(block(1)), ReadBlock(),
+                                            Send(block(2)), WaitEof()},
+         false, "\x01\x02"},
+        {"cut after two blocks", {ReadBlock(), Send(block(0)), ReadBlock(), Send(block(1)), ReadBlock(), Close()}, false},
+        {"cut in the last block", {ReadBlock(), Send(block(0)), ReadBlock(), Send(block(1)), ReadBlock(),
+                                   Send(block(2).left(5000)), Close()},
+         false},
+        {"the last block never completes", {ReadBlock(), Send(block(0)), ReadBlock(), Send(block(1)), ReadBlock(),
+                                            Send(block(2).left(6000)), Hold()},
+         false},
+        {"reset in the second block", {ReadBlock(), Send(block(0)), ReadBlock(), Send(block(1).left(100)), Reset()}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Script update = {ReadBlock(), Send(offer + row.offerTail)};
+        update.insert(update.end(), row.blocks.begin(), row.blocks.end());
+        ScriptedServer server({{ReadBlock(), Send(AnswerBlock("127.0.0.1")), WaitEof()}, update});
+        QTemporaryDir dir;
+        FetchRequest r;
+        r.directoryHost = "127.0.0.1";
+        r.port = server.port();
+        r.imagePath = dir.filePath("tmp.rom");
+        r.timings = FetchTimings::Fast();
+        r.timings.blockMs = 1000;
+        FirmwareFetch fetch(r);
+        FetchOutcome outcome;
+        bool done = false;
+        QObject::connect(&fetch, &FirmwareFetch::finished, [&](const FetchOutcome& o) {
+            outcome = o;
+            done = true;
+        });
+        fetch.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 10000));
+        QFile file(r.imagePath);
+        EXPECT_EQ(outcome.ok(), row.whole) << FailureName(outcome.failure);
+        if (row.whole) {
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), image);
+        } else {
+            EXPECT_FALSE(file.exists());
+        }
+    }
 }
 
 }  // namespace

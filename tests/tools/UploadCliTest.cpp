@@ -348,6 +348,17 @@ const Case kCases[] = {
          EXPECT_TRUE(QFile::exists(run.files[0]));
          ExpectMarked(run, 0, false);
      }},
+    // An answer that was waiting before the second header proves nothing about the first file.
+    {"ServerAnswersAHeaderTwiceAndReadsNoContent", {"--answer-twice-at-header", "1"}, {"--delete-after"}, 2, false, 2,
+     [](const UploadRun& run) {
+         EXPECT_EQ(run.exitCode, 1);
+         for (int i = 0; i < 2; ++i) {
+             EXPECT_TRUE(QFile::exists(run.files[i]));
+             ExpectMarked(run, i, false);
+         }
+         EXPECT_EQ(FileResult(run, 0)["result"].toString(), "sent-unconfirmed");
+         EXPECT_EQ(run.result["result"].toString(), "Upload failed!");
+     }},
     {"ServerEndsItsSideBeforeTheLastContent", {"--end-side-at-header", "2"}, {"--delete-after"}, 2, false, 3,
      [](const UploadRun& run) {
          EXPECT_EQ(run.exitCode, 1);

@@ -43,6 +43,8 @@ const char* const kUsage =
     "                            then reset the connection\n"
     "  --end-side-at-header K    accept the K-th file header, end the sending side\n"
     "                            and read nothing more\n"
+    "  --answer-twice-at-header K  accept the K-th file header with two replies,\n"
+    "                            then read nothing more\n"
     "  --wait-for-close          after the transfer end, close only once the client\n"
     "                            has ended its side\n"
     "  --hold-after-end          after the transfer end, keep the connection open\n"
@@ -132,6 +134,9 @@ int main(int argc, char** argv)
         } else if (a == "--reset-unread-at-header") {
             f.resetUnreadAtHeader = value.toInt(&ok);
             ok = ok && f.resetUnreadAtHeader >= 1;
+        } else if (a == "--answer-twice-at-header") {
+            f.answerTwiceAtHeader = value.toInt(&ok);
+            ok = ok && f.answerTwiceAtHeader >= 1;
         } else if (a == "--end-side-at-header") {
             f.endSideAtHeader = value.toInt(&ok);
             ok = ok && f.endSideAtHeader >= 1;
