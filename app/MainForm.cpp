@@ -9,6 +9,7 @@
 #include "app/UpgradeController.h"
 #include "app/UploadController.h"
 #include "dialogs/DialogPlacement.h"
+#include "dialogs/FocusMarks.h"
 #include "dialogs/MDAbout.h"
 #include "dialogs/MDWelcome.h"
 #include "dialogs/MessageBox.h"
@@ -83,6 +84,7 @@ TECGMain::TECGMain(const StartupState& state, MainWindowOptions options, QWidget
         options_.openUrl = [](const QUrl& url) { return OpenWithDesktop(url, SystemDesktopOpener()); };
 
     PlaceDialogsOverTheirWindows();
+    ShowFocusMarksFromTheStart();
     buildWindowControls();
     upload_ = new UploadController(*this, options_.openUrl);
     upgrade_ = new UpgradeController(*this);

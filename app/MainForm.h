@@ -146,6 +146,7 @@ private:
     void buildScrollBox();
     void buildEngineeringControls();
     void nameWindowPictures();
+    void orderTabStops();
     void applyLeftEdges(const QList<LeftEdge>& edges);
     void applyListHeight(int listHeight);
     void runLayoutToggle();

@@ -114,6 +114,7 @@ void TECGMain::buildWindowControls()
     buildScrollBox();
     buildShowPanel();
     buildEngineeringControls();
+    orderTabStops();
 
     connect(CloseBtn, &SkinPictureButton::clicked, this, &TECGMain::CloseBtnClick);
     connect(MinBtn, &SkinPictureButton::clicked, this, &TECGMain::MinBtnClick);
@@ -148,6 +149,20 @@ void TECGMain::nameWindowPictures()
     OK->setAccessibleName(WordOf(Word::FindingNormal));
     const std::pair<SkinPicture*, int> findings[] = {{Slow, 5}, {Fast, 6}, {Pause, 7}, {Rhythm, 8}, {Waveform, 9}};
     for (const auto& [picture, slot] : findings) picture->setAccessibleName(TextOf(slot));
+}
+
+// Tab goes through the window as it reads: the data list and its note, the chart's
+// controls, the command row from left to right, and the title bar's own buttons
+// last. The keyboard starts in the data list: on the close button, where creation
+// order would put it, the first Enter or Space would end the program.
+void TECGMain::orderTabStops()
+{
+    QWidget* const order[] = {DataList, CtlImg,   Memo1,    ZoomOut,  ZoomIn,   Recover,  ECGColor,
+                              Account,  Upload,   Help,     Download, Settings, Printer1, About,
+                              Delete,   Internet, MinBtn,   CloseBtn};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    DataList->setFocus(Qt::OtherFocusReason);
 }
 
 void TECGMain::buildScrollBox()

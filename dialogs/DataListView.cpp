@@ -224,10 +224,12 @@ bool DataListView::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     if (event->type() == QEvent::FocusIn && watched == tree_ && !tree_->currentItem() && tree_->topLevelItemCount()) {
-        // Reached by Tab with nothing current (as after a rebuild), the list would draw
-        // no focus mark: make its first item current, without selecting or opening it.
+        // Reached by Tab, or holding the keyboard as its window becomes active (as at
+        // start), with nothing current (as after a rebuild), the list would draw no
+        // focus mark: make its first item current, without selecting or opening it.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+            reason == Qt::ActiveWindowFocusReason)
             tree_->selectionModel()->setCurrentIndex(tree_->model()->index(0, 0), QItemSelectionModel::NoUpdate);
         return false;
     }

@@ -84,6 +84,8 @@ TDownload::TDownload(device::DeviceJobBoard& board, device::DeviceEnvironment& e
 
     MsgBox = new TMessageBoxForm(this);
     FormCreate();
+    // The keyboard starts on what the window is for, not in its list, empty until the download.
+    (OK->isEnabled() ? OK : Cancel)->setFocus();
     board_.downloadProgress = [this] { showProgress(); };
 }
 

@@ -91,6 +91,8 @@ void TSetting::buildControls()
     TimePicker = Make<QTimeEdit>(GroupBox1, "TimePicker", QRect(166, 54, 100, 24));
     TimePicker->setDisplayFormat("HH:mm:ss");
     AcceptTypingAfterClick(TimePicker);
+    AcceptTypedSeparators(DatePicker);
+    AcceptTypedSeparators(TimePicker);
     const QDateTime now = QDateTime::currentDateTime();
     DatePicker->setDate(now.date());
     TimePicker->setTime(now.time());

@@ -86,6 +86,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://talmon-ecg.org/")
 set(CPACK_DEBIAN_MANAGER_PACKAGE_NAME talmon-ecg-manager)
 set(CPACK_DEBIAN_MANAGER_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_MANAGER_PACKAGE_CONTROL_EXTRA ${pkg_dir}/postinst)
+# Not linked, so not found by dpkg-shlibdeps: Qt's translations of its own print and
+# file dialogs, and a viewer for the help documents that F1 opens.
+set(CPACK_DEBIAN_MANAGER_PACKAGE_RECOMMENDS qt6-translations-l10n)
+set(CPACK_DEBIAN_MANAGER_PACKAGE_SUGGESTS pdf-viewer)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # CPack indents the long description itself and turns its empty lines into " .".
 set(CPACK_COMPONENT_MANAGER_DESCRIPTION [[manager for the Heart Let handheld ECG recorder

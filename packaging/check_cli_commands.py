@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Every ecg-cli sub-command and option that `ecg-cli --help` lists is offered
-by the bash completion and named in the manual page, and the completion offers
-no sub-command the program does not have.
+by the bash completion and named in the manual page, each as the heading of its
+own entry there, and the completion offers no sub-command the program does not have.
 
 Usage: check_cli_commands.py ECG_CLI COMPLETION_SCRIPT MANUAL_PAGE(.1 or .1.gz)
 """
@@ -85,6 +85,10 @@ def main():
             faults.append(f"completion of '{command}' lacks {sorted(missing)}")
         if not re.search(r"\b" + re.escape(command) + r"\b", manual):
             faults.append(f"manual page does not name '{command}'")
+        # A usage that --help wraps over lines help2man cannot join shows in the
+        # manual page as loose paragraphs instead of one entry with its text.
+        elif not re.search(r"^\.TP\n" + re.escape(command) + r"\b", manual, re.M):
+            faults.append(f"manual page has no entry headed '{command}'")
 
     for fault in faults:
         print(fault, file=sys.stderr)

@@ -43,6 +43,11 @@ done
 depends=$(dpkg-deb --field "$deb" Depends)
 grep -q libqt6widgets6 <<<"$depends" || fail "Depends misses the Qt libraries: $depends"
 echo "Depends: $depends"
+# Qt's own windows (print, file) follow the chosen language only with Qt's translations,
+# and F1 needs a PDF viewer: neither is a library the binaries link against.
+recommends=$(dpkg-deb --field "$deb" Recommends)
+grep -qw qt6-translations-l10n <<<"$recommends" || fail "Recommends misses Qt's translations: '$recommends'"
+grep -qw pdf-viewer <<<"$(dpkg-deb --field "$deb" Suggests)" || fail "Suggests misses a PDF viewer for the help"
 
 echo "== Programs from the unpacked package"
 root=$(mktemp -d)

@@ -11,15 +11,17 @@ for a in "$@"; do
   if [ "$a" = "--xvfb" ]; then xvfb=1; else args+=("$a"); fi
 done
 
+# Said before the set-up and the build, which take minutes on a fresh machine.
+if [ "$xvfb" != 1 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display found. Run this from a desktop session, or add --xvfb to use a virtual display." >&2
+  exit 2
+fi
+
 scripts/setup-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target ecg-manager
 
 if [ "$xvfb" = 1 ]; then
   exec xvfb-run -a -s "-screen 0 1280x800x24" build/bin/ecg-manager "${args[@]}"
-fi
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display found. Run this from a desktop session, or add --xvfb to use a virtual display." >&2
-  exit 2
 fi
 exec build/bin/ecg-manager "${args[@]}"

@@ -1,6 +1,7 @@
 // The main window driven by the keyboard alone: every picture command takes
 // focus with Tab, shows it, and starts with Space or Enter; the note gives Tab
 // back to the window.
+#include "SimulatedRecording.h"
 #include "WindowFixture.h"
 #include "dialogs/SkinPictureButton.h"
 
@@ -105,6 +106,41 @@ TEST_F(Keyboard, TabLeavesTheNoteAndCtrlTabTypesATab)
     QTest::keyClick(note, Qt::Key_Tab);
     EXPECT_NE(QApplication::focusWidget(), note);
     EXPECT_EQ(note->toPlainText(), "\t");
+}
+
+// The keyboard starts in the data list, not on the window's close button (where the
+// first Enter or Space would end the program), and Tab goes through the window as it
+// reads: the list and its note, the chart's controls, the command row, and only then
+// the window's own minimise and close.
+TEST_F(Keyboard, TheKeyboardStartsInTheDataListAndTabFollowsTheWindow)
+{
+    StoreSimulatedRecording(state.paths.dataFolder);
+    auto w = open();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    EXPECT_EQ(QApplication::focusWidget(), w->DataList);
+    EXPECT_NE(w->DataList->currentItem(), nullptr) << "the list has the keyboard but shows no mark";
+
+    ASSERT_TRUE(ClickFirstRecording(*w->DataList));
+    ASSERT_TRUE(WaitUntil([&] { return w->ZoomIn->isVisible() && w->Memo1->isEnabled(); }, 3000));
+    w->Account->show();  // the service's commands, as demo mode shows them
+    w->Upload->show();
+    const QList<QWidget*> expected = {w->DataList, w->CtlImg,    w->Memo1,    w->ZoomOut,  w->ZoomIn,
+                                      w->Recover,  w->ECGColor,  w->Account,  w->Upload,   w->Download,
+                                      w->Settings, w->Printer1,  w->About,    w->Delete,   w->MinBtn,
+                                      w->CloseBtn, w->DataList};
+    w->DataList->setFocus(Qt::TabFocusReason);
+    QList<QWidget*> visited = {QApplication::focusWidget()};
+    for (int i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget();
+    }
+    const auto names = [](const QList<QWidget*>& ws) {
+        QStringList n;
+        for (QWidget* x : ws) n << (x ? x->objectName() : QStringLiteral("(none)"));
+        return n.join(' ').toStdString();
+    };
+    EXPECT_EQ(names(visited), names(expected));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "lang/TextTable.h"
 #include "sim/recorder/DownloadScenarios.h"
 #include "sim/recorder/SimulatedXpress.h"
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -204,6 +206,21 @@ TEST(DownloadDialog, NoRecordingsOrAnAbsurdCountLeaveDownloadDisabled)
     TDownload refused(absurd.board, absurd.pump, 1033);
     EXPECT_FALSE(refused.OK->isEnabled());
     EXPECT_EQ(refused.DataList->count(), 0);
+}
+
+// The keyboard starts on the command the window is for: Download, or Cancel when
+// there is nothing to download; never in the list, which is empty until then.
+TEST(DownloadDialog, TheKeyboardStartsOnDownloadOrElseCancel)
+{
+    for (const auto& [recordings, expected] : {std::pair{2, "OK"}, std::pair{0, "Cancel"}}) {
+        DialogRig rig(recordings);
+        TDownload dialog(rig.board, rig.pump, 1033);
+        dialog.show();
+        dialog.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_EQ(focus ? focus->objectName().toStdString() : "(none)", expected) << recordings;
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "dialogs/MessageBox.h"
 #include "lang/TextTable.h"
 
+#include <QApplication>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -172,5 +173,45 @@ TEST_F(SettingDialog, TimeIsTypedAfterAClickInTheField)
         QTest::keyClick(field, Qt::Key_Tab);  // leaving the field finishes the entry
         EXPECT_EQ(field->time(), c.expected) << c.typed;
         field->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+// A date and a time typed from the keyboard alone, after Tab brings the field the
+// focus, as the field shows them (with their separators) or as digits only.
+TEST_F(SettingDialog, DateAndTimeAreTypedAfterTab)
+{
+    TSetting dialog(rig.board.infoBlock, rig.board, rig.loop);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog._2RadioBtn->click();
+    dialog.DatePicker->setDate(QDate(2026, 12, 11));
+    dialog.TimePicker->setTime(QTime(9, 20, 9));
+
+    // The time's rows start from the date field, which Tab leaves for the time.
+    struct Case { QDateTimeEdit* field; QWidget* from; const char* typed; QDateTime expected; };
+    const Case cases[] = {
+        {dialog.DatePicker, dialog._2RadioBtn, "2026-12-24", QDateTime(QDate(2026, 12, 24), QTime())},
+        {dialog.DatePicker, dialog._2RadioBtn, "20250301", QDateTime(QDate(2025, 3, 1), QTime())},
+        {dialog.DatePicker, dialog._2RadioBtn, "2024-2-29", QDateTime(QDate(2024, 2, 29), QTime())},
+        {dialog.TimePicker, dialog.DatePicker, "10:45:00", QDateTime(QDate(2000, 1, 1), QTime(10, 45, 0))},
+        {dialog.TimePicker, dialog.DatePicker, "074501", QDateTime(QDate(2000, 1, 1), QTime(7, 45, 1))},
+        {dialog.TimePicker, dialog.DatePicker, "8:5:30", QDateTime(QDate(2000, 1, 1), QTime(8, 5, 30))},
+    };
+    for (const Case& c : cases) {
+        c.from->setFocus(Qt::OtherFocusReason);
+        if (auto* date = qobject_cast<QDateTimeEdit*>(c.from))  // Tab leaves a field from its last part
+            date->setCurrentSectionIndex(date->sectionCount() - 1);
+        QTest::keyClick(c.from, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), c.field) << c.typed;
+        for (const char* ch = c.typed; *ch; ++ch) {
+            if (*ch == ':') QTest::keyClick(c.field, Qt::Key_Shift);  // as a keyboard types it
+            QTest::keyClicks(c.field, QString(QChar(*ch)));
+        }
+        QTest::keyClick(c.field, Qt::Key_Tab);
+        if (c.field == dialog.DatePicker)
+            EXPECT_EQ(dialog.DatePicker->date(), c.expected.date()) << c.typed;
+        else
+            EXPECT_EQ(dialog.TimePicker->time(), c.expected.time()) << c.typed;
     }
 }
