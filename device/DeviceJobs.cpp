@@ -42,7 +42,10 @@ bool DeviceJobs::DrainLine(std::uint32_t quietMs, std::uint32_t limitMs)
 bool DeviceJobs::StopStream()
 {
     frame_.StreamStop();
-    port_.WriteBlock(frame_.data(), FrameSize, CommandWriteTimeoutMs);
+    // A quiet line says nothing when the stop never left: the cable may be out before the system
+    // has told of it, and a recorder on its battery streams on.
+    if (port_.WriteBlock(frame_.data(), FrameSize, CommandWriteTimeoutMs) != FrameSize)
+        return false;
     // Samples sent before the recorder saw the stop are still on their way; read them off the line
     // so the next command's answer is not preceded by stream bytes.
     return DrainLine(StreamQuietMs, StreamDrainLimitMs);

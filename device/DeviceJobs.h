@@ -29,7 +29,7 @@ public:
     // Reads the line empty: true once it stays quiet for quietMs, false when bytes still come at limitMs.
     bool DrainLine(std::uint32_t quietMs, std::uint32_t limitMs);
     // Sends the live stream's stop frame and reads away what was already on its way. True when the
-    // line fell quiet.
+    // frame went out whole and the line fell quiet.
     bool StopStream();
     // Clears the board's block, sends ReadInfo and converts what came (also when it is not signed).
     // True when the block carries its signature.

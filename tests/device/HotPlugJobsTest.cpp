@@ -37,27 +37,22 @@ struct PlugRig : SimRig {
         loop.RunFor(310);
         held = recorder.recordings();
     }
-    void Unplug()
-    {
-        pulled = true;
-        xpress.SetPlugged(false);
-        link.DeviceRemoved();
-    }
-    void Replug()
-    {
-        xpress.SetPlugged(true);
-        link.DeviceArrived();
-    }
     // Pulls the recorder out `afterMs` after it has heard the n-th frame whose log line holds `what`
     // (from 1), and puts it back `outMs` later.
-    void PullWhen(std::string what, int nth, std::int64_t afterMs, std::int64_t outMs)
+    // The system tells of each change eventMs after the cable moved (0: at once).
+    void PullWhen(std::string what, int nth, std::int64_t afterMs, std::int64_t outMs, std::int64_t eventMs)
     {
-        recorder.SetFrameLog([this, what, nth, afterMs, outMs, seen = 0](const std::string& line) mutable {
+        recorder.SetFrameLog([=, this, seen = 0](const std::string& line) mutable {
             if (line.find(what) == std::string::npos || line.find(" heard") == std::string::npos || ++seen != nth)
                 return;
-            loop.At(loop.now + afterMs, [this, outMs] {
-                Unplug();
-                loop.At(loop.now + outMs, [this] { Replug(); });
+            loop.At(loop.now + afterMs, [=, this] {
+                pulled = true;
+                xpress.SetPlugged(false);
+                loop.At(loop.now + eventMs, [this] { link.DeviceRemoved(); });
+                loop.At(loop.now + outMs, [=, this] {
+                    xpress.SetPlugged(true);
+                    loop.At(loop.now + eventMs, [this] { link.DeviceArrived(); });
+                });
             });
         });
     }
@@ -160,6 +155,7 @@ TEST(HotPlugJobs, EveryJobPulledOutAtEveryStepEndsTrulyAndFindsTheRecorderAgain)
         std::int64_t afterMs;
         std::int64_t outMs;
         double slowdown = 1;  // the recorder sends this many times slower, so a reply spans pumps
+        std::int64_t eventMs = 0;  // the device-change events come this late
     };
     const Row rows[] = {
         {Info, "before the command", "count 0 code 0x01", 1, 0, 400},
@@ -180,11 +176,20 @@ TEST(HotPlugJobs, EveryJobPulledOutAtEveryStepEndsTrulyAndFindsTheRecorderAgain)
         {Stream, "while streaming", "code 0x15", 1, 1000, 1000},
         {Stream, "and put back at once while streaming", "code 0x15", 1, 1000, 0},
         {Stream, "at the stop", "code 0x16 byte2 0 dir W", 1, 0, 100},
+        // The system tells of the removal only after the job has met the dead line.
+        {Info, "before the command, told late", "count 0 code 0x01", 1, 0, 3000, 1, 1000},
+        {Settings, "mid-reply, told late", "code 0x21", 1, 60, 3000, 40, 1000},
+        {Download, "mid-recording, told late", "param 0x39", 1, 30, 3000, 1, 1000},
+        {DownloadErase, "between recordings, told late", "param 0x39", 2, 0, 3000, 1, 1000},
+        {DownloadErase, "after the last recording, told late", "param 0x16", 1, 0, 3000, 1, 1000},
+        {Flash, "among the blocks, told late", "firmware block", 20, 1, 3000, 1, 1000},
+        {Flash, "during the reset, told late", "firmware reset", 1, 100, 3000, 1, 1000},
+        {Stream, "just before the stop, told late", "code 0x15", 1, 2900, 3000, 1, 1000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.job.name) + ", pulled out " + row.moment);
         PlugRig rig;
-        rig.PullWhen(row.frame, row.nth, row.afterMs, row.outMs);
+        rig.PullWhen(row.frame, row.nth, row.afterMs, row.outMs, row.eventMs);
         rig.recorder.faults().sendSlowdown = row.slowdown;
         const std::int64_t start = rig.loop.now;
         const bool reported = row.job.run(rig);
