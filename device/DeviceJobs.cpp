@@ -9,6 +9,13 @@ namespace device {
 
 using namespace protocol;
 
+namespace {
+// A line quiet this long has no copy of an earlier answer left on it (64 bytes take under 3 ms at
+// 230400 baud); a line that never falls quiet is given up on after the limit, ms.
+constexpr std::uint32_t StaleAnswerQuietMs = 20;
+constexpr std::uint32_t StaleAnswerDrainLimitMs = 500;
+}  // namespace
+
 DeviceJobs::DeviceJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env)
     : link_(link), board_(board), env_(env), port_(link, env)
 {
@@ -49,6 +56,15 @@ bool DeviceJobs::StopStream()
     // Samples sent before the recorder saw the stop are still on their way; read them off the line
     // so the next command's answer is not preceded by stream bytes.
     return DrainLine(StreamQuietMs, StreamDrainLimitMs);
+}
+
+bool DeviceJobs::CommandAnswered()
+{
+    // The flush before the write drops only what has arrived; a second copy of the last answer still
+    // on the line would be read as this command's answer. It comes right behind the first.
+    DrainLine(StaleAnswerQuietMs, StaleAnswerDrainLimitMs);
+    Frame answer{};
+    return CommandAccepted(port_, frame_.bytes(), answer);
 }
 
 bool DeviceJobs::ReadInfoBlock(bool withDcOffset)
@@ -121,8 +137,7 @@ void DeviceJobs::WriteSettingsJob()
     // never changes it behind the user's back.
     settings.extraSetting = board_.infoBlock.extraSetting;
     frame_.WriteSettings(settings);
-    Frame answer{};
-    finish(CommandAccepted(port_, frame_.bytes(), answer));
+    finish(CommandAnswered());
 }
 
 void DeviceJobs::EraseJob()
@@ -156,8 +171,7 @@ void DeviceJobs::EraseJob()
         }
     }
     frame_.EraseRecords();
-    Frame answer{};
-    const bool erased = CommandAccepted(port_, frame_.bytes(), answer);
+    const bool erased = CommandAnswered();
     if (!erased)
         board_.eraseRefusal = EraseRefusal::EraseFailed;
     finish(erased);

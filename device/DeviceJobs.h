@@ -31,6 +31,9 @@ public:
     // Sends the live stream's stop frame and reads away what was already on its way. True when the
     // frame went out whole and the line fell quiet.
     bool StopStream();
+    // Sends a command and reads its one answer, after reading away what an earlier answer still has
+    // on its way (a recorder may send an answer twice): true when the answer names the command.
+    bool CommandAnswered();
     // Clears the board's block, sends ReadInfo and converts what came (also when it is not signed).
     // True when the block carries its signature.
     bool ReadInfoBlock(bool withDcOffset = true);

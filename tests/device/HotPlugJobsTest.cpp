@@ -208,4 +208,45 @@ TEST(HotPlugJobs, EveryJobPulledOutAtEveryStepEndsTrulyAndFindsTheRecorderAgain)
     }
 }
 
+// A recorder that answers twice or late: whatever a job reports is what the recorder did, and nothing
+// leaves it that is not in the library.
+TEST(HotPlugJobs, EveryJobAgainstARecorderThatAnswersTwiceOrLateReportsOnlyWhatHappened)
+{
+    struct Way {
+        const char* name;
+        bool twice;
+        std::int64_t delayMs;
+    };
+    const Way ways[] = {{"twice", true, 0}, {"0.6 s late", false, 600}, {"1.2 s late", false, 1200},
+                        {"2.5 s late", false, 2500}, {"late and twice", true, 1200}};
+    // Twice, or late within every time-out: the job is understood and succeeds (the firmware job
+    // excepted, whose block answers cannot be told apart).
+    auto understood = [](const Job* job, const Way& way) { return job != &Flash && way.delayMs <= 600; };
+    for (const Job* job : {&Info, &Settings, &Download, &DownloadErase, &Flash, &Stream}) {
+        for (const Way& way : ways) {
+            SCOPED_TRACE(std::string(job->name) + ", answers " + way.name);
+            PlugRig rig;
+            rig.recorder.faults().answerTwice = way.twice;
+            rig.recorder.faults().answerDelayMs = way.delayMs;
+            const std::int64_t start = rig.loop.now;
+            const bool reported = job->run(rig);
+            EXPECT_LT(rig.loop.now - start, 120'000) << "the job ended in time";
+            rig.loop.RunFor(3000);
+            if (reported) {
+                EXPECT_TRUE(job->done(rig)) << "reported done, but it is not";
+            }
+            if (understood(job, way)) {
+                EXPECT_TRUE(reported) << "not understood";
+            }
+            if (rig.recorder.recordings().size() < rig.held.size()) {
+                EXPECT_TRUE(rig.AllHeldAreHome()) << "erased without being stored";
+            }
+            rig.recorder.faults() = {};
+            rig.loop.RunFor(8000);
+            EXPECT_TRUE(job->again(rig)) << "the recorder works again";
+            EXPECT_FALSE(rig.recorder.streaming()) << "the stream was stopped";
+        }
+    }
+}
+
 }  // namespace
