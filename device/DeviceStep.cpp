@@ -113,7 +113,7 @@ void DeviceStep::postOwedRepair()
 
 void DeviceStep::runRequestedJob()
 {
-    if (board_.RequestedJob == NoJob)
+    if (board_.RequestedJob == NoJob || env_.NowMs() < board_.recorderBackAtMs)
         return;
     const std::uint32_t ticket = board_.requestTicket;
     runJob(board_.RequestedJob);
