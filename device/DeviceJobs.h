@@ -12,6 +12,11 @@
 
 namespace device {
 
+// A line quiet this long has no copy of an earlier answer left on it (64 bytes take under 3 ms at
+// 230400 baud); a line that never falls quiet is given up on after the limit, ms.
+constexpr std::uint32_t StaleAnswerQuietMs = 20;
+constexpr std::uint32_t StaleAnswerDrainLimitMs = 500;
+
 class DeviceJobs {
 public:
     DeviceJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env);
