@@ -114,6 +114,9 @@ struct DeviceJobBoard {
     // cannot wait for a job: the job would only start once the step is over, which their wait prevents.
     bool stepRunning = false;
     bool cancelRequest = false;
+    // A download cut off by Cancel leaves the recorder sending and then at its raised speed until it
+    // falls back by itself: requests wait on the board until this time (ms on the step's clock).
+    std::int64_t recorderBackAtMs = 0;
     // The last information block read, converted to host order.
     protocol::DEVICE_INFO_BLOCK infoBlock;
     // Values for the next WriteSettings, and the ID of the recorder they were filled from: the

@@ -9,6 +9,7 @@ namespace device {
 
 using namespace protocol;
 
+
 DeviceJobs::DeviceJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env)
     : link_(link), board_(board), env_(env), port_(link, env)
 {
@@ -42,10 +43,22 @@ bool DeviceJobs::DrainLine(std::uint32_t quietMs, std::uint32_t limitMs)
 bool DeviceJobs::StopStream()
 {
     frame_.StreamStop();
-    port_.WriteBlock(frame_.data(), FrameSize, CommandWriteTimeoutMs);
+    // A quiet line says nothing when the stop never left: the cable may be out before the system
+    // has told of it, and a recorder on its battery streams on.
+    if (port_.WriteBlock(frame_.data(), FrameSize, CommandWriteTimeoutMs) != FrameSize)
+        return false;
     // Samples sent before the recorder saw the stop are still on their way; read them off the line
     // so the next command's answer is not preceded by stream bytes.
     return DrainLine(StreamQuietMs, StreamDrainLimitMs);
+}
+
+bool DeviceJobs::CommandAnswered()
+{
+    // The flush before the write drops only what has arrived; a second copy of the last answer still
+    // on the line would be read as this command's answer. It comes right behind the first.
+    DrainLine(StaleAnswerQuietMs, StaleAnswerDrainLimitMs);
+    Frame answer{};
+    return CommandAccepted(port_, frame_.bytes(), answer);
 }
 
 bool DeviceJobs::ReadInfoBlock(bool withDcOffset)
@@ -118,8 +131,7 @@ void DeviceJobs::WriteSettingsJob()
     // never changes it behind the user's back.
     settings.extraSetting = board_.infoBlock.extraSetting;
     frame_.WriteSettings(settings);
-    Frame answer{};
-    finish(CommandAccepted(port_, frame_.bytes(), answer));
+    finish(CommandAnswered());
 }
 
 void DeviceJobs::EraseJob()
@@ -153,8 +165,7 @@ void DeviceJobs::EraseJob()
         }
     }
     frame_.EraseRecords();
-    Frame answer{};
-    const bool erased = CommandAccepted(port_, frame_.bytes(), answer);
+    const bool erased = CommandAnswered();
     if (!erased)
         board_.eraseRefusal = EraseRefusal::EraseFailed;
     finish(erased);

@@ -12,6 +12,11 @@
 
 namespace device {
 
+// A line quiet this long has no copy of an earlier answer left on it (64 bytes take under 3 ms at
+// 230400 baud); a line that never falls quiet is given up on after the limit, ms.
+constexpr std::uint32_t StaleAnswerQuietMs = 20;
+constexpr std::uint32_t StaleAnswerDrainLimitMs = 500;
+
 class DeviceJobs {
 public:
     DeviceJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env);
@@ -29,8 +34,11 @@ public:
     // Reads the line empty: true once it stays quiet for quietMs, false when bytes still come at limitMs.
     bool DrainLine(std::uint32_t quietMs, std::uint32_t limitMs);
     // Sends the live stream's stop frame and reads away what was already on its way. True when the
-    // line fell quiet.
+    // frame went out whole and the line fell quiet.
     bool StopStream();
+    // Sends a command and reads its one answer, after reading away what an earlier answer still has
+    // on its way (a recorder may send an answer twice): true when the answer names the command.
+    bool CommandAnswered();
     // Clears the board's block, sends ReadInfo and converts what came (also when it is not signed).
     // True when the block carries its signature.
     bool ReadInfoBlock(bool withDcOffset = true);

@@ -2,6 +2,8 @@
 
 #include "device/JobRequest.h"
 
+#include <utility>
+
 namespace device {
 
 DeviceStep::DeviceStep(Link& link, DeviceJobBoard& board, DeviceEnvironment& env)
@@ -30,6 +32,12 @@ void DeviceStep::Run()
     board_.stepRunning = true;
     link_.ServicePresence();
     LinkState& s = link_.state();
+    if (std::exchange(s.replugged, false)) {
+        // Pulled out and put back since the last tick: what held for the recorder before (a stream
+        // running, a repair owed) holds as after any removal.
+        repairOwed_.reset();
+        stream_.Abandon();
+    }
     // A recorder that left while streaming may be streaming still: it is told to stop before anything
     // else is said to it, and its arrival read waits until its line is quiet.
     const bool stopOwed = !s.PresenceEventPending && s.DevicePresence == DeviceAttached && !stream_.SendOwedStop();
@@ -105,7 +113,7 @@ void DeviceStep::postOwedRepair()
 
 void DeviceStep::runRequestedJob()
 {
-    if (board_.RequestedJob == NoJob)
+    if (board_.RequestedJob == NoJob || env_.NowMs() < board_.recorderBackAtMs)
         return;
     const std::uint32_t ticket = board_.requestTicket;
     runJob(board_.RequestedJob);

@@ -32,6 +32,10 @@ constexpr std::uint32_t LineQuietMs = 1000;
 constexpr std::int64_t RecordingSlackMs = 2000;
 // Longest a cancelled download goes on reading, to finish the recording that is nearly in, ms.
 constexpr std::int64_t CancelGraceMs = 500;
+// A recording cut off by Cancel is still on its way, and the recorder hears nothing until it has sent
+// it: the end command waits for a line this quiet, but no longer than the limit, ms.
+constexpr std::uint32_t EndQuietMs = 50;
+constexpr std::uint32_t EndQuietLimitMs = 500;
 
 // Milliseconds the line needs for `bytes` at `baud` (10 bits a byte), rounded up.
 std::int64_t LineMs(std::uint64_t bytes, std::uint32_t baud)
@@ -101,6 +105,8 @@ struct DownloadJob::Impl {
     }
     // Bytes of the recording being read that are still to come; 0 between recordings.
     std::uint64_t bytesLeft = 0;
+    // Bytes of a recording the recorder was still sending when reading ended early (Cancel).
+    std::uint64_t bytesLeftAtCut = 0;
     // Set when a cancel was first seen: reading may go on until then.
     std::optional<std::int64_t> cancelGraceUntil;
     // Whether reading must end now. A recording whose rest arrives within CancelGraceMs at the line
@@ -196,6 +202,18 @@ void DownloadJob::Impl::endDownloading()
     // A recorder that was dropped to 230400 is there already and gets no end command.
     if (result.lowSpeedFallback)
         return;
+    // Cancel no longer cuts reads short here: only a removal does.
+    port.SetInterrupt([this] { return job.link_.state().DevicePresence == DeviceDetached; });
+    if (!j.jobs_.DrainLine(EndQuietMs, EndQuietLimitMs)) {
+        // Still sending what Cancel cut off, the recorder would not hear the end command. It comes
+        // back to 230400 by itself once its line has been quiet: no job may start before then, or
+        // it would find no recorder.
+        const std::int64_t sending = LineMs(bytesLeftAtCut, j.link_.state().baudRate);
+        j.board_.recorderBackAtMs = j.env_.NowMs() + sending + RecorderFallBackMs;
+        j.link_.SetRateCode(RateCodeNormal);
+        j.link_.OpenLink();
+        return;
+    }
     j.jobs_.frame().RequestRecord(RecordEnd);
     port.WriteBlock(j.jobs_.frame().data(), FrameSize, CommandWriteTimeoutMs);
     // Reopening purges the bridge's buffers: let the end frame leave first.
@@ -212,9 +230,14 @@ bool DownloadJob::Impl::fetch(std::size_t index, std::uint8_t subCode, Received&
     port.WriteBlock(j.jobs_.frame().data(), FrameSize, CommandWriteTimeoutMs);
     const std::int64_t askedAt = j.env_.NowMs();
     struct NothingLeftAfter {
-        std::uint64_t& left;
-        ~NothingLeftAfter() { left = 0; }
-    } nothingLeftAfter{bytesLeft};
+        Impl& run;
+        ~NothingLeftAfter()
+        {
+            if (run.interrupted())
+                run.bytesLeftAtCut = run.bytesLeft;
+            run.bytesLeft = 0;
+        }
+    } nothingLeftAfter{*this};
     counters.recordIndex = static_cast<std::int32_t>(index);
     counters.bytesDone = 0;
     counters.bytesTotal = 0;

@@ -112,7 +112,9 @@ void FlashJob::Run()
     }
     // The boot loader answers the presence query too: only the application's
     // signed information block shows that the new program runs. Its firmware
-    // version is on the board for the windows to tell.
+    // version is on the board for the windows to tell. A second copy of the
+    // presence answer still on its way would spoil the block: it is read away.
+    jobs_.DrainLine(StaleAnswerQuietMs, StaleAnswerDrainLimitMs);
     if (!jobs_.ReadInfoBlock()) {
         end(JobFailed, JobFailure::StillInBootLoader);
         return;

@@ -31,6 +31,7 @@ void Link::ResetForStartup()
 
 void Link::DeviceArrived()
 {
+    state_.arrivalSeen = true;
     if (state_.PresenceEventPending)
         return;
     state_.PresenceEventPending = 1;
@@ -40,6 +41,7 @@ void Link::DeviceArrived()
 
 void Link::DeviceRemoved()
 {
+    state_.removalSeen = true;
     if (state_.PresenceEventPending)
         return;
     state_.PresenceEventPending = 1;
@@ -130,6 +132,9 @@ void Link::ServicePresence()
         state_.ProbeAtStart = 0;
         state_.PresenceEventPending = 0;
     }
+    if (state_.PresenceEventPending && state_.removalSeen && state_.arrivalSeen)
+        rescanAfterReplug();
+    state_.removalSeen = state_.arrivalSeen = false;
     if (state_.DevicePresence == DeviceAttached && state_.PresenceEventPending) {
         hidScan();
         xpressScan();
@@ -143,6 +148,21 @@ void Link::ServicePresence()
             closeXpress();
         state_.PresenceEventPending = 0;
     }
+}
+
+void Link::rescanAfterReplug()
+{
+    // Which event came last says nothing: any hidraw or tty device makes them. The bridges say
+    // whether a recorder is there, and a recorder found is read afresh (it may be another one).
+    closeHid(false);
+    closeXpress();
+    state_.accessDenied = false;
+    const int found = hidScan() + xpressScan();
+    state_.DevicePresence = found > 0 ? DeviceAttached : DeviceDetached;
+    if (found > 0)
+        state_.arrivalStage = 1;
+    state_.replugged = true;
+    state_.PresenceEventPending = 0;
 }
 
 bool Link::OpenLink()

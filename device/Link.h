@@ -38,6 +38,14 @@ struct LinkState {
     // The last attempt to open a bridge was refused for lack of permission: a recorder is there,
     // but this user cannot reach it.
     bool accessDenied = false;
+    // Events seen since the last presence service, the dropped ones too. A removal and an arrival
+    // in one gap (a cable pulled and put back while a job ran) leave the handles stale and the
+    // recorder's presence unknown: the service then closes and lets a scan decide.
+    bool removalSeen = false;
+    bool arrivalSeen = false;
+    // Set by a service that found the recorder back after such a gap; the device step takes it
+    // as a removal and an arrival in one.
+    bool replugged = false;
 };
 
 // Baud rate for a rate code 2..8 (230400 + (code - 2) * 115200); other codes give 0.
@@ -52,7 +60,8 @@ public:
 
     // Start-up values: detached, arrival stage 1, probe on the next tick.
     void ResetForStartup();
-    // Device-change events (arrival / removal complete); dropped while one is pending.
+    // Device-change events (arrival / removal complete); dropped while one is pending, except that
+    // a removal and an arrival in one gap make the next service close and scan afresh.
     void DeviceArrived();
     void DeviceRemoved();
 
@@ -78,6 +87,9 @@ private:
     int xpressScan();
     int countXpressDevices();
     void closeHid(bool keepStatus);
+    // After a removal and an arrival since the last service: close both bridges, then attached only
+    // when a scan finds one, and then with a fresh arrival read.
+    void rescanAfterReplug();
     void closeXpress();
     void applyRateCode();
     void openHid();

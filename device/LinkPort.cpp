@@ -30,7 +30,7 @@ std::uint32_t LinkPort::ReadBlock(std::uint8_t* buffer, std::uint32_t length, st
         if (now >= deadline)
             break;
         // Nothing came and the slice did not even wait: the link is down, waiting longer is useless.
-        if (got == 0 && now - sliceStart < slice / 2)
+        if (got == 0 && now - sliceStart < (slice + 1) / 2)
             break;
         env_.Pump();
     }

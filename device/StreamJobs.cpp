@@ -29,8 +29,7 @@ void StreamJobs::StartJob()
     jobs_.OpenAndWake();
     board_.stream.Reset();
     jobs_.frame().StreamStart();
-    Frame answer{};
-    if (!CommandAccepted(jobs_.port(), jobs_.frame().bytes(), answer)) {
+    if (!jobs_.CommandAnswered()) {
         end(JobFailed, link_.state().accessDenied ? JobFailure::NoPermission : JobFailure::NoAnswer);
         return;
     }

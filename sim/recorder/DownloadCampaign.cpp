@@ -32,6 +32,10 @@ public:
     std::function<void()> unplug;
     std::int64_t arriveAt = -1;
     std::function<void()> arrive;
+    // The cable goes back in this long after it was pulled (0: before anything else runs; -1: never).
+    std::int64_t replugAfter = -1;
+    std::int64_t replugAt = -1;
+    std::function<void()> replug;
     std::function<void()> tick;
     std::int64_t nextTick = 0;
     bool inTick = false;
@@ -59,6 +63,12 @@ public:
         if (unplugAt >= 0 && now >= unplugAt && unplug) {
             unplugAt = -1;
             unplug();
+            if (replugAfter >= 0)
+                replugAt = now + replugAfter;
+        }
+        if (replugAt >= 0 && now >= replugAt && replug) {
+            replugAt = -1;
+            replug();
         }
         if (arriveAt >= 0 && now >= arriveAt && arrive) {
             arriveAt = -1;
@@ -104,6 +114,9 @@ struct Plan {
     bool readOnlyLibrary = false;
     bool plantedFile = false;
     std::int64_t unplugAt = -1;
+    std::int64_t replugAfter = -1;
+    bool answerTwice = false;
+    std::int64_t answerDelayMs = 0;
     // A hot-plug event: at once after the download is requested (before its tick), or later.
     bool arrivalAtRequest = false;
     std::int64_t arrivalAt = -1;
@@ -131,6 +144,11 @@ Plan DrawPlan(std::mt19937& rng)
     p.plantedFile = chance(5);
     if (chance(10))
         p.unplugAt = 500 + static_cast<std::int64_t>(rng() % 8000);
+    if (p.unplugAt >= 0 && chance(60))
+        p.replugAfter = chance(30) ? 0 : static_cast<std::int64_t>(rng() % 3000);
+    p.answerTwice = chance(10);
+    if (chance(10))
+        p.answerDelayMs = static_cast<std::int64_t>(rng() % 2500);
     p.arrivalAtRequest = chance(15);
     if (chance(15))
         p.arrivalAt = static_cast<std::int64_t>(rng() % 12000);
@@ -165,10 +183,17 @@ CampaignCounts RunDownloadCampaign(int runs, std::uint32_t seed, const QString& 
         f.shortReadChunk = plan.shortReads;
         f.noAnswer = plan.noAnswer;
         f.refuseFastLink = plan.refuseFastLink;
+        f.answerTwice = plan.answerTwice;
+        f.answerDelayMs = plan.answerDelayMs;
         clock.unplugAt = plan.unplugAt;
         clock.unplug = [&] {
             xpress.SetPlugged(false);
             link.DeviceRemoved();
+        };
+        clock.replugAfter = plan.replugAfter;
+        clock.replug = [&] {
+            xpress.SetPlugged(true);
+            link.DeviceArrived();
         };
         clock.arriveAt = plan.arrivalAt;
         clock.arrive = [&] { link.DeviceArrived(); };
@@ -229,6 +254,8 @@ CampaignCounts RunDownloadCampaign(int runs, std::uint32_t seed, const QString& 
                 runUntilEnded(device::PostJob(board, device::EraseJobCode));
         }
         counts.arrivals += plan.arrivalAtRequest || plan.arrivalAt >= 0 ? 1 : 0;
+        counts.replugs += plan.unplugAt >= 0 && plan.replugAfter >= 0 ? 1 : 0;
+        counts.wayward += plan.answerTwice || plan.answerDelayMs > 0 ? 1 : 0;
 
         // The check: every recording is in the recorder still, or intact at its place.
         const bool erased = recorder.recordings().empty() && !held.empty();

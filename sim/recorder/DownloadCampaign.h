@@ -19,6 +19,8 @@ struct CampaignCounts {
     int stored = 0;     // recordings verified on disk after their run
     int windowRuns = 0; // runs through the download window's sequence
     int arrivals = 0;   // runs with a hot-plug event during the download
+    int replugs = 0;    // runs whose recorder was pulled out and put back
+    int wayward = 0;    // runs whose recorder answers twice or late
     // Every one of these must stay 0.
     int lost = 0;                   // neither in the recorder nor intact on disk
     int corrupted = 0;              // a file of this run whose samples, header or block differ

@@ -86,6 +86,14 @@ void SimulatedRecorder::HostWrite(const std::uint8_t* bytes, std::size_t length,
                                                     (frame[1] == CmdRequestRecord && frame[4] == RecordEnd));
         // At the wrong speed the frame is garbage: the recorder hears nothing it understands.
         const bool heard = hostBaud == 0 || hostBaud == baud() || (speedCommand && previousHostBaud_ == baud());
+        // A recorder sending a recording does not listen to its line: what comes meanwhile is lost.
+        const bool busy = heard && pacing_ && clockMs_ && nowMs() < busyUntilMs_;
+        if (busy) {
+            ++lostWhileBusy_;
+            logFrame(frame, hostBaud, "lost (busy sending a recording)");
+            used += FrameSize;
+            continue;
+        }
         const char* refused = heard ? refusal(frame) : nullptr;
         const bool lost = heard && !refused && frame[1] == CmdRequestRecord && requestsHeard_++ == faults_.lostRequest;
         logFrame(frame, hostBaud, !heard ? "lost (line speed)" : refused ? refused : lost ? "lost (fault)" : "heard");
@@ -202,18 +210,25 @@ void SimulatedRecorder::answer(std::uint8_t code, std::uint8_t flag)
     a[1] = code;
     a[3] = code;
     a[4] = flag;
-    queueOutput(a.data(), a.size());
+    queueAnswer(a.data(), a.size());
+}
+
+void SimulatedRecorder::queueAnswer(const std::uint8_t* bytes, std::size_t length)
+{
+    queueOutput(bytes, length, static_cast<double>(faults_.answerDelayMs));
+    if (faults_.answerTwice)
+        queueOutput(bytes, length);
 }
 
 // --- the line
 
-void SimulatedRecorder::queueOutput(const std::uint8_t* bytes, std::size_t length)
+void SimulatedRecorder::queueOutput(const std::uint8_t* bytes, std::size_t length, double delayMs)
 {
     if (length == 0)
         return;
     output_.insert(output_.end(), bytes, bytes + length);
     const double now = nowMs();
-    const double start = std::max(now, lineFreeAtMs_);
+    const double start = std::max(now + delayMs, lineFreeAtMs_);
     const std::uint32_t sendBaud = faults_.sendBaud != 0 ? faults_.sendBaud : baud();
     const double msPerByte = sendBaud ? 10000.0 / sendBaud * std::max(1.0, faults_.sendSlowdown) : 0.0;
     chunks_.push_back(OutChunk{sendBaud, start, msPerByte, length, 0});
@@ -268,6 +283,7 @@ void SimulatedRecorder::dropAllOutput()
 {
     output_.clear();
     chunks_.clear();
+    busyUntilMs_ = 0;
     lineFreeAtMs_ = std::min(lineFreeAtMs_, nowMs());
 }
 
@@ -337,7 +353,7 @@ void SimulatedRecorder::answerInfo()
     std::size_t length = block.size();
     if (faults_.infoAnswerBytes >= 0)
         length = std::min(length, static_cast<std::size_t>(faults_.infoAnswerBytes));
-    queueOutput(block.data(), length);
+    queueAnswer(block.data(), length);
 }
 
 void SimulatedRecorder::SetAlarmSettings(std::uint8_t tachycardia, std::uint8_t bradycardia, std::uint8_t pause,
@@ -491,6 +507,7 @@ void SimulatedRecorder::sendRecording(std::size_t index)
         faults_.stallAfterBytes = -1;
     }
     queueOutput(stream.data(), stream.size());
+    busyUntilMs_ = lineFreeAtMs_;
 }
 
 std::vector<std::uint8_t> BuildLyingStream(const SimRecording& r, bool corruptChecksum)

@@ -73,6 +73,10 @@ struct RecorderFaults {
     // On its own battery the recorder goes on streaming when the cable is pulled; what it sends
     // meanwhile is lost, and it is still streaming when the cable comes back.
     bool streamsWhileUnplugged = false;
+    // Every answer frame and information block goes out twice, the copy right behind the first.
+    bool answerTwice = false;
+    // Answer frames and information blocks start this long after the command was heard, ms.
+    std::int64_t answerDelayMs = 0;
 };
 
 class SimulatedRecorder {
@@ -110,6 +114,8 @@ public:
     bool awake() const { return awake_; }
     // Frames ignored because they were malformed (byte count, byte 2, direction) or came before the wake.
     int ignoredFrames() const { return ignoredFrames_; }
+    // Frames that came while the recorder was still sending a recording: it was not listening.
+    int framesLostWhileBusy() const { return lostWhileBusy_; }
 
     // --- the recorder's state
     device::protocol::DEVICE_INFO_BLOCK& info() { return info_; }
@@ -182,7 +188,9 @@ private:
     static std::string FirmwareLogText(const std::uint8_t* frame);
     // The recorder's strictness: a frame it does not take, with the reason for the log; null when taken.
     const char* refusal(const std::uint8_t* frame);
-    void queueOutput(const std::uint8_t* bytes, std::size_t length);
+    void queueOutput(const std::uint8_t* bytes, std::size_t length, double delayMs = 0);
+    // An answer frame or information block, as late and as often as the faults say.
+    void queueAnswer(const std::uint8_t* bytes, std::size_t length);
     // Everything on its way is gone (the line itself is gone).
     void dropAllOutput();
     std::size_t readyBytes() const;
@@ -214,6 +222,9 @@ private:
     bool pacing_ = true;
     bool awake_ = false;
     int ignoredFrames_ = 0;
+    // Until then the recorder is sending a recording and hears nothing, ms on its clock.
+    double busyUntilMs_ = 0;
+    int lostWhileBusy_ = 0;
     std::uint64_t garbledBytes_ = 0;
     int rateCode_ = 2;
     std::uint32_t previousHostBaud_ = 0;  // the host's speed seen before the bytes now arriving

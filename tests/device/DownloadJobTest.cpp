@@ -435,3 +435,31 @@ TEST(DownloadJob, ARecordingSlowerThanItsLineIsGivenUpInTime)
 }
 
 }  // namespace
+
+namespace {
+
+// A recorder sending a recording hears nothing: a download cancelled mid-recording cannot end it with
+// the end command while the rest is on its way. The next job must still find the recorder (once it
+// is back at 230400 by itself), not fail at once.
+TEST(DownloadJob, ADownloadEndedMidRecordingLeavesTheRecorderAtTheNormalSpeed)
+{
+    DownloadRig rig(0);
+    rig.recorder.info().factorB = 300;
+    sim::FillPlainRecordings(rig.recorder, 2, 300);  // some 150 kB, 1.7 s at 921600 baud
+    bool cancelled = false;
+    rig.board.downloadProgress = [&rig, &cancelled] {
+        if (!cancelled && rig.board.download.bytesDone > 10'000) {
+            cancelled = true;
+            rig.board.JobState = JobCancelled;
+            rig.board.cancelRequest = true;
+            rig.board.RequestedJob = NoJob;
+        }
+    };
+    EXPECT_EQ(rig.Download(), JobFailed);
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(rig.result().end, DownloadEnd::Cancelled);
+    EXPECT_EQ(RequestJobAndWait(rig.board, rig.loop, ReadInfoJobCode, ButtonWaitStepMs), JobSucceeded)
+        << "the next job finds the recorder";
+}
+
+}  // namespace

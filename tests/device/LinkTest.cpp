@@ -308,11 +308,35 @@ TEST_F(LinkTest, SecondQuickEventIsDroppedWhilePending)
     EXPECT_EQ(std::count(hid.log.begin(), hid.log.end(), "open 0"), 1);
 
     link.DeviceRemoved();
-    link.DeviceArrived();  // dropped: the removal is still pending
+    link.DeviceRemoved();  // dropped: the removal is still pending
     link.ServicePresence();
     EXPECT_EQ(link.state().DevicePresence, DeviceDetached);
     EXPECT_EQ(link.state().hidHandle, nullptr);
     EXPECT_EQ(link.state().LinkStatus, 0);  // status of the successful close
+}
+
+// A cable pulled out and put back before the next service: whichever event came last, the bridges
+// are closed and a scan decides, so a recorder that is back is neither shown as gone nor reached
+// through a stale handle, and one that stayed away is not shown as there.
+TEST_F(LinkTest, ARemovalAndAnArrivalInOneGapCloseAndScanAfresh)
+{
+    startWith({true}, {});
+    ASSERT_EQ(link.state().DevicePresence, DeviceAttached);
+    link.state().arrivalStage = 0;
+    link.DeviceRemoved();
+    link.DeviceArrived();
+    link.ServicePresence();
+    EXPECT_EQ(link.state().DevicePresence, DeviceAttached);
+    EXPECT_NE(link.state().hidHandle, nullptr);
+    EXPECT_EQ(std::count(hid.log.begin(), hid.log.end(), "open 0"), 2) << "opened again";
+    EXPECT_EQ(link.state().arrivalStage, 1) << "read afresh";
+
+    hid.usable = {};
+    link.DeviceArrived();
+    link.DeviceRemoved();
+    link.ServicePresence();
+    EXPECT_EQ(link.state().DevicePresence, DeviceDetached);
+    EXPECT_EQ(link.state().hidHandle, nullptr);
 }
 
 TEST_F(LinkTest, AnyArrivalMarksAttachedEvenWithoutBridge)

@@ -23,6 +23,7 @@ TEST(DownloadCampaign, ShortRunLosesNothing)
     EXPECT_GT(c.windowRuns, 0);
     EXPECT_LT(c.windowRuns, c.runs);
     EXPECT_GT(c.arrivals, 0);
+    EXPECT_GT(c.wayward, 0);
 }
 
 }  // namespace

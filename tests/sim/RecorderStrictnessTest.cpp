@@ -196,3 +196,56 @@ TEST(RecorderStrictness, BytesSentAtAnotherSpeedThanTheHostsArriveGarbled)
 }
 
 }  // namespace
+
+namespace {
+
+// A recorder sending a recording does not listen: a command sent meanwhile is lost, one sent after
+// the last byte is heard.
+TEST(RecorderStrictness, ACommandSentWhileARecordingGoesOutIsLost)
+{
+    Bench b;
+    sim::FillPlainRecordings(b.recorder, 2);
+    b.Wake();
+    CommandFrame request;
+    request.RequestRecord(RecordFirst);
+    b.Send(request.bytes());
+    const std::int64_t sending = b.recorder.MsUntilReady(b.recorder.PendingOutput());
+    ASSERT_GT(sending, 100);  // a 2-second recording at 230400 baud
+    b.now += sending / 2;
+    CommandFrame erase;
+    erase.EraseRecords();
+    b.Send(erase.bytes());
+    EXPECT_EQ(b.recorder.framesLostWhileBusy(), 1);
+    EXPECT_EQ(b.recorder.recordings().size(), 2u) << "the erase was never heard";
+    b.now += sending;
+    b.Read(1 << 20);
+    b.Send(erase.bytes());
+    EXPECT_TRUE(b.recorder.recordings().empty());
+}
+
+// Faults of a wayward recorder: every answer twice, or late.
+TEST(RecorderStrictness, AnswersCanComeTwiceOrLate)
+{
+    struct Case {
+        const char* name;
+        bool twice;
+        std::int64_t delayMs;
+        std::size_t bytes;  // what has arrived 30 ms and 2 s after the command
+        std::size_t later;
+    } cases[] = {{"on time", false, 0, 256, 0}, {"twice", true, 0, 512, 0}, {"1 s late", false, 1000, 0, 256}};
+    for (const Case& c : cases) {
+        Bench b;
+        b.recorder.faults().answerTwice = c.twice;
+        b.recorder.faults().answerDelayMs = c.delayMs;
+        b.Wake();
+        CommandFrame f;
+        f.ReadInfo();
+        b.Send(f.bytes());
+        b.now += 30;
+        EXPECT_EQ(b.Read(), c.bytes) << c.name;
+        b.now += 2000;
+        EXPECT_EQ(b.Read(), c.later) << c.name;
+    }
+}
+
+}  // namespace

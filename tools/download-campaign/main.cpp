@@ -34,6 +34,7 @@ int main(int argc, char** argv)
     std::printf("runs %d (%d through the download window's sequence, %d with a hot-plug event), downloads complete "
                 "%d, recorders erased %d\n",
                 c.runs, c.windowRuns, c.arrivals, c.succeeded, c.erased);
+    std::printf("recorders pulled out and put back %d, answering twice or late %d\n", c.replugs, c.wayward);
     std::printf("recordings %d, stored intact %d\n", c.recordings, c.stored);
     std::printf("lost %d, corrupted %d, partially written %d, erased without being stored %d, overwritten %d\n",
                 c.lost, c.corrupted, c.partiallyWritten, c.erasedWithoutStored, c.overwritten);

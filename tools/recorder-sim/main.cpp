@@ -54,6 +54,8 @@ const char* const kUsage =
     "  --silent-after-reset  answer nothing after the firmware reset\n"
     "  --ignore-reset        the boot loader ignores the firmware reset and stays\n"
     "  --refuse-erase        answer the erase as refused and keep every recording\n"
+    "  --answer-twice        send every answer frame and information block twice\n"
+    "  --answer-delay MS     start every answer frame and information block MS milliseconds late\n"
     "  --flash-out FILE      at the firmware reset after a good verify, write what the boot loader\n"
     "                        holds to FILE: the blocks written from address 0 without a gap, a\n"
     "                        multiple of 32 bytes (the last block's bytes past the image are the\n"
@@ -174,6 +176,11 @@ int main(int argc, char** argv)
             recorder.faults().ignoreReset = true;
         } else if (a == "--refuse-erase") {
             recorder.faults().refuseErase = true;
+        } else if (a == "--answer-twice") {
+            recorder.faults().answerTwice = true;
+        } else if (a == "--answer-delay") {
+            ok = NextInt(argc, argv, i, v) && v >= 0 && v <= 60000;
+            recorder.faults().answerDelayMs = v;
         } else if (a == "--flash-out") {
             ok = i + 1 < argc;
             if (ok)
