@@ -35,9 +35,11 @@ struct DetectedBeats {
 DetectedBeats DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
                                  int pauseThresholdSeconds);
 
-// The class of one beat (N, S, V, F, Q as 0..4) from the model's scores and
-// the rhythm: S only when the model is sure of it, or for a normal-shaped beat
-// in a fast regular run.
+// The class of one beat (N, S, V, F, Q as 0..4) from the model's class
+// probabilities and the rhythm: S only when the model is sure of it, or for a
+// normal-shaped beat in a fast regular run.
+int ClassOf(const std::vector<double>& probabilities, const BeatFeatureRow& row);
+// The same with the probabilities of one model for the row.
 int ClassOf(const TreeModel& model, const BeatFeatureRow& row);
 
 // samples at 128 or 256 per second (other rates give no beats).
