@@ -46,6 +46,8 @@ int ClassOf(const std::vector<double>& p, const BeatFeatureRow& row)
     // changing rhythm; only a clear call of the trees is written as S.
     if (cls == kClassSupraventricular && p[kClassSupraventricular] <= kSupraventricularCertainty)
         cls = kClassNormal;
+    // A noisy normal beat often looks a little ventricular.
+    if (cls == kClassVentricular && p[kClassVentricular] <= kVentricularCertainty) cls = kClassNormal;
     // The training records hold too few runs of supraventricular tachycardia
     // for the trees to learn them; a normal-shaped beat in a fast regular run
     // is one by the rhythm alone.
@@ -86,7 +88,11 @@ std::vector<CodedBeat> ClassifyBeats(std::span<const int16_t> samples, int sampl
     for (size_t b = 0; b < beats.size(); ++b) p[b] = stages[0].Probabilities(rows[b].data());
     if (stages.size() > 1) {
         const std::vector<ContextRow> context = ComputeBeatContext(p, rows);
-        for (size_t b = 0; b < beats.size(); ++b) p[b] = stages[1].Probabilities(context[b].data());
+        for (size_t b = 0; b < beats.size(); ++b) {
+            const std::vector<double> second = stages[1].Probabilities(context[b].data());
+            for (size_t c = 0; c < second.size(); ++c)
+                p[b][c] = kFirstStageWeight * p[b][c] + (1.0 - kFirstStageWeight) * second[c];
+        }
     }
     std::vector<CodedBeat> out(beats.size());
     for (size_t b = 0; b < beats.size(); ++b) out[b] = {beats[b], kClassCodes[ClassOf(p[b], rows[b])]};

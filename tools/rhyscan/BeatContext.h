@@ -13,7 +13,8 @@ namespace rhy {
 // Columns before the beat's own features: its first-look probabilities of N, S
 // and V; those of S and V of the two beats before and the two after it (-1
 // where the recording has no such beat); the mean probabilities of S and V over
-// the recording and over the beat's shape group.
+// the recording and over the beat's shape group. The trees choose which they
+// read (the built-in ones leave out the means, see tools/rhyscan-train).
 inline constexpr int kContextColumns = 15;
 inline constexpr int kContextFeatureCount = kContextColumns + kFeatureCount;
 using ContextRow = std::array<float, kContextFeatureCount>;
