@@ -70,7 +70,7 @@ AUGMENT = []
 SECOND_STAGE = True
 INNER_FOLDS = 3
 SECOND_PARAMS = dict(PARAMS, max_depth=4)
-SECOND_ROUNDS = 60
+SECOND_ROUNDS = 150
 FIRST_WEIGHT = 0.5  # rhyscan's kFirstStageWeight
 CONTEXT_COLUMNS = 15  # rhyscan's kContextColumns
 # The means over the recording and the beat's shape group (the last four
