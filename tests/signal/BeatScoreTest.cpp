@@ -3,8 +3,11 @@
 // and SVEB.
 #include "tools/beatscore/BeatScore.h"
 #include "tools/beatscore/MitRecords.h"
+#include "MitBih.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -82,6 +85,28 @@ TEST(BeatScore, FlutterIsLeftOutOfAPiece)
     ExpectRates(beatscore::Veb(c), {1, 0, 0}, "VEB");
     EXPECT_FALSE(beatscore::IsScored(r, 4000, kRate));
     EXPECT_TRUE(beatscore::IsScored(r, 5500, kRate));
+}
+
+
+// Pieces cut later into a record are the same signal and beats, shifted: the
+// piece starting 10 s in holds the second third of the first whole piece.
+TEST(BeatScore, PiecesCutAtAnOffsetAreTheSameRecordShifted)
+{
+    const std::string folder = mitbih::RecordFolder();
+    if (folder.empty()) GTEST_SKIP() << "MIT-BIH records not present";
+    constexpr int kRate = 256;
+    const std::vector<beatscore::Recording> from0 = beatscore::CutRecord(folder, "100", kRate, 30);
+    const std::vector<beatscore::Recording> from10 = beatscore::CutRecord(folder, "100", kRate, 30, 10);
+    ASSERT_FALSE(from0.empty());
+    ASSERT_EQ(from10.size(), from0.size() - 1);  // the last 20 s are no whole piece
+    const int64_t shift = 10 * kRate;
+    EXPECT_TRUE(std::equal(from0[0].samples.begin() + shift, from0[0].samples.end(), from10[0].samples.begin()));
+    size_t first = 0;
+    while (from0[0].reference[first].sample < shift) ++first;
+    ASSERT_LT(first, from0[0].reference.size());
+    EXPECT_EQ(from10[0].reference[0].sample, from0[0].reference[first].sample - shift);
+    EXPECT_EQ(from10[0].reference[0].code, from0[0].reference[first].code);
+    EXPECT_TRUE(beatscore::CutRecord(folder, "100", kRate, 30, -1).empty());
 }
 
 }  // namespace

@@ -273,9 +273,10 @@ TEST(Rhyscan, AFastRegularRunIsSupraventricular)
     }
 }
 
-// The model's call becomes the written class: S only where the trees are sure
-// of it (an unsure S is a normal beat of a changing rhythm), and a beat the
-// trees call normal inside a fast regular run is S. Other classes stay.
+// The model's call becomes the written class: S and V only where the trees are
+// sure of them (an unsure S is a normal beat of a changing rhythm, an unsure V
+// often a noisy normal one), and a beat the trees call normal inside a fast
+// regular run is S. Other classes stay.
 TEST(Rhyscan, SupraventricularOnlyWhenSureOrInAFastRun)
 {
     struct Case {
@@ -291,6 +292,8 @@ TEST(Rhyscan, SupraventricularOnlyWhenSureOrInAFastRun)
         {"N in a run", 1.0, -1.0, -10.0, true, rhy::kClassSupraventricular},
         {"N", 1.0, -1.0, -10.0, false, rhy::kClassNormal},
         {"V in a run", -1.0, -1.0, 2.0, true, 2},
+        {"unsure V", 0.0, 0.0, 0.2, false, rhy::kClassNormal},              // p(V) about 0.38
+        {"sure V", 0.0, -10.0, 0.5, false, 2},                               // p(V) about 0.62
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -55,6 +55,21 @@ TEST(TreeModel, DamagedTextsAreRefused)
     for (const auto& c : cases) EXPECT_FALSE(rhy::TreeModel::Parse(c.text)) << c.name;
 }
 
+// Stages of the classifier are models one after the other in one text.
+TEST(TreeModel, ReadsModelsInARow)
+{
+    const std::string good = kModel;
+    const std::optional<std::vector<rhy::TreeModel>> two = rhy::TreeModel::ParseAll(good + good);
+    ASSERT_TRUE(two);
+    ASSERT_EQ(two->size(), 2u);
+    EXPECT_EQ((*two)[1].treeCount(), 2u);
+    ASSERT_TRUE(rhy::TreeModel::ParseAll(good));
+    EXPECT_EQ(rhy::TreeModel::ParseAll(good)->size(), 1u);
+    EXPECT_FALSE(rhy::TreeModel::Parse(good + good));  // one model only
+    for (const std::string& bad : {std::string(), good + "beat-trees 1\n", good + good.substr(0, good.size() - 10), good + "7\n"})
+        EXPECT_FALSE(rhy::TreeModel::ParseAll(bad)) << bad;
+}
+
 // The analyser runs with the user's locale; where numbers are written with a
 // comma the model must still be read as written (it was refused, and the
 // analyser stopped, for every German user).

@@ -55,7 +55,8 @@ std::vector<int16_t> ToRecorderUnits(const std::vector<int>& raw, int rate)
     return out;
 }
 
-std::vector<Recording> CutRecord(const std::string& folder, const std::string& name, int rate, int seconds)
+std::vector<Recording> CutRecord(const std::string& folder, const std::string& name, int rate, int seconds,
+                                 int offsetSeconds)
 {
     const std::vector<int16_t> signal = ToRecorderUnits(ReadChannel0(folder + "/" + name + ".dat"), rate);
     const std::vector<unsigned char> atr = ReadAll(folder + "/" + name + ".atr");
@@ -70,8 +71,8 @@ std::vector<Recording> CutRecord(const std::string& folder, const std::string& n
     }
     std::vector<Recording> out;
     const size_t length = static_cast<size_t>(seconds) * static_cast<size_t>(rate);
-    if (length == 0 || beats.empty()) return out;
-    for (size_t start = 0; start + length <= signal.size(); start += length) {
+    if (length == 0 || beats.empty() || offsetSeconds < 0) return out;
+    for (size_t start = static_cast<size_t>(offsetSeconds) * static_cast<size_t>(rate); start + length <= signal.size(); start += length) {
         Recording r;
         r.samples.assign(signal.begin() + static_cast<std::ptrdiff_t>(start),
                          signal.begin() + static_cast<std::ptrdiff_t>(start + length));

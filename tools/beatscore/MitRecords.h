@@ -27,9 +27,11 @@ std::vector<int> ReadChannel0(const std::string& datPath);
 // recorder units (186 per mV around 2048) and clipped to 0..4095.
 std::vector<int16_t> ToRecorderUnits(const std::vector<int>& raw360, int rate);
 
-// All whole pieces of `seconds` of record `folder`/`name` (.dat and .atr);
-// empty when the files cannot be read.
-std::vector<Recording> CutRecord(const std::string& folder, const std::string& name, int rate, int seconds);
+// All whole pieces of `seconds` of record `folder`/`name` (.dat and .atr),
+// the first starting `offsetSeconds` into the record; empty when the files
+// cannot be read.
+std::vector<Recording> CutRecord(const std::string& folder, const std::string& name, int rate, int seconds,
+                                 int offsetSeconds = 0);
 
 // Whether a beat at `sample` of a piece at `rate` is scored: after the first
 // 6 s and before the last 1 s (the analysis has no history at the start and

@@ -21,10 +21,14 @@ struct CodedBeat {
 
 // The MIT code of each model class, in class order (N, S, V, F, Q).
 inline constexpr uint8_t kClassCodes[] = {1, 8, 5, 6, 13};
-inline constexpr int kClassNormal = 0, kClassSupraventricular = 1;
-// The least probability of S for which a beat the trees call S is written S
-// (else N); train.py uses the same.
-inline constexpr double kSupraventricularCertainty = 0.85;
+inline constexpr int kClassNormal = 0, kClassSupraventricular = 1, kClassVentricular = 2;
+// A beat the trees call S is written S only when they give it more than this
+// probability, else N; likewise V. train.py uses the same.
+inline constexpr double kSupraventricularCertainty = 0.8;
+inline constexpr double kVentricularCertainty = 0.5;
+// With a second look (BeatContext), a beat's probabilities are the mean of the
+// two looks', the first's weighing this much.
+inline constexpr double kFirstStageWeight = 0.5;
 
 struct DetectedBeats {
     std::vector<int64_t> samples;  // R positions at the recording's rate
@@ -35,9 +39,11 @@ struct DetectedBeats {
 DetectedBeats DetectBeats(std::span<const int16_t> samples, int sampleRate, int16_t digMin, int16_t digMax,
                                  int pauseThresholdSeconds);
 
-// The class of one beat (N, S, V, F, Q as 0..4) from the model's scores and
-// the rhythm: S only when the model is sure of it, or for a normal-shaped beat
-// in a fast regular run.
+// The class of one beat (N, S, V, F, Q as 0..4) from the model's class
+// probabilities and the rhythm: S or V only when the model is sure of it, and
+// S also for a normal-shaped beat in a fast regular run.
+int ClassOf(const std::vector<double>& probabilities, const BeatFeatureRow& row);
+// The same with the probabilities of one model for the row.
 int ClassOf(const TreeModel& model, const BeatFeatureRow& row);
 
 // samples at 128 or 256 per second (other rates give no beats).

@@ -12,7 +12,7 @@ namespace {
 // Whitespace-separated words of the model text.
 class Words {
 public:
-    explicit Words(std::string_view text) : text_(text) {}
+    Words(std::string_view text, size_t& pos) : text_(text), pos_(pos) {}
     std::string_view Next()
     {
         while (pos_ < text_.size() && IsSpace(text_[pos_])) ++pos_;
@@ -35,18 +35,43 @@ public:
         return ec == std::errc{} && end == w.data() + w.size();
     }
     bool Expect(std::string_view word) { return Next() == word; }
+    bool AtEnd()
+    {
+        while (pos_ < text_.size() && IsSpace(text_[pos_])) ++pos_;
+        return pos_ == text_.size();
+    }
 
 private:
     static bool IsSpace(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
     std::string_view text_;
-    size_t pos_ = 0;
+    size_t& pos_;
 };
 
 }  // namespace
 
 std::optional<TreeModel> TreeModel::Parse(std::string_view text)
 {
-    Words in(text);
+    size_t pos = 0;
+    std::optional<TreeModel> m = ParseFrom(text, pos);
+    if (!m || !Words(text, pos).AtEnd()) return std::nullopt;
+    return m;
+}
+
+std::optional<std::vector<TreeModel>> TreeModel::ParseAll(std::string_view text)
+{
+    size_t pos = 0;
+    std::vector<TreeModel> models;
+    do {
+        std::optional<TreeModel> m = ParseFrom(text, pos);
+        if (!m) return std::nullopt;
+        models.push_back(std::move(*m));
+    } while (!Words(text, pos).AtEnd());
+    return models;
+}
+
+std::optional<TreeModel> TreeModel::ParseFrom(std::string_view text, size_t& pos)
+{
+    Words in(text, pos);
     TreeModel m;
     int version = 0, trees = 0;
     if (!in.Expect("beat-trees") || !in.Int(version) || version != 1) return std::nullopt;
@@ -71,7 +96,6 @@ std::optional<TreeModel> TreeModel::Parse(std::string_view text)
                 return std::nullopt;
         }
     }
-    if (!in.Next().empty()) return std::nullopt;
     return m;
 }
 
