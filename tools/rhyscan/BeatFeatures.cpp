@@ -4,6 +4,7 @@
 #include "tools/rhyscan/BeatClusters.h"
 #include "tools/rhyscan/Median.h"
 #include "tools/rhyscan/QrsDetector.h"
+#include "tools/rhyscan/ShapePoints.h"
 
 #include <algorithm>
 #include <cmath>
@@ -87,16 +88,21 @@ float Ratio(float a, float b) { return b > 1e-6f ? a / b : 0.0f; }
 
 const std::array<const char*, kFeatureCount>& FeatureNames()
 {
-    static const std::array<const char*, kFeatureCount> names{
-        "rr_prev", "rr_next", "rr_local", "rr_typical", "rr_prev_ratio", "rr_next_ratio", "rr_prev_next",
-        "rr_prev_local", "corr", "corr_core", "amplitude_ratio", "area_ratio", "width", "width_ratio",
-        "difference", "p_corr", "p_energy_ratio", "polarity", "slope_ratio", "corr_previous",
-        "manager_abnormal", "manager_premature", "rr_prev_before", "rr_irregularity", "rr_pause",
-        "rr_prev_preceding", "p_height_ratio", "rr_next_local", "corr_next", "energy_ratio", "rr_prev_slow",
-        "rr_next_slow", "before_rr_prev_slow", "before_rr_prev_ratio", "after_rr_prev_slow", "after_rr_prev_ratio",
-        "fast_regular_run",
-        "group_share", "group_width_ratio", "group_prematurity", "group_next_ratio", "group_corr_regular",
-        "group_corr_narrow"};
+    static const std::array<const char*, kFeatureCount> names = [] {
+        std::array<const char*, kFeatureCount> all{
+            "rr_prev", "rr_next", "rr_local", "rr_typical", "rr_prev_ratio", "rr_next_ratio", "rr_prev_next",
+            "rr_prev_local", "corr", "corr_core", "amplitude_ratio", "area_ratio", "width", "width_ratio",
+            "difference", "p_corr", "p_energy_ratio", "polarity", "slope_ratio", "corr_previous",
+            "manager_abnormal", "manager_premature", "rr_prev_before", "rr_irregularity", "rr_pause",
+            "rr_prev_preceding", "p_height_ratio", "rr_next_local", "corr_next", "energy_ratio", "rr_prev_slow",
+            "rr_next_slow", "before_rr_prev_slow", "before_rr_prev_ratio", "after_rr_prev_slow", "after_rr_prev_ratio",
+            "fast_regular_run",
+            "group_share", "group_width_ratio", "group_prematurity", "group_next_ratio", "group_corr_regular",
+            "group_corr_narrow"};
+        static_assert(kShapePointsFrom + kShapePointCount == kFeatureCount);
+        std::copy(ShapePointNames().begin(), ShapePointNames().end(), all.begin() + kShapePointsFrom);
+        return all;
+    }();
     return names;
 }
 
@@ -233,6 +239,10 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         f[29] = Ratio(static_cast<float>(std::sqrt(e)), static_cast<float>(std::sqrt(te)));
         f[30] = Ratio(prev, slow);
         f[31] = Ratio(next, slow);
+        static_assert(kBefore >= kShapePointsBefore && kAfter > kShapePointsAfter);
+        const auto [coreLo, coreHi] = std::minmax_element(t.begin() + kCoreFrom, t.begin() + kCoreTo);
+        const ShapePointRow points = ShapePoints(x.data(), t.data(), kBefore, *coreHi - *coreLo);
+        std::copy(points.begin(), points.end(), f.begin() + kShapePointsFrom);
     }
     // The rhythm of the beats on either side: inside a run of early beats
     // the neighbours are early too (0 where there is no neighbour).

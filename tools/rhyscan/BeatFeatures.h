@@ -11,7 +11,10 @@
 // exactly these values, so the model sees at run time what it was trained on.
 namespace rhy {
 
-inline constexpr int kFeatureCount = 43;
+inline constexpr int kFeatureCount = 51;
+
+// The first of the columns of the beat against the dominant one at fixed points (ShapePoints).
+inline constexpr int kShapePointsFrom = 43;
 
 // Column that is 1 for a beat in a fast regular run: clearly earlier than the
 // recording's slow rhythm, in a regular rhythm, not right after a long
