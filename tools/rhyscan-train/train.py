@@ -45,10 +45,7 @@ ROUNDS = 150
 UNUSED = ["rr_prev", "rr_next", "rr_local", "rr_typical", "width",
           # Of the shape groups only the share, the width against the narrowest big
           # group and the likeness to it help; the others lowered the figures.
-          "group_prematurity", "group_next_ratio", "group_corr_regular",
-          # The beat against the dominant one at fixed points: fewer false
-          # ventricular calls, but fewer supraventricular beats found as well.
-          "shape_m80", "shape_m40", "shape_m20", "shape_0", "shape_p20", "shape_p40", "shape_p80", "shape_p120"]
+          "group_prematurity", "group_next_ratio", "group_corr_regular"]
 # Rhythm facts the classifier applies itself after the trees (rhyscan's
 # BeatClassifier does the same): a normal-shaped beat in a fast regular run is
 # supraventricular. The training records hold too few such runs to learn it.
