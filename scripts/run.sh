@@ -6,13 +6,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 xvfb=${TALMON_XVFB:-0}
+window=1
 args=()
 for a in "$@"; do
-  if [ "$a" = "--xvfb" ]; then xvfb=1; else args+=("$a"); fi
+  case "$a" in
+    --xvfb) xvfb=1 ;;
+    -h|--help|--version) window=0; args+=("$a") ;;  # answered on the terminal, no window
+    *) args+=("$a") ;;
+  esac
 done
 
 # Said before the set-up and the build, which take minutes on a fresh machine.
-if [ "$xvfb" != 1 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+if [ "$window" = 1 ] && [ "$xvfb" != 1 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found. Run this from a desktop session, or add --xvfb to use a virtual display." >&2
   exit 2
 fi
