@@ -9,7 +9,6 @@ namespace device {
 
 using namespace protocol;
 
-
 DeviceJobs::DeviceJobs(Link& link, DeviceJobBoard& board, DeviceEnvironment& env)
     : link_(link), board_(board), env_(env), port_(link, env)
 {
