@@ -90,7 +90,10 @@ bool DeviceJobs::FindBootLoader(bool withDcOffset)
     const LinkState& s = link_.state();
     if (s.accessDenied || s.DevicePresence != DeviceAttached)
         return false;
+    // Each wait below ends without a pump: the window gets its messages between them.
+    env_.Pump();
     DrainLine(StaleAnswerQuietMs, StaleAnswerDrainLimitMs);
+    env_.Pump();
     frame_.Firmware(FwPresence);
     Frame answer{};
     const bool listening = port_.WriteBlock(frame_.data(), FrameSize, ExchangeWriteTimeoutMs) == FrameSize &&
@@ -98,6 +101,7 @@ bool DeviceJobs::FindBootLoader(bool withDcOffset)
                            answer[3] == CmdFirmware;
     if (!listening)
         return false;
+    env_.Pump();
     if (ReadInfoBlock(withDcOffset))
         return true;
     board_.recorderInBootLoader = infoBytes_ == 0;
