@@ -183,8 +183,9 @@ void LiveViewController::endedWithoutStop()
     pacing_.stop();
     setTick(kNormalTickMs);
     const device::JobFailure why = device_.board().failure;
-    const QString text =
-        why == device::JobFailure::NoPermission ? DeviceAccessDeniedText() : TextOf(SlotCheckDeviceConnected);
+    const QString text = why == device::JobFailure::NoPermission        ? DeviceAccessDeniedText()
+                         : why == device::JobFailure::WaitsInBootLoader ? DeviceWaitsInBootLoaderText()
+                                                                        : TextOf(SlotCheckDeviceConnected);
     if (window_.messageBox())
         window_.messageBox()->ShowMessageBox(text, MsgKind::Information, window_.languageId(), {MsgButton::OK});
 }

@@ -102,6 +102,8 @@ QString MainDeviceControls::infoFailureText() const
         return DeviceAccessDeniedText();
     if (board_.failure == JobFailure::Streaming)
         return DeviceStreamingText();
+    if (board_.failure == JobFailure::WaitsInBootLoader)
+        return DeviceWaitsInBootLoaderText();
     return text(SlotCheckDeviceConnected);
 }
 

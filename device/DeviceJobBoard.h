@@ -55,6 +55,10 @@ enum class JobFailure : std::uint8_t {
     VerifyFailed,        // the verify went unanswered or said "bad"; the recorder stays in its boot loader
     NoAnswerAfterReset,  // verified and reset, but the recorder did not answer again
     StillInBootLoader,   // after the reset only the boot loader answers: the new program is not running
+    // Any other job: the recorder left the information read unanswered, twice, but answered the
+    // presence query between them. A failed upgrade left it in its boot loader, which serves only
+    // the firmware job until a whole image is written and verified.
+    WaitsInBootLoader,
 };
 
 // Progress the firmware job publishes for the upgrade dialog (facts; the dialog chooses the words).
@@ -117,6 +121,10 @@ struct DeviceJobBoard {
     // A download cut off by Cancel leaves the recorder sending and then at its raised speed until it
     // falls back by itself: requests wait on the board until this time (ms on the step's clock).
     std::int64_t recorderBackAtMs = 0;
+    // The attached recorder waits in its boot loader (see JobFailure::WaitsInBootLoader), as its
+    // last information read found; cleared by any signed information block and when no recorder is
+    // attached. Only the firmware job can serve it.
+    bool recorderInBootLoader = false;
     // The last information block read, converted to host order.
     protocol::DEVICE_INFO_BLOCK infoBlock;
     // Values for the next WriteSettings, and the ID of the recorder they were filled from: the

@@ -67,14 +67,58 @@ bool DeviceJobs::ReadInfoBlock(bool withDcOffset)
     port_.WriteBlock(frame_.data(), FrameSize, CommandWriteTimeoutMs);
     std::array<std::uint8_t, InfoBlockSize> raw{};
     const std::uint32_t got = port_.ReadBlock(raw.data(), InfoBlockSize, ReadInfoTimeoutMs);
+    infoBytes_ = got;
     board_.infoBlock = ParseDeviceInfo(raw.data(), got, withDcOffset);
+    if (board_.infoBlock.signed_)
+        board_.recorderInBootLoader = false;
     return board_.infoBlock.signed_;
+}
+
+bool DeviceJobs::ReadInfoBlockOrFindBootLoader(bool withDcOffset)
+{
+    board_.recorderInBootLoader = false;
+    if (ReadInfoBlock(withDcOffset))
+        return true;
+    // A block cut short came from the application.
+    return infoBytes_ == 0 && FindBootLoader(withDcOffset);
+}
+
+bool DeviceJobs::FindBootLoader(bool withDcOffset)
+{
+    board_.recorderInBootLoader = false;
+    // A recorder gone or not ours to open is asked nothing.
+    const LinkState& s = link_.state();
+    if (s.accessDenied || s.DevicePresence != DeviceAttached)
+        return false;
+    // Each wait below ends without a pump: the window gets its messages between them.
+    env_.Pump();
+    DrainLine(StaleAnswerQuietMs, StaleAnswerDrainLimitMs);
+    env_.Pump();
+    frame_.Firmware(FwPresence);
+    Frame answer{};
+    const bool listening = port_.WriteBlock(frame_.data(), FrameSize, ExchangeWriteTimeoutMs) == FrameSize &&
+                           port_.ReadBlock(answer.data(), FrameSize, FirmwareTimeoutMs) == FrameSize &&
+                           answer[3] == CmdFirmware;
+    if (!listening)
+        return false;
+    env_.Pump();
+    if (ReadInfoBlock(withDcOffset))
+        return true;
+    board_.recorderInBootLoader = infoBytes_ == 0;
+    return false;
+}
+
+JobFailure DeviceJobs::NoAnswerFailure() const
+{
+    if (link_.state().accessDenied)
+        return JobFailure::NoPermission;
+    return board_.recorderInBootLoader ? JobFailure::WaitsInBootLoader : JobFailure::NoAnswer;
 }
 
 void DeviceJobs::finish(bool succeeded)
 {
     if (!succeeded) {
-        fail(link_.state().accessDenied ? JobFailure::NoPermission : JobFailure::NoAnswer);
+        fail(NoAnswerFailure());
         return;
     }
     board_.RequestedJob = NoJob;
@@ -92,7 +136,7 @@ void DeviceJobs::fail(JobFailure why)
 void DeviceJobs::ReadInfoJob()
 {
     OpenAndWake();
-    finish(ReadInfoBlock());
+    finish(ReadInfoBlockOrFindBootLoader());
 }
 
 void DeviceJobs::WriteSettingsJob()
@@ -109,7 +153,7 @@ void DeviceJobs::WriteSettingsJob()
     // The settings were filled from one recorder's information; written into another one (swapped
     // while the dialog was open) they would give it the first one's ID and thresholds. So ask who
     // is there now.
-    if (!ReadInfoBlock()) {
+    if (!ReadInfoBlockOrFindBootLoader()) {
         finish(false);
         return;
     }
@@ -150,7 +194,7 @@ void DeviceJobs::EraseJob()
         // After a download the recorder is erased only while it is provably the one downloaded from,
         // holding exactly the bytes that were brought home: a swapped recorder, or one that took a
         // new recording meanwhile, keeps everything.
-        const bool read = ReadInfoBlock();
+        const bool read = ReadInfoBlockOrFindBootLoader();
         const DEVICE_INFO_BLOCK& now = board_.infoBlock;
         if (!read)
             board_.eraseRefusal = EraseRefusal::NoAnswer;

@@ -42,6 +42,19 @@ public:
     // Clears the board's block, sends ReadInfo and converts what came (also when it is not signed).
     // True when the block carries its signature.
     bool ReadInfoBlock(bool withDcOffset = true);
+    // ReadInfoBlock, and when nothing at all came, FindBootLoader. True when a signed block is on the
+    // board. A recorder that answers the first read is sent nothing more.
+    bool ReadInfoBlockOrFindBootLoader(bool withDcOffset = true);
+    // After a command that brought nothing at all (an information read, the stream's start frame):
+    // asks the presence query and, when it is answered, the information block once more. The application answers the query too, so only a recorder that
+    // leaves the second read silent as well waits in its boot loader: recorderInBootLoader is set
+    // then. True when the second read brought a signed block.
+    bool FindBootLoader(bool withDcOffset = true);
+    // Bytes the last information read brought (a boot loader sends none).
+    std::uint32_t infoBytes() const { return infoBytes_; }
+    // Why a job that needed the recorder's answer failed: no permission, waiting in its boot loader
+    // (as the last information read found) or no answer.
+    JobFailure NoAnswerFailure() const;
 
     LinkPort& port() { return port_; }
     protocol::CommandFrame& frame() { return frame_; }
@@ -56,6 +69,8 @@ private:
     LinkPort port_;
     // The one frame buffer of all commands: leftovers of earlier frames stay past the counted bytes.
     protocol::CommandFrame frame_;
+    // Bytes the last information read brought (a boot loader sends none).
+    std::uint32_t infoBytes_ = 0;
 };
 
 // The settings record the arrival read sends to a recorder whose DC offset is out of range: the

@@ -54,6 +54,7 @@ void DeviceStep::Run()
         board_.failure = s.accessDenied ? JobFailure::NoPermission : JobFailure::NotAttached;
         if (requested)
             board_.RecordEnd(JobEnd{board_.requestTicket, JobFailed, board_.failure});
+        board_.recorderInBootLoader = false;
         repairOwed_.reset();
         stream_.Abandon();
     } else if (s.DevicePresence == DeviceAttached && stopOwed) {
@@ -78,7 +79,7 @@ void DeviceStep::Run()
 void DeviceStep::arrivalRead()
 {
     jobs_.OpenAndWake();
-    const bool signedBlock = jobs_.ReadInfoBlock();
+    const bool signedBlock = jobs_.ReadInfoBlockOrFindBootLoader();
     link_.state().arrivalStage = 2;
     // A recorder reporting a DC offset out of range gets the default written back in this same tick,
     // unseen by the user.

@@ -464,10 +464,13 @@ void DownloadJob::Run()
     // A cancel pressed while the job was still pending counts: the request is consumed at the end.
     jobs_.Wake();
 
-    if (!run.negotiate()) {
+    // The last try of the negotiation was at 230400 baud, where a boot loader listens.
+    if (!run.negotiate() && (run.stopped() || jobs_.infoBytes() != 0 || !jobs_.FindBootLoader(false))) {
         if (!run.endIfStopped()) {
-            result.end = DownloadEnd::NoAnswer;
-            result.detail = QStringLiteral("no signed information block at 921600 or 230400 baud");
+            result.end = board_.recorderInBootLoader ? DownloadEnd::WaitsInBootLoader : DownloadEnd::NoAnswer;
+            result.detail = board_.recorderInBootLoader
+                                ? QStringLiteral("only the boot loader answers (its presence query)")
+                                : QStringLiteral("no signed information block at 921600 or 230400 baud");
         }
     } else {
         const protocol::DEVICE_INFO_BLOCK& info = board_.infoBlock;
@@ -493,6 +496,8 @@ void DownloadJob::Run()
     board_.cancelRequest = false;
     board_.RequestedJob = NoJob;
     board_.JobState = result.allStored() ? JobSucceeded : JobFailed;
+    if (result.end == DownloadEnd::WaitsInBootLoader)
+        board_.failure = JobFailure::WaitsInBootLoader;
     run.progress();
 }
 

@@ -45,6 +45,7 @@ enum class DownloadEnd : std::uint8_t {
     Cancelled,          // the user cancelled
     RetriesExhausted,   // the same recording failed three times in a row (stall, unplugging, bad sums)
     NoAnswer,           // no signed information block at either speed
+    WaitsInBootLoader,  // no information block, but the boot loader answered its presence query
     TooManyRecordings,  // the information block reports an absurd number of recordings
     Unplugged,          // the recorder went away during the download
 };

@@ -30,7 +30,11 @@ void StreamJobs::StartJob()
     board_.stream.Reset();
     jobs_.frame().StreamStart();
     if (!jobs_.CommandAnswered()) {
-        end(JobFailed, link_.state().accessDenied ? JobFailure::NoPermission : JobFailure::NoAnswer);
+        // A recorder whose answer was lost may be streaming: only on a line that stays quiet is it
+        // asked whether its boot loader is there instead.
+        if (!link_.state().accessDenied && jobs_.DrainLine(StreamQuietMs, StreamQuietMs * 4))
+            jobs_.FindBootLoader();
+        end(JobFailed, jobs_.NoAnswerFailure());
         return;
     }
     board_.stream.Streaming = true;

@@ -1,6 +1,7 @@
 #include "dialogs/DownloadReport.h"
 
 #include "lang/TextTable.h"
+#include "lang/ProgramTexts.h"
 #include "lang/Words.h"
 
 namespace {
@@ -39,6 +40,7 @@ QString DownloadProblemText(const device::DownloadResult& r)
         return QString();
     switch (r.end) {
     case DownloadEnd::NoAnswer: return WordOf(Word::DownloadNoAnswer);
+    case DownloadEnd::WaitsInBootLoader: return DeviceWaitsInBootLoaderText();
     case DownloadEnd::TooManyRecordings:
         return WordOf(Word::DownloadTooManyRecordings).arg(r.reported);
     case DownloadEnd::Unplugged: return WordOf(Word::DownloadUnplugged);

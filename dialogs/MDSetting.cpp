@@ -291,5 +291,7 @@ void TSetting::pollJob()
     QString text = TextOf(Slot::SaveFailed);
     if (end->failure == device::JobFailure::NoPermission)
         text += "\n" + DeviceAccessDeniedText();
+    else if (end->failure == device::JobFailure::WaitsInBootLoader)
+        text += "\n" + DeviceWaitsInBootLoaderText();
     showMessage(text);
 }

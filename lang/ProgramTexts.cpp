@@ -16,3 +16,8 @@ QString DeviceStreamNotStoppedText()
 {
     return WordOf(Word::DeviceStreamNotStopped);
 }
+
+QString DeviceWaitsInBootLoaderText()
+{
+    return WordOf(Word::DeviceWaitsInBootLoader);
+}

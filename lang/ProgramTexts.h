@@ -12,3 +12,6 @@ QString DeviceStreamingText();
 
 // A stop of the live stream that the recorder's line did not show to work, though sent twice.
 QString DeviceStreamNotStoppedText();
+
+// A recorder a failed firmware upgrade left in its boot loader: only upgrading again makes it usable.
+QString DeviceWaitsInBootLoaderText();

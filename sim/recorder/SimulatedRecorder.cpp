@@ -540,17 +540,7 @@ void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)
         if (faults_.refuseBootMode) {
             bootRefused_ = true;
         } else if (!bootMode_) {
-            // The boot loader erases the application when it takes over; the application's live
-            // stream ends with it.
-            bootMode_ = true;
-            streaming_ = false;
-            std::fill(flash_.begin(), flash_.end(), 0xFF);
-            std::fill(blockWritten_.begin(), blockWritten_.end(), false);
-            blocksSeen_ = 0;
-            lastPage_ = -1;
-            pagePrepared_ = false;
-            flashBroken_ = false;
-            verifiedGood_ = false;
+            takeOverByBootLoader();
         }
         break;
     case FwAnnouncePage:
@@ -607,6 +597,26 @@ void SimulatedRecorder::handleFirmware(const std::uint8_t* frame)
     default:
         break;
     }
+}
+
+void SimulatedRecorder::takeOverByBootLoader()
+{
+    // The boot loader erases the application when it takes over; the application's live stream
+    // ends with it.
+    bootMode_ = true;
+    streaming_ = false;
+    std::fill(flash_.begin(), flash_.end(), 0xFF);
+    std::fill(blockWritten_.begin(), blockWritten_.end(), false);
+    blocksSeen_ = 0;
+    lastPage_ = -1;
+    pagePrepared_ = false;
+    flashBroken_ = false;
+    verifiedGood_ = false;
+}
+
+void SimulatedRecorder::EnterBootLoader()
+{
+    takeOverByBootLoader();
 }
 
 std::vector<std::uint8_t> SimulatedRecorder::FlashedBytes() const

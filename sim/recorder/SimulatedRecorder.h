@@ -133,6 +133,9 @@ public:
     int rateCode() const { return rateCode_; }
     std::uint32_t baud() const;
     bool bootMode() const { return bootMode_; }
+    // Puts the boot loader in charge with nothing flashed, as a failed firmware upgrade leaves the
+    // recorder: it stays so through power-downs until a whole image is written, verified and reset.
+    void EnterBootLoader();
     const std::vector<std::uint8_t>& flashImage() const { return flash_; }
     // What the boot loader holds since it last took over: the blocks written from address 0 without a
     // gap, a multiple of 32 bytes (the last block's bytes past the image are whatever the host sent).
@@ -176,6 +179,7 @@ private:
     void handleFirmware(const std::uint8_t* frame);
     void answer(std::uint8_t code, std::uint8_t flag = 0);
     void answerInfo();
+    void takeOverByBootLoader();
     void sendRecording(std::size_t index);
     void checkFallBack();
     void startStream();

@@ -184,4 +184,21 @@ TEST_F(LiveView, StartWithoutRecorderSaysSoAndGoesBackToRest)
     w->close();
 }
 
+// A recorder that a failed upgrade left in its boot loader cannot stream: Start says it waits for an
+// upgrade rather than that it is not connected.
+TEST_F(LiveView, StartOnARecorderWaitingInItsBootLoaderAsksForTheUpgrade)
+{
+    DeviceServices device(true);
+    auto w = open(device);
+    ASSERT_TRUE(
+        WaitUntil([&] { return device.demoRecorder()->pluggedIn() && device.board().infoBlock.signed_; }, 8000));
+    device.demoRecorder()->recorder().EnterBootLoader();
+    w->findChild<QPushButton*>("Start")->click();
+    ASSERT_TRUE(WaitUntil([&] { return !shown.isEmpty(); }, 15000));
+    EXPECT_EQ(shown.last(), DeviceWaitsInBootLoaderText());
+    EXPECT_FALSE(w->findChild<LiveViewController*>()->pacing());
+    EXPECT_TRUE(device.board().recorderInBootLoader);
+    w->close();
+}
+
 }  // namespace

@@ -248,3 +248,19 @@ TEST(MainDeviceControls, RecorderThatMayNotBeOpenedNamesTheRemedy)
 }
 
 }  // namespace
+
+// A recorder a failed upgrade left in its boot loader is connected: Settings and Download tell the
+// user to upgrade its firmware again, never to check the connection.
+TEST(MainDeviceControls, RecorderWaitingInItsBootLoaderAsksForTheUpgradeAgain)
+{
+    ControlsRig rig;
+    rig.recorder.EnterBootLoader();
+    rig.loop.RunFor(310);  // the arrival read
+    EXPECT_TRUE(rig.board.recorderInBootLoader);
+    rig.controls.SettingsClick();
+    rig.controls.DownloadClick();
+    ASSERT_EQ(rig.messages.size(), 2u);
+    for (const QString& shown : rig.messages)
+        EXPECT_EQ(shown, DeviceWaitsInBootLoaderText());
+    EXPECT_EQ(rig.settingsDialogs, 0);
+}

@@ -51,7 +51,7 @@ constexpr Word kMessageWords[] = {
     Word::EraseNoAnswer,       Word::EraseOtherRecorder,        Word::EraseContentChanged,
     Word::EraseFailed,         Word::EraseNotAllStored,         Word::DeviceAccessDenied,
     Word::DeviceStreaming,     Word::UpgradeTakeWholeImage,     Word::UpgradeDidNotRestart,
-    Word::DeviceStreamNotStopped,
+    Word::DeviceStreamNotStopped, Word::DeviceWaitsInBootLoader,
     Word::OpenCannotRead,      Word::OpenWrongRate,
     Word::OpenDamaged,         Word::PrintWrongPaper,           Word::PrintMarginsTooSmall,
     Word::PrintUnreadable,     Word::PrintJobFailed,            Word::PrintPartly,

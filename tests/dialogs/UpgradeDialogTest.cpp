@@ -164,6 +164,26 @@ TEST(UpgradeDialog, AGoodUpgradeFlashesTheFetchedBodyAndCloses)
     EXPECT_FALSE(QFile::exists(rig.imagePath()));
 }
 
+// A recorder an earlier failed upgrade left in its boot loader (the arrival read found it so): the
+// dialog flashes it as any other, and it is an ordinary recorder again, its information on the board.
+TEST(UpgradeDialog, ARecorderWaitingInItsBootLoaderIsFlashedBack)
+{
+    UpgradeRig rig;
+    rig.recorder.EnterBootLoader();
+    rig.board.recorderInBootLoader = true;
+    TUpgrade dialog(rig.setup());
+    dialog.show();
+    dialog.Upgrade->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.lastJobState() != device::JobIdle; }, 20000));
+    QTest::qWait(50);
+    EXPECT_EQ(dialog.lastJobState(), device::JobSucceeded);
+    EXPECT_EQ(rig.messages, (QStringList{TextOf(137), TextOf(155)}));
+    EXPECT_FALSE(rig.recorder.bootMode());
+    EXPECT_FALSE(rig.board.recorderInBootLoader);
+    EXPECT_TRUE(rig.board.infoBlock.signed_);
+    EXPECT_EQ(rig.board.infoBlock.deviceId, 0x0012AB34u);
+}
+
 TEST(UpgradeDialog, AFailedFetchOrARefusedImageSaysSoAndOffersUpgradeAgain)
 {
     struct Row {

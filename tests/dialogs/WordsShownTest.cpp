@@ -40,6 +40,8 @@ TEST(WordsShown, WindowsShowTheWordsOfTheChosenLanguage)
         device::DownloadResult result;
         result.end = device::DownloadEnd::NoAnswer;
         EXPECT_EQ(DownloadProblemText(result), WordIn(id, Word::DownloadNoAnswer));
+        result.end = device::DownloadEnd::WaitsInBootLoader;
+        EXPECT_EQ(DownloadProblemText(result), WordIn(id, Word::DeviceWaitsInBootLoader));
         EXPECT_EQ(EraseRefusalText(device::EraseRefusal::OtherRecorder), WordIn(id, Word::EraseOtherRecorder));
 
         QTemporaryDir data;

@@ -249,3 +249,29 @@ TEST(RecorderStrictness, AnswersCanComeTwiceOrLate)
 }
 
 }  // namespace
+
+// A recorder left in its boot loader by a failed upgrade answers only the firmware commands, and
+// stays so when the cable is pulled and put back: only a flash that succeeds brings its program back.
+TEST(RecorderStrictness, ABootLoaderLeftInChargeSurvivesUnplugging)
+{
+    Bench b;
+    b.recorder.EnterBootLoader();
+    CommandFrame info;
+    info.ReadInfo();
+    CommandFrame presence;
+    presence.Firmware(FwPresence);
+    for (int plugging = 0; plugging < 2; ++plugging) {
+        b.Wake();
+        b.Send(info.bytes());
+        b.now += 100;
+        EXPECT_EQ(b.Read(), 0u) << "information read, plugging " << plugging;
+        b.Send(presence.bytes());
+        b.now += 100;
+        ASSERT_EQ(b.Read(), FrameSize) << "presence query, plugging " << plugging;
+        EXPECT_EQ(b.received[3], CmdFirmware);
+        b.recorder.PowerDown();
+        b.now += 60000;
+    }
+    EXPECT_TRUE(b.recorder.bootMode());
+    EXPECT_TRUE(b.recorder.FlashedBytes().empty()) << "the boot loader took over with nothing written";
+}

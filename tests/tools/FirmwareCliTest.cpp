@@ -102,4 +102,56 @@ TEST(FirmwareCli, AFetchedImageChecksAndFlashesIntoTheRecorder)
     EXPECT_EQ(flashed.readAll().left(body.size()), body);
 }
 
+// A recorder a failed upgrade left in its boot loader: the commands that need its program say so and
+// name the way back, and a flash makes it an ordinary recorder again.
+TEST(FirmwareCli, ARecorderWaitingInItsBootLoaderIsNamedAndFlashedBack)
+{
+    QTemporaryDir dir;
+    std::vector<std::uint8_t> body(3000);
+    for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<std::uint8_t>(i * 5 + 3);
+    const auto file = device::protocol::BuildFirmwareImageFile(body);
+    const QString image = dir.filePath("image.rom");
+    QFile imageFile(image);
+    ASSERT_TRUE(imageFile.open(QIODevice::WriteOnly));
+    imageFile.write(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
+    imageFile.close();
+
+    QProcess recorder;
+    recorder.start(TALMON_BIN_DIR "/recorder-sim", {"--in-boot-loader"});
+    ASSERT_TRUE(recorder.waitForReadyRead(10000));
+    const QString link = "serial:" + QString::fromUtf8(recorder.readLine()).trimmed();
+    struct Run {
+        int exitCode;
+        QString out;
+        QString err;
+    };
+    auto run = [&](const QStringList& args) {
+        QProcess cli;
+        cli.start(TALMON_BIN_DIR "/ecg-cli", args);
+        EXPECT_TRUE(cli.waitForFinished(60000));
+        return Run{cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()),
+                   QString::fromUtf8(cli.readAllStandardError())};
+    };
+    const std::vector<QStringList> refused = {
+        {"device", "info", "--link", link},
+        {"device", "settings", "--link", link, "--key-beep", "off"},
+        {"device", "download", "--link", link, "--data-folder", dir.filePath("data")},
+        {"device", "stream", "--link", link, "--seconds", "1"},
+    };
+    for (const QStringList& args : refused) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Run r = run(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains("waits in its boot loader")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("ecg-cli device flash IMAGE")) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("Check that the ECG device is connected")) << r.err.toStdString();
+    }
+    EXPECT_EQ(run({"device", "flash", "--link", link, image}).exitCode, 0);
+    const Run info = run({"device", "info", "--link", link});
+    EXPECT_EQ(info.exitCode, 0) << info.err.toStdString();
+    EXPECT_TRUE(info.out.contains("Device ID : 0012AB34")) << info.out.toStdString();
+    recorder.terminate();
+    recorder.waitForFinished(10000);
+}
+
 }  // namespace

@@ -47,6 +47,7 @@ const char* EndKey(device::DownloadEnd e)
     case DownloadEnd::Cancelled: return "cancelled";
     case DownloadEnd::RetriesExhausted: return "retries exhausted";
     case DownloadEnd::NoAnswer: return "no answer";
+    case DownloadEnd::WaitsInBootLoader: return "waits in boot loader";
     case DownloadEnd::TooManyRecordings: return "too many recordings";
     case DownloadEnd::Unplugged: return "unplugged";
     }
@@ -84,6 +85,7 @@ QString EndMessage(const device::DownloadResult& r)
     case DownloadEnd::RetriesExhausted:
         return QStringLiteral("The download was cancelled: the same recording failed three times.");
     case DownloadEnd::NoAnswer: return QStringLiteral("The recorder did not answer at either speed.");
+    case DownloadEnd::WaitsInBootLoader: return InfoReadFailureText(device::JobFailure::WaitsInBootLoader);
     case DownloadEnd::TooManyRecordings: return QStringLiteral("Refused: %1.").arg(r.detail);
     case DownloadEnd::Unplugged: return QStringLiteral("The recorder was unplugged during the download.");
     case DownloadEnd::NotRun: break;

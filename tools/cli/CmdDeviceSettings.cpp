@@ -206,8 +206,9 @@ int RunDeviceSettings(const QStringList& args, QTextStream& out, QTextStream& er
     QString message = EnglishText(saved ? SlotSaved : SlotSaveFailed);
     if (!saved) {
         extra["reason"] = JobFailureName(session->board.failure);
-        if (session->board.failure == device::JobFailure::NoPermission)
-            message += "\n" + DeviceAccessDeniedText();
+        if (session->board.failure == device::JobFailure::NoPermission ||
+            session->board.failure == device::JobFailure::WaitsInBootLoader)
+            message += "\n" + InfoReadFailureText(session->board.failure);
     }
     return Report(o.json, saved, message, extra, out, err);
 }

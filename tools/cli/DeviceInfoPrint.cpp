@@ -47,6 +47,8 @@ QString InfoReadFailureText(device::JobFailure failure)
 {
     if (failure == device::JobFailure::NoPermission)
         return DeviceAccessDeniedText();
+    if (failure == device::JobFailure::WaitsInBootLoader)
+        return DeviceWaitsInBootLoaderText() + QStringLiteral("\nWrite its firmware with: ecg-cli device flash IMAGE");
     return QStringLiteral("Check that the ECG device is connected.");
 }
 
@@ -90,6 +92,7 @@ QString JobFailureName(device::JobFailure f)
     case F::VerifyFailed: return "verifyFailed";
     case F::NoAnswerAfterReset: return "noAnswerAfterReset";
     case F::StillInBootLoader: return "stillInBootLoader";
+    case F::WaitsInBootLoader: return "waitsInBootLoader";
     }
     return "unknown";
 }

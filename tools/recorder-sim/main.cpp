@@ -48,6 +48,9 @@ const char* const kUsage =
     "  --refuse-fast-link    stay at 230400 baud when asked to speed up\n"
     "  --refuse-boot-mode    take the boot-mode command but never start the boot loader\n"
     "                        (the presence query after it goes unanswered)\n"
+    "  --in-boot-loader      start in the boot loader with no program, as a failed upgrade leaves\n"
+    "                        the recorder: only the firmware commands are answered until a whole\n"
+    "                        image is written, verified and reset\n"
     "  --fail-verify         report a bad firmware image at verify\n"
     "  --refuse-block N      leave the N-th firmware block after boot mode (from 0) unanswered\n"
     "  --refuse-page N       leave the announcement of firmware page N unanswered\n"
@@ -162,6 +165,8 @@ int main(int argc, char** argv)
             recorder.faults().refuseFastLink = true;
         } else if (a == "--refuse-boot-mode") {
             recorder.faults().refuseBootMode = true;
+        } else if (a == "--in-boot-loader") {
+            recorder.EnterBootLoader();
         } else if (a == "--fail-verify") {
             recorder.faults().failVerify = true;
         } else if (a == "--refuse-block") {
