@@ -3,8 +3,8 @@
 #include "signal/BeatAnalysis.h"
 #include "tools/rhyscan/BeatClusters.h"
 #include "tools/rhyscan/Median.h"
-#include "tools/rhyscan/QrsDetector.h"
 #include "tools/rhyscan/ShapePoints.h"
+#include "tools/rhyscan/Signal256.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,28 +26,6 @@ constexpr int kNeighbours = 30;       // beats each side for the typical RR and 
 using Window = std::array<float, kWindow>;
 using PWindow = std::array<float, kPTo - kPFrom>;
 
-
-// The signal at 256 per second without its baseline (the mean over 0.6 s
-// around each sample taken off), so that wander does not change the shapes.
-std::vector<float> Prepared(std::span<const int16_t> samples, int rate)
-{
-    const std::vector<float> x = At256(samples, rate);
-    std::vector<double> sum(x.size() + 1, 0.0);
-    for (size_t i = 0; i < x.size(); ++i) sum[i + 1] = sum[i] + x[i];
-    const int64_t half = kRate * 3 / 10, n = static_cast<int64_t>(x.size());
-    std::vector<float> y(x.size());
-    for (int64_t i = 0; i < n; ++i) {
-        const int64_t lo = std::max<int64_t>(0, i - half), hi = std::min<int64_t>(n, i + half + 1);
-        y[static_cast<size_t>(i)] =
-            x[static_cast<size_t>(i)] - static_cast<float>((sum[static_cast<size_t>(hi)] - sum[static_cast<size_t>(lo)]) / static_cast<double>(hi - lo));
-    }
-    return y;
-}
-
-float At(const std::vector<float>& y, int64_t i)
-{
-    return i >= 0 && i < static_cast<int64_t>(y.size()) ? y[static_cast<size_t>(i)] : 0.0f;
-}
 
 float PeakToPeak(const Window& w)
 {
@@ -113,23 +91,23 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
     std::vector<BeatFeatureRow> rows(beats.size());
     if (beats.empty() || (rate != 128 && rate != 256)) return rows;
     const int64_t scale = kRate / rate;
-    const std::vector<float> y = Prepared(samples, rate);
     const size_t n = beats.size();
 
-    // R aligned on the largest deflection near each detection.
+    // R aligned on the largest deflection near each detection, and the
+    // beat's windows around it, in the signal without its baseline (wander
+    // would change the shapes).
+    WithoutBaseline y(samples, rate);
     std::vector<int64_t> r(n);
+    std::vector<Window> w(n);
+    std::vector<PWindow> p(n);
     for (size_t b = 0; b < n; ++b) {
         const int64_t at = beats[b] * scale;
         int64_t best = at;
         for (int64_t i = at - kAlign; i <= at + kAlign; ++i)
-            if (std::fabs(At(y, i)) > std::fabs(At(y, best))) best = i;
+            if (std::fabs(y.at(i)) > std::fabs(y.at(best))) best = i;
         r[b] = best;
-    }
-    std::vector<Window> w(n);
-    std::vector<PWindow> p(n);
-    for (size_t b = 0; b < n; ++b) {
-        for (int i = 0; i < kWindow; ++i) w[b][static_cast<size_t>(i)] = At(y, r[b] - kBefore + i);
-        for (int i = kPFrom; i < kPTo; ++i) p[b][static_cast<size_t>(i - kPFrom)] = At(y, r[b] + i);
+        for (int i = 0; i < kWindow; ++i) w[b][static_cast<size_t>(i)] = y.at(r[b] - kBefore + i);
+        for (int i = kPFrom; i < kPTo; ++i) p[b][static_cast<size_t>(i - kPFrom)] = y.at(r[b] + i);
     }
     // RR intervals in seconds, at the detections' own positions.
     std::vector<float> rr(n, 0.0f);  // rr[b]: before beat b; rr[0] unknown

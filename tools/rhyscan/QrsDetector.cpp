@@ -1,8 +1,10 @@
 #include "tools/rhyscan/QrsDetector.h"
 
 #include "tools/rhyscan/Median.h"
+#include "tools/rhyscan/Signal256.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace rhy {
@@ -17,22 +19,6 @@ constexpr int kPeakSpan = kRate * 100 / 1000;     // energy peaks closer than th
 constexpr int kLocate = kRate * 90 / 1000;        // R searched this far around the energy peak
 constexpr int kLikeLastSpan = kRate * 295 / 1000; // a beat like the one before may follow this soon
 constexpr int kRailRun = kRate / 10;              // held this long at the limit: the converter saturated
-
-// Centred moving average over 2*half+1 samples (shorter at the ends).
-std::vector<float> MovingAverage(const std::vector<float>& x, int half)
-{
-    const int64_t n = static_cast<int64_t>(x.size());
-    std::vector<double> sum(x.size() + 1, 0.0);
-    for (size_t i = 0; i < x.size(); ++i) sum[i + 1] = sum[i] + x[i];
-    std::vector<float> y(x.size());
-    for (int64_t i = 0; i < n; ++i) {
-        const int64_t lo = std::max<int64_t>(0, i - half), hi = std::min<int64_t>(n, i + half + 1);
-        y[static_cast<size_t>(i)] =
-            static_cast<float>((sum[static_cast<size_t>(hi)] - sum[static_cast<size_t>(lo)]) / static_cast<double>(hi - lo));
-    }
-    return y;
-}
-
 
 struct Candidate {
     int64_t at = 0;       // energy peak
@@ -99,14 +85,15 @@ void CheckAgainstRhythm(const std::vector<Candidate>& peaks, const std::vector<f
 // swamp the beats close by. Each saturated stretch and its steps become a
 // straight line from the level before to the level after, with the beats that
 // stood out of the limit added to it.
-std::vector<float> WithoutSaturationSteps(const std::vector<float>& x)
+std::vector<float> WithoutSaturationSteps(const Samples256& x)
 {
-    std::vector<float> y = x;
-    const int64_t n = static_cast<int64_t>(x.size());
-    const auto [lowAt, highAt] = std::minmax_element(x.begin(), x.end());
+    const int64_t n = x.size();
+    std::vector<float> y(static_cast<size_t>(n));
+    for (int64_t k = 0; k < n; ++k) y[static_cast<size_t>(k)] = x[k];
+    const auto [lowAt, highAt] = std::minmax_element(y.begin(), y.end());
     const float low = *lowAt, high = *highAt;
     if (!(high > low)) return y;
-    const auto at = [&](int64_t k) { return x[static_cast<size_t>(k)]; };
+    const auto at = [&](int64_t k) { return x[k]; };
     constexpr float kRipple = 8.0f;  // units a step may waver on its way
     for (int64_t i = 0; i < n;) {
         const float v = at(i);
@@ -136,62 +123,90 @@ std::vector<float> WithoutSaturationSteps(const std::vector<float>& x)
     return y;
 }
 
-}  // namespace
-
-std::vector<float> At256(std::span<const int16_t> samples, int rate)
+// Replaces the signal by the band-passed one: the mean over 7 samples less
+// the mean over 33. `before` keeps the samples already replaced that the
+// longer mean still reads.
+void BandPassInPlace(std::vector<float>& signal)
 {
-    std::vector<float> x;
-    if (rate == kRate) return {samples.begin(), samples.end()};
-    x.resize(samples.size() * 2);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const float a = samples[i], b = i + 1 < samples.size() ? samples[i + 1] : samples[i];
-        x[2 * i] = a;
-        x[2 * i + 1] = 0.5f * (a + b);
+    constexpr int kShort = 3, kLong = 16;
+    const int64_t n = static_cast<int64_t>(signal.size());
+    constexpr int64_t kKept = 64;
+    static_assert(kKept > kLong + 1);
+    std::array<float, kKept> before{};
+    int64_t done = 0;
+    const auto in = [&](int64_t k) { return k >= done ? signal[static_cast<size_t>(k)] : before[static_cast<size_t>(k % kKept)]; };
+    RunningCentredMean smooth(n, kShort), slow(n, kLong);
+    for (; done < n;) {
+        const float b = smooth.Next(in) - slow.Next(in);
+        before[static_cast<size_t>(done % kKept)] = signal[static_cast<size_t>(done)];
+        signal[static_cast<size_t>(done)] = b;
+        ++done;
     }
-    return x;
 }
+
+// Replaces the band-passed signal by its energy and returns the energy's
+// peaks: the highest point within kPeakSpan on either side, with the steepest
+// slope of the band within kLocate of it. The energy is the slope to a power
+// between 1 and 2 (squared, a wide ventricular beat of gentle slope falls
+// under the threshold; plain, tall P waves pass it), integrated over a QRS
+// length. The band is read while it is replaced, so the part of it the slopes
+// still need is kept aside, and so is the unintegrated energy the integral
+// still reads.
+std::vector<Candidate> EnergyAndPeaksInPlace(std::vector<float>& signal)
+{
+    const int64_t n = static_cast<int64_t>(signal.size());
+    constexpr int64_t kKept = 128;
+    static_assert(kKept > kPeakSpan + kLocate + 2 && kKept > 2 * (kRate * 75 / 1000) + 2);
+    std::array<float, kKept> band{}, raw{};
+    int64_t done = 0, rawDone = 0;  // positions replaced by the energy; raw energies made
+    const auto bandAt = [&](int64_t k) { return k >= done ? signal[static_cast<size_t>(k)] : band[static_cast<size_t>(k % kKept)]; };
+    const auto slopeAt = [&](int64_t k) { return k >= 1 && k + 1 < n ? bandAt(k + 1) - bandAt(k - 1) : 0.0f; };
+    const auto rawAt = [&](int64_t k) {
+        for (; rawDone <= k; ++rawDone) raw[static_cast<size_t>(rawDone % kKept)] = std::pow(std::fabs(slopeAt(rawDone)), 1.25f);
+        return raw[static_cast<size_t>(k % kKept)];
+    };
+    // Reads the energy up to kPeakSpan after i.
+    std::vector<Candidate> peaks;
+    const auto consider = [&](int64_t i) {
+        const auto energy = [&](int64_t k) { return signal[static_cast<size_t>(k)]; };
+        const float e = energy(i);
+        if (e <= 0.0f || e < energy(i - 1) || e < energy(i + 1)) return;
+        bool highest = true;
+        for (int64_t k = std::max<int64_t>(0, i - kPeakSpan); k <= std::min(n - 1, i + kPeakSpan) && highest; ++k)
+            highest = energy(k) < e || (energy(k) == e && k >= i);
+        if (!highest) return;
+        Candidate c{i, e, 0.0f};
+        for (int64_t k = std::max<int64_t>(0, i - kLocate); k <= std::min(n - 1, i + kLocate); ++k)
+            c.slope = std::max(c.slope, std::fabs(slopeAt(k)));
+        peaks.push_back(c);
+    };
+    RunningCentredMean integral(n, kRate * 75 / 1000);
+    for (; done < n;) {
+        const float e = integral.Next(rawAt);
+        band[static_cast<size_t>(done % kKept)] = signal[static_cast<size_t>(done)];
+        signal[static_cast<size_t>(done)] = e;
+        ++done;
+        if (done - 1 - kPeakSpan >= 1) consider(done - 1 - kPeakSpan);
+    }
+    for (int64_t i = std::max<int64_t>(1, n - kPeakSpan); i + 1 < n; ++i) consider(i);
+    return peaks;
+}
+
+}  // namespace
 
 std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate)
 {
     if ((rate != 128 && rate != 256) || samples.size() < static_cast<size_t>(rate)) return {};
-    const std::vector<float> x = At256(samples, rate);
-    const int64_t n = static_cast<int64_t>(x.size());
+    const Samples256 x(samples, rate);
+    const int64_t n = x.size();
 
-    // Band-pass of roughly 5 to 25 Hz: a short average against a long one.
-    // (The intermediate signals go as soon as the band is made: a recording
-    // of hours is hundreds of megabytes each.)
-    const std::vector<float> band = [&] {
-        const std::vector<float> level = WithoutSaturationSteps(x);
-        const std::vector<float> smooth = MovingAverage(level, 3), slow = MovingAverage(level, 16);
-        std::vector<float> b(x.size());
-        for (size_t i = 0; i < x.size(); ++i) b[i] = smooth[i] - slow[i];
-        return b;
-    }();
-    std::vector<float> energy(x.size(), 0.0f);
-    std::vector<float> slope(x.size(), 0.0f);
-    for (int64_t i = 1; i + 1 < n; ++i) {
-        const float d = band[static_cast<size_t>(i + 1)] - band[static_cast<size_t>(i - 1)];
-        slope[static_cast<size_t>(i)] = d;
-        // Slope to a power between 1 and 2: squared, a wide ventricular beat
-        // of gentle slope falls under the threshold; plain, tall P waves pass it.
-        energy[static_cast<size_t>(i)] = std::pow(std::fabs(d), 1.25f);
-    }
-    energy = MovingAverage(energy, kRate * 75 / 1000);
-
-    // Energy peaks: the highest point within kPeakSpan on either side.
-    std::vector<Candidate> peaks;
-    for (int64_t i = 1; i + 1 < n; ++i) {
-        const float e = energy[static_cast<size_t>(i)];
-        if (e <= 0.0f || e < energy[static_cast<size_t>(i - 1)] || e < energy[static_cast<size_t>(i + 1)]) continue;
-        bool highest = true;
-        for (int64_t k = std::max<int64_t>(0, i - kPeakSpan); k <= std::min(n - 1, i + kPeakSpan) && highest; ++k)
-            highest = energy[static_cast<size_t>(k)] < e || (energy[static_cast<size_t>(k)] == e && k >= i);
-        if (!highest) continue;
-        Candidate c{i, e, 0.0f};
-        for (int64_t k = std::max<int64_t>(0, i - kLocate); k <= std::min(n - 1, i + kLocate); ++k)
-            c.slope = std::max(c.slope, std::fabs(slope[static_cast<size_t>(k)]));
-        peaks.push_back(c);
-    }
+    // Band-pass of roughly 5 to 25 Hz: a short average against a long one,
+    // then the band's energy and its peaks. Each step replaces the one before
+    // in the same samples: a recording of days is hundreds of megabytes for
+    // each signal.
+    std::vector<float> energy = WithoutSaturationSteps(x);
+    BandPassInPlace(energy);
+    const std::vector<Candidate> peaks = EnergyAndPeaksInPlace(energy);
     if (peaks.empty()) return {};
 
     // Start levels from the whole recording: the typical largest energy per
@@ -284,9 +299,11 @@ std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate)
 
     CheckAgainstRhythm(peaks, energy, beats);
 
+    std::vector<float>().swap(energy);
+
     // Each beat on its R wave: the largest deflection from the local baseline
     // near the energy peak.
-    const std::vector<float> baseline = MovingAverage(x, kRate * 3 / 10);
+    WithoutBaseline y(samples, rate);
     std::vector<int64_t> out;
     out.reserve(beats.size());
     const int64_t scale = kRate / rate;
@@ -295,7 +312,7 @@ std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate)
         int64_t best = at;
         float bestValue = -1.0f;
         for (int64_t k = std::max<int64_t>(0, at - kLocate); k <= std::min(n - 1, at + kLocate); ++k) {
-            const float v = std::fabs(x[static_cast<size_t>(k)] - baseline[static_cast<size_t>(k)]);
+            const float v = std::fabs(y.at(k));
             if (v > bestValue) bestValue = v, best = k;
         }
         const int64_t r = best / scale;
