@@ -238,10 +238,10 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         f[kFastRegularRun] = b >= 2 && f[30] < 0.75f && f[23] < 0.06f && f[22] < 1.3f ? 1.0f : 0.0f;
     }
     // The beat's shape group over the whole recording.
-    std::vector<std::vector<float>> shapes(n);
+    ShapeWindows shapes(n);
     std::vector<float> widths(n), prevRatio(n), nextRatio(n), rrChange(n);
     for (size_t b = 0; b < n; ++b) {
-        shapes[b].assign(w[b].begin(), w[b].end());
+        shapes[b] = w[b];
         const BeatFeatureRow& f = rows[b];
         widths[b] = f[12], prevRatio[b] = f[4], nextRatio[b] = f[5];
         rrChange[b] = (f[22] > 0 ? std::fabs(std::log(f[22])) : 0.0f) + (f[6] > 0 ? std::fabs(std::log(f[6])) : 0.0f);
