@@ -53,7 +53,8 @@ void BM_ClassifyNoise(benchmark::State& state)
 BENCHMARK(BM_ClassifyNoise)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 
 // The longest recording a download accepts: 64 MiB of samples (about 36 h at
-// 256/s, 72 h at 128/s), a synthesised hour repeated with a little ectopy.
+// 256/s, 72 h at 128/s), a synthesised hour repeated with a little ectopy,
+// pauses and an electrode coming off now and then.
 std::vector<int16_t> LongestRecording(int rate)
 {
     sim::SynthOptions o;
@@ -63,6 +64,9 @@ std::vector<int16_t> LongestRecording(int rate)
     o.pacProbability = 0.02;
     o.noiseMv = 0.02;
     o.wanderMv = 0.1;
+    o.pausesAt = {1200.0, 2400.0};
+    o.pauseSeconds = 3.5;
+    o.saturated = {{600.0, 612.0}, {2000.0, 2001.5}, {3100.0, 3160.0}};
     const std::vector<int16_t> hour = sim::SynthesiseEcgSamples(o);
     std::vector<int16_t> samples(size_t{64} * 1024 * 1024 / 2);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = hour[i % hour.size()];
