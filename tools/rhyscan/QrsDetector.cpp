@@ -131,9 +131,15 @@ public:
 
 private:
     static constexpr int64_t kKept = 128;
+    // Each made once: the two means read each position twice.
+    float LevelAt(int64_t k)
+    {
+        for (; levelMade_ <= k; ++levelMade_) levelled_[Slot(levelMade_)] = level_(levelMade_);
+        return levelled_[Slot(k)];
+    }
     float BandAt(int64_t k)
     {
-        const auto level = [this](int64_t i) { return level_(i); };
+        const auto level = [this](int64_t i) { return LevelAt(i); };
         for (; bandMade_ <= k; ++bandMade_) band_[Slot(bandMade_)] = smooth_.Next(level) - slow_.Next(level);
         return band_[Slot(k)];
     }
@@ -142,13 +148,13 @@ private:
         for (; rawMade_ <= k; ++rawMade_) raw_[Slot(rawMade_)] = std::pow(std::fabs(SlopeAt(rawMade_)), 1.25f);
         return raw_[Slot(k)];
     }
-    static size_t Slot(int64_t k) { return static_cast<size_t>(k % kKept); }
+    static size_t Slot(int64_t k) { return static_cast<size_t>(k) % kKept; }
 
     Levelled level_;
     int64_t n_;
     RunningCentredMean smooth_, slow_, integral_;
-    std::array<float, kKept> band_{}, raw_{};
-    int64_t bandMade_ = 0, rawMade_ = 0;
+    std::array<float, kKept> levelled_{}, band_{}, raw_{};
+    int64_t levelMade_ = 0, bandMade_ = 0, rawMade_ = 0;
 };
 
 // The energy peaks (the highest point within kPeakSpan on either side, with
