@@ -94,12 +94,11 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
     const size_t n = beats.size();
 
     // R aligned on the largest deflection near each detection, and the
-    // beat's windows around it, in the signal without its baseline (wander
+    // beat's window around it, in the signal without its baseline (wander
     // would change the shapes).
     WithoutBaseline y(samples, rate);
     std::vector<int64_t> r(n);
     std::vector<Window> w(n);
-    std::vector<PWindow> p(n);
     for (size_t b = 0; b < n; ++b) {
         const int64_t at = beats[b] * scale;
         int64_t best = at;
@@ -107,8 +106,20 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
             if (std::fabs(y.at(i)) > std::fabs(y.at(best))) best = i;
         r[b] = best;
         for (int i = 0; i < kWindow; ++i) w[b][static_cast<size_t>(i)] = y.at(r[b] - kBefore + i);
-        for (int i = kPFrom; i < kPTo; ++i) p[b][static_cast<size_t>(i - kPFrom)] = y.at(r[b] + i);
     }
+    // The P-wave regions are read only for the beats around the one measured:
+    // they are made in step with it and kept for those beats alone (a day of
+    // them is tens of megabytes).
+    WithoutBaseline yAgain(samples, rate);
+    constexpr size_t kKeptP = 64;
+    static_assert(kKeptP > 2 * kNeighbours + 1);
+    std::vector<PWindow> keptP(kKeptP);
+    size_t pMade = 0;
+    const auto pOf = [&](size_t k) -> const PWindow& {
+        for (; pMade <= k; ++pMade)
+            for (int i = kPFrom; i < kPTo; ++i) keptP[pMade % kKeptP][static_cast<size_t>(i - kPFrom)] = yAgain.at(r[pMade] + i);
+        return keptP[k % kKeptP];
+    };
     // RR intervals in seconds, at the detections' own positions.
     std::vector<float> rr(n, 0.0f);  // rr[b]: before beat b; rr[0] unknown
     for (size_t b = 1; b < n; ++b) rr[b] = static_cast<float>(beats[b] - beats[b - 1]) / static_cast<float>(rate);
@@ -149,7 +160,7 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
             t[static_cast<size_t>(i)] = Median(column);
         }
         for (int i = 0; i < kPTo - kPFrom; ++i) {
-            for (size_t m = 0; m < members.size(); ++m) column[m] = p[members[m]][static_cast<size_t>(i)];
+            for (size_t m = 0; m < members.size(); ++m) column[m] = pOf(members[m])[static_cast<size_t>(i)];
             tp[static_cast<size_t>(i)] = Median(column);
         }
 
@@ -168,7 +179,8 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
             diff += d * d;
         }
         float pEnergy = 0, tpEnergy = 0;
-        for (size_t i = 0; i < p[b].size(); ++i) pEnergy += p[b][i] * p[b][i], tpEnergy += tp[i] * tp[i];
+        const PWindow& pw = pOf(b);
+        for (size_t i = 0; i < pw.size(); ++i) pEnergy += pw[i] * pw[i], tpEnergy += tp[i] * tp[i];
 
         BeatFeatureRow& f = rows[b];
         f[0] = prev;
@@ -186,7 +198,7 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         f[12] = Width(x);
         f[13] = Ratio(Width(x), Width(t));
         f[14] = Ratio(static_cast<float>(std::sqrt(diff / kWindow)), tPtp);
-        f[15] = Correlation(p[b].data(), tp.data(), kPTo - kPFrom);
+        f[15] = Correlation(pw.data(), tp.data(), kPTo - kPFrom);
         f[16] = Ratio(pEnergy, tpEnergy);
         f[17] = Ratio(x[kBefore], tPtp);
         f[18] = Ratio(MaxSlope(x), MaxSlope(t));
@@ -206,7 +218,7 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         for (size_t k = b; k >= 2 && precedingCount < 4; --k, ++precedingCount) preceding += rr[k - 1];
         f[25] = precedingCount > 0 ? Ratio(prev, preceding / static_cast<float>(precedingCount)) : 1.0f;
         // The P wave's height (peak to peak of the region before the QRS) against the dominant beat's.
-        const auto [pLo, pHi] = std::minmax_element(p[b].begin(), p[b].end());
+        const auto [pLo, pHi] = std::minmax_element(pw.begin(), pw.end());
         const auto [tpLo, tpHi] = std::minmax_element(tp.begin(), tp.end());
         f[26] = Ratio(*pHi - *pLo, *tpHi - *tpLo);
         f[27] = Ratio(next, local);
