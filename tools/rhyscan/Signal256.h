@@ -16,10 +16,11 @@ public:
     int64_t size() const { return static_cast<int64_t>(samples_.size()) * (doubled_ ? 2 : 1); }
     float operator[](int64_t i) const
     {
-        if (!doubled_) return samples_[static_cast<size_t>(i)];
-        const size_t k = static_cast<size_t>(i / 2);
+        const size_t at = static_cast<size_t>(i);
+        if (!doubled_) return samples_[at];
+        const size_t k = at / 2;
         const float a = samples_[k];
-        if (i % 2 == 0) return a;
+        if (at % 2 == 0) return a;
         const float b = k + 1 < samples_.size() ? samples_[k + 1] : samples_[k];
         return 0.5f * (a + b);
     }
@@ -63,9 +64,14 @@ public:
     WithoutBaseline(std::span<const int16_t> samples, int rate) : x_(samples, rate), mean_(x_.size(), kHalf) {}
     int64_t size() const { return x_.size(); }
     // 0 outside the signal.
-    float at(int64_t i);
+    float at(int64_t i)
+    {
+        if (i < made_ && i >= made_ - kKept && i >= 0) return recent_[static_cast<size_t>(i) % kKept];
+        return Make(i);
+    }
 
 private:
+    float Make(int64_t i);
     static constexpr int kHalf = 256 * 3 / 10;
     static constexpr int64_t kKept = 1024;
     Samples256 x_;
