@@ -13,7 +13,7 @@ constexpr int kShift = 3;  // samples either way (12 ms at 256 per second): R fo
 
 
 // The best correlation of two shapes over a shift of up to kShift samples.
-float ShiftedCorrelation(const std::vector<float>& a, const std::vector<float>& b)
+float ShiftedCorrelation(std::span<const float> a, std::span<const float> b)
 {
     const int n = static_cast<int>(std::min(a.size(), b.size()));
     float best = -1.0f;
@@ -25,7 +25,7 @@ float ShiftedCorrelation(const std::vector<float>& a, const std::vector<float>& 
     return best;
 }
 
-std::vector<float> MedianShape(const std::vector<std::vector<float>>& windows, const std::vector<size_t>& members)
+std::vector<float> MedianShape(const ShapeWindows& windows, const std::vector<size_t>& members)
 {
     std::vector<float> shape(windows.empty() ? 0 : windows[0].size());
     std::vector<float> column(members.size());
@@ -34,6 +34,11 @@ std::vector<float> MedianShape(const std::vector<std::vector<float>>& windows, c
         shape[i] = Median(column);
     }
     return shape;
+}
+
+ShapeWindows Views(const std::vector<std::vector<float>>& windows)
+{
+    return {windows.begin(), windows.end()};
 }
 
 std::vector<std::vector<size_t>> Members(const std::vector<int>& group)
@@ -63,7 +68,9 @@ float Correlation(const float* a, const float* b, int n)
     return aa > 0 && bb > 0 ? static_cast<float>(ab / std::sqrt(aa * bb)) : 0.0f;
 }
 
-std::vector<int> GroupByShape(const std::vector<std::vector<float>>& windows)
+std::vector<int> GroupByShape(const std::vector<std::vector<float>>& windows) { return GroupByShape(Views(windows)); }
+
+std::vector<int> GroupByShape(const ShapeWindows& windows)
 {
     // First pass: each beat against the running mean of each group so far.
     // Only the first kComparedGroups groups are compared with: past them a
@@ -121,6 +128,13 @@ std::vector<GroupFeatures> DescribeGroups(const std::vector<std::vector<float>>&
                                           const std::vector<int>& group, const std::vector<float>& widths,
                                           const std::vector<float>& prevRatio, const std::vector<float>& nextRatio,
                                           const std::vector<float>& rrChange)
+{
+    return DescribeGroups(Views(windows), group, widths, prevRatio, nextRatio, rrChange);
+}
+
+std::vector<GroupFeatures> DescribeGroups(const ShapeWindows& windows, const std::vector<int>& group,
+                                          const std::vector<float>& widths, const std::vector<float>& prevRatio,
+                                          const std::vector<float>& nextRatio, const std::vector<float>& rrChange)
 {
     const size_t n = windows.size();
     std::vector<GroupFeatures> out(n);

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <span>
 #include <vector>
 
 // The beats of one recording grouped by shape. A run of ventricular beats can
@@ -19,11 +20,15 @@ inline constexpr float kSameShape = 0.9f;
 // the beats times these.
 inline constexpr size_t kComparedGroups = 128;
 
-// One shape window per beat (all of the same length, R at the same place);
+// One shape window per beat (all of the same length, R at the same place),
+// seen where the caller keeps them (a day's beats are too many to copy);
 // returns each beat's group, numbered in order of first appearance. Each beat
 // joins the group whose median shape it resembles most, when at least
 // kSameShape, or else starts one (a group of its own only, past
 // kComparedGroups groups).
+using ShapeWindows = std::vector<std::span<const float>>;
+std::vector<int> GroupByShape(const ShapeWindows& windows);
+// The same for windows held as vectors.
 std::vector<int> GroupByShape(const std::vector<std::vector<float>>& windows);
 
 // What a beat's group says about it.
@@ -38,6 +43,9 @@ struct GroupFeatures {
 
 // windows as for GroupByShape; widths in ms, previous and next RR against the
 // typical RR and how much the RR interval changes around the beat, one value per beat.
+std::vector<GroupFeatures> DescribeGroups(const ShapeWindows& windows, const std::vector<int>& group,
+                                          const std::vector<float>& widths, const std::vector<float>& prevRatio,
+                                          const std::vector<float>& nextRatio, const std::vector<float>& rrChange);
 std::vector<GroupFeatures> DescribeGroups(const std::vector<std::vector<float>>& windows,
                                           const std::vector<int>& group, const std::vector<float>& widths,
                                           const std::vector<float>& prevRatio, const std::vector<float>& nextRatio,

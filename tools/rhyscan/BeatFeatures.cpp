@@ -3,8 +3,8 @@
 #include "signal/BeatAnalysis.h"
 #include "tools/rhyscan/BeatClusters.h"
 #include "tools/rhyscan/Median.h"
-#include "tools/rhyscan/QrsDetector.h"
 #include "tools/rhyscan/ShapePoints.h"
+#include "tools/rhyscan/Signal256.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,28 +26,6 @@ constexpr int kNeighbours = 30;       // beats each side for the typical RR and 
 using Window = std::array<float, kWindow>;
 using PWindow = std::array<float, kPTo - kPFrom>;
 
-
-// The signal at 256 per second without its baseline (the mean over 0.6 s
-// around each sample taken off), so that wander does not change the shapes.
-std::vector<float> Prepared(std::span<const int16_t> samples, int rate)
-{
-    const std::vector<float> x = At256(samples, rate);
-    std::vector<double> sum(x.size() + 1, 0.0);
-    for (size_t i = 0; i < x.size(); ++i) sum[i + 1] = sum[i] + x[i];
-    const int64_t half = kRate * 3 / 10, n = static_cast<int64_t>(x.size());
-    std::vector<float> y(x.size());
-    for (int64_t i = 0; i < n; ++i) {
-        const int64_t lo = std::max<int64_t>(0, i - half), hi = std::min<int64_t>(n, i + half + 1);
-        y[static_cast<size_t>(i)] =
-            x[static_cast<size_t>(i)] - static_cast<float>((sum[static_cast<size_t>(hi)] - sum[static_cast<size_t>(lo)]) / static_cast<double>(hi - lo));
-    }
-    return y;
-}
-
-float At(const std::vector<float>& y, int64_t i)
-{
-    return i >= 0 && i < static_cast<int64_t>(y.size()) ? y[static_cast<size_t>(i)] : 0.0f;
-}
 
 float PeakToPeak(const Window& w)
 {
@@ -113,24 +91,35 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
     std::vector<BeatFeatureRow> rows(beats.size());
     if (beats.empty() || (rate != 128 && rate != 256)) return rows;
     const int64_t scale = kRate / rate;
-    const std::vector<float> y = Prepared(samples, rate);
     const size_t n = beats.size();
 
-    // R aligned on the largest deflection near each detection.
+    // R aligned on the largest deflection near each detection, and the
+    // beat's window around it, in the signal without its baseline (wander
+    // would change the shapes).
+    WithoutBaseline y(samples, rate);
     std::vector<int64_t> r(n);
+    std::vector<Window> w(n);
     for (size_t b = 0; b < n; ++b) {
         const int64_t at = beats[b] * scale;
         int64_t best = at;
         for (int64_t i = at - kAlign; i <= at + kAlign; ++i)
-            if (std::fabs(At(y, i)) > std::fabs(At(y, best))) best = i;
+            if (std::fabs(y.at(i)) > std::fabs(y.at(best))) best = i;
         r[b] = best;
+        for (int i = 0; i < kWindow; ++i) w[b][static_cast<size_t>(i)] = y.at(r[b] - kBefore + i);
     }
-    std::vector<Window> w(n);
-    std::vector<PWindow> p(n);
-    for (size_t b = 0; b < n; ++b) {
-        for (int i = 0; i < kWindow; ++i) w[b][static_cast<size_t>(i)] = At(y, r[b] - kBefore + i);
-        for (int i = kPFrom; i < kPTo; ++i) p[b][static_cast<size_t>(i - kPFrom)] = At(y, r[b] + i);
-    }
+    // The P-wave regions are read only for the beats around the one measured:
+    // they are made in step with it and kept for those beats alone (a day of
+    // them is tens of megabytes).
+    WithoutBaseline yAgain(samples, rate);
+    constexpr size_t kKeptP = 64;
+    static_assert(kKeptP > 2 * kNeighbours + 1);
+    std::vector<PWindow> keptP(kKeptP);
+    size_t pMade = 0;
+    const auto pOf = [&](size_t k) -> const PWindow& {
+        for (; pMade <= k; ++pMade)
+            for (int i = kPFrom; i < kPTo; ++i) keptP[pMade % kKeptP][static_cast<size_t>(i - kPFrom)] = yAgain.at(r[pMade] + i);
+        return keptP[k % kKeptP];
+    };
     // RR intervals in seconds, at the detections' own positions.
     std::vector<float> rr(n, 0.0f);  // rr[b]: before beat b; rr[0] unknown
     for (size_t b = 1; b < n; ++b) rr[b] = static_cast<float>(beats[b] - beats[b - 1]) / static_cast<float>(rate);
@@ -171,7 +160,7 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
             t[static_cast<size_t>(i)] = Median(column);
         }
         for (int i = 0; i < kPTo - kPFrom; ++i) {
-            for (size_t m = 0; m < members.size(); ++m) column[m] = p[members[m]][static_cast<size_t>(i)];
+            for (size_t m = 0; m < members.size(); ++m) column[m] = pOf(members[m])[static_cast<size_t>(i)];
             tp[static_cast<size_t>(i)] = Median(column);
         }
 
@@ -190,7 +179,8 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
             diff += d * d;
         }
         float pEnergy = 0, tpEnergy = 0;
-        for (size_t i = 0; i < p[b].size(); ++i) pEnergy += p[b][i] * p[b][i], tpEnergy += tp[i] * tp[i];
+        const PWindow& pw = pOf(b);
+        for (size_t i = 0; i < pw.size(); ++i) pEnergy += pw[i] * pw[i], tpEnergy += tp[i] * tp[i];
 
         BeatFeatureRow& f = rows[b];
         f[0] = prev;
@@ -208,7 +198,7 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         f[12] = Width(x);
         f[13] = Ratio(Width(x), Width(t));
         f[14] = Ratio(static_cast<float>(std::sqrt(diff / kWindow)), tPtp);
-        f[15] = Correlation(p[b].data(), tp.data(), kPTo - kPFrom);
+        f[15] = Correlation(pw.data(), tp.data(), kPTo - kPFrom);
         f[16] = Ratio(pEnergy, tpEnergy);
         f[17] = Ratio(x[kBefore], tPtp);
         f[18] = Ratio(MaxSlope(x), MaxSlope(t));
@@ -228,7 +218,7 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         for (size_t k = b; k >= 2 && precedingCount < 4; --k, ++precedingCount) preceding += rr[k - 1];
         f[25] = precedingCount > 0 ? Ratio(prev, preceding / static_cast<float>(precedingCount)) : 1.0f;
         // The P wave's height (peak to peak of the region before the QRS) against the dominant beat's.
-        const auto [pLo, pHi] = std::minmax_element(p[b].begin(), p[b].end());
+        const auto [pLo, pHi] = std::minmax_element(pw.begin(), pw.end());
         const auto [tpLo, tpHi] = std::minmax_element(tp.begin(), tp.end());
         f[26] = Ratio(*pHi - *pLo, *tpHi - *tpLo);
         f[27] = Ratio(next, local);
@@ -260,10 +250,10 @@ std::vector<BeatFeatureRow> ComputeBeatFeatures(std::span<const int16_t> samples
         f[kFastRegularRun] = b >= 2 && f[30] < 0.75f && f[23] < 0.06f && f[22] < 1.3f ? 1.0f : 0.0f;
     }
     // The beat's shape group over the whole recording.
-    std::vector<std::vector<float>> shapes(n);
+    ShapeWindows shapes(n);
     std::vector<float> widths(n), prevRatio(n), nextRatio(n), rrChange(n);
     for (size_t b = 0; b < n; ++b) {
-        shapes[b].assign(w[b].begin(), w[b].end());
+        shapes[b] = w[b];
         const BeatFeatureRow& f = rows[b];
         widths[b] = f[12], prevRatio[b] = f[4], nextRatio[b] = f[5];
         rrChange[b] = (f[22] > 0 ? std::fabs(std::log(f[22])) : 0.0f) + (f[6] > 0 ? std::fabs(std::log(f[6])) : 0.0f);

@@ -13,9 +13,6 @@
 // Each beat is placed on its R wave (the largest deflection of the QRS).
 namespace rhy {
 
-// The signal at 256 per second (128 per second is doubled by interpolation).
-std::vector<float> At256(std::span<const int16_t> samples, int rate);
-
 // R positions in ascending order at the recording's rate (128 or 256 per
 // second; other rates give no beats).
 std::vector<int64_t> DetectQrs(std::span<const int16_t> samples, int rate);
