@@ -31,9 +31,14 @@ void StreamJobs::StartJob()
     jobs_.frame().StreamStart();
     if (!jobs_.CommandAnswered()) {
         // A recorder whose answer was lost may be streaming: only on a line that stays quiet is it
-        // asked whether its boot loader is there instead.
-        if (!link_.state().accessDenied && jobs_.DrainLine(StreamQuietMs, StreamQuietMs * 4))
-            jobs_.FindBootLoader();
+        // asked whether its boot loader is there instead. On a busy line it did hear the start and
+        // is owed a stop, or its samples would answer every later command.
+        if (!link_.state().accessDenied) {
+            if (jobs_.DrainLine(StreamQuietMs, StreamQuietMs * 4))
+                jobs_.FindBootLoader();
+            else
+                stopOwed_ = true;
+        }
         end(JobFailed, jobs_.NoAnswerFailure());
         return;
     }

@@ -196,6 +196,21 @@ TEST(StreamJobs, StartFailsWithoutAnAnswerAndEndsWhenTheRecorderGoes)
     EXPECT_FALSE(rig.board.stream.Streaming);
 }
 
+// The start's answer comes just after its read gave up, and the samples right behind it: the job
+// fails, and the recorder is told to stop rather than left streaming into every later command.
+TEST(StreamJobs, ARecorderStreamingAfterAnUnansweredStartIsToldToStop)
+{
+    StreamingRig rig;
+    rig.recorder.faults().answerDelayMs = protocol::AnswerTimeoutMs + 30;
+    EXPECT_EQ(rig.Run(StreamStartJobCode), JobFailed);
+    EXPECT_FALSE(rig.board.stream.Streaming);
+    rig.recorder.faults().answerDelayMs = 0;
+    rig.loop.RunFor(1000);
+    EXPECT_GE(rig.Count(protocol::CmdStreamStop), 1);
+    EXPECT_FALSE(rig.recorder.streaming());
+    EXPECT_EQ(rig.Run(ReadInfoJobCode), JobSucceeded) << "the information read gets its answer, not samples";
+}
+
 TEST(StreamJobs, StopRequestedWhileTheStartWaitsIsServedByTheStart)
 {
     // The window closes during the start job's wake pause: its stop request must not be lost.

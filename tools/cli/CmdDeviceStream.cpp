@@ -113,6 +113,9 @@ int RunDeviceStream(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     const InterruptGuard interrupts;
     if (session->RunJob(device::StreamStartJobCode) != device::JobSucceeded) {
+        // A recorder that heard the start though its answer was lost streams all the same; the next
+        // step sends the stop it is owed (and nothing when none is owed) before the command ends.
+        session->step->Run();
         err << FailureText(session->board.failure) << "\n";
         return 1;
     }
