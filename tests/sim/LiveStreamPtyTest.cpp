@@ -135,29 +135,3 @@ TEST(LiveStreamPty, AStopThatDoesNotWorkFailsTheCommand)
         EXPECT_TRUE(simProcess.waitForFinished(10000));
     }
 }
-
-
-// The start's answer comes just after the command gave up on it, the samples right behind: the
-// command fails, but it does not leave the recorder streaming into the next command.
-TEST(LiveStreamPty, AStartAnsweredTooLateDoesNotLeaveTheRecorderStreaming)
-{
-    QTemporaryDir dir;
-    const QString sentLog = dir.filePath("sent.txt");
-    QProcess simProcess;
-    const QString tty = StartStreamingSim(simProcess, sentLog, {"--answer-delay", "1010"});
-    ASSERT_FALSE(tty.isEmpty()) << "recorder-sim did not start";
-
-    QProcess cli;
-    cli.start(QStringLiteral(TALMON_BIN_DIR "/ecg-cli"),
-              {"device", "stream", "--link", "serial:" + tty, "--seconds", "2", "--csv", dir.filePath("s.csv")});
-    ASSERT_TRUE(cli.waitForFinished(30000));
-    EXPECT_EQ(cli.exitCode(), 1);
-    ASSERT_GT(QFileInfo(sentLog).size(), 0) << "the recorder did start streaming";
-
-    QThread::msleep(300);
-    const qint64 settled = QFileInfo(sentLog).size();
-    QThread::msleep(700);
-    EXPECT_EQ(QFileInfo(sentLog).size(), settled) << "still streaming";
-    simProcess.terminate();
-    EXPECT_TRUE(simProcess.waitForFinished(10000));
-}
