@@ -13,6 +13,12 @@ namespace {
 
 constexpr int kLength = 64, kR = 26;
 
+// The windows as the grouping sees them: where they are kept.
+rhy::ShapeWindows Seen(const std::vector<std::vector<float>>& windows)
+{
+    return {windows.begin(), windows.end()};
+}
+
 // A QRS-like bump of the given width (samples) centred `shift` samples after R,
 // with a small wiggle that differs from beat to beat.
 std::vector<float> Bump(float width, float height, int shift, int seed)
@@ -51,7 +57,7 @@ TEST(BeatClusters, GroupsCopiesOfAShapeAndSeparatesOtherShapes)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(rhy::GroupByShape(c.windows), c.groups);
+        EXPECT_EQ(rhy::GroupByShape(Seen(c.windows)), c.groups);
     }
 }
 
@@ -68,8 +74,8 @@ TEST(BeatClusters, ARunOfWideBeatsThatOutnumbersTheNarrowOnesIsStillTheWideGroup
         next.push_back(wide ? 0.7f : 1.0f);
         change.push_back(wide ? 0.3f : 0.0f);
     }
-    const std::vector<int> group = rhy::GroupByShape(windows);
-    const std::vector<rhy::GroupFeatures> f = rhy::DescribeGroups(windows, group, widths, prev, next, change);
+    const std::vector<int> group = rhy::GroupByShape(Seen(windows));
+    const std::vector<rhy::GroupFeatures> f = rhy::DescribeGroups(Seen(windows), group, widths, prev, next, change);
     ASSERT_EQ(f.size(), windows.size());
     const rhy::GroupFeatures& narrow = f[0];
     const rhy::GroupFeatures& wide = f[11];
@@ -108,7 +114,7 @@ TEST(BeatClusters, AmongBeatsOfNoShapeInCommonLateCopiesJoinTheEarlyGroup)
     for (size_t i = 0; i < kWindow; ++i) beat[i] = 1e7f * std::exp(-0.05f * (static_cast<float>(i) - 10.0f) * (static_cast<float>(i) - 10.0f));
     windows[5] = beat;
     for (size_t b = kMany - 500; b < kMany; b += 50) windows[b] = beat;
-    const std::vector<int> group = rhy::GroupByShape(windows);
+    const std::vector<int> group = rhy::GroupByShape(Seen(windows));
     ASSERT_EQ(group.size(), kMany);
     for (size_t b = kMany - 500; b < kMany; b += 50) EXPECT_EQ(group[b], group[5]) << b;
     EXPECT_GT(*std::max_element(group.begin(), group.end()), static_cast<int>(kMany / 2));

@@ -36,11 +36,6 @@ std::vector<float> MedianShape(const ShapeWindows& windows, const std::vector<si
     return shape;
 }
 
-ShapeWindows Views(const std::vector<std::vector<float>>& windows)
-{
-    return {windows.begin(), windows.end()};
-}
-
 std::vector<std::vector<size_t>> Members(const std::vector<int>& group)
 {
     std::vector<std::vector<size_t>> members;
@@ -67,8 +62,6 @@ float Correlation(const float* a, const float* b, int n)
     }
     return aa > 0 && bb > 0 ? static_cast<float>(ab / std::sqrt(aa * bb)) : 0.0f;
 }
-
-std::vector<int> GroupByShape(const std::vector<std::vector<float>>& windows) { return GroupByShape(Views(windows)); }
 
 std::vector<int> GroupByShape(const ShapeWindows& windows)
 {
@@ -122,14 +115,6 @@ std::vector<int> GroupByShape(const ShapeWindows& windows)
         g = number[static_cast<size_t>(g)];
     }
     return group;
-}
-
-std::vector<GroupFeatures> DescribeGroups(const std::vector<std::vector<float>>& windows,
-                                          const std::vector<int>& group, const std::vector<float>& widths,
-                                          const std::vector<float>& prevRatio, const std::vector<float>& nextRatio,
-                                          const std::vector<float>& rrChange)
-{
-    return DescribeGroups(Views(windows), group, widths, prevRatio, nextRatio, rrChange);
 }
 
 std::vector<GroupFeatures> DescribeGroups(const ShapeWindows& windows, const std::vector<int>& group,

@@ -28,8 +28,6 @@ inline constexpr size_t kComparedGroups = 128;
 // kComparedGroups groups).
 using ShapeWindows = std::vector<std::span<const float>>;
 std::vector<int> GroupByShape(const ShapeWindows& windows);
-// The same for windows held as vectors.
-std::vector<int> GroupByShape(const std::vector<std::vector<float>>& windows);
 
 // What a beat's group says about it.
 struct GroupFeatures {
@@ -46,9 +44,5 @@ struct GroupFeatures {
 std::vector<GroupFeatures> DescribeGroups(const ShapeWindows& windows, const std::vector<int>& group,
                                           const std::vector<float>& widths, const std::vector<float>& prevRatio,
                                           const std::vector<float>& nextRatio, const std::vector<float>& rrChange);
-std::vector<GroupFeatures> DescribeGroups(const std::vector<std::vector<float>>& windows,
-                                          const std::vector<int>& group, const std::vector<float>& widths,
-                                          const std::vector<float>& prevRatio, const std::vector<float>& nextRatio,
-                                          const std::vector<float>& rrChange);
 
 }  // namespace rhy
