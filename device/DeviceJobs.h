@@ -46,9 +46,10 @@ public:
     // board. A recorder that answers the first read is sent nothing more.
     bool ReadInfoBlockOrFindBootLoader(bool withDcOffset = true);
     // After a command that brought nothing at all (an information read, the stream's start frame):
-    // asks the presence query and, when it is answered, the information block once more. The application answers the query too, so only a recorder that
-    // leaves the second read silent as well waits in its boot loader: recorderInBootLoader is set
-    // then. True when the second read brought a signed block.
+    // asks the presence query and, when it is answered, the information block once more. The
+    // application answers the query too, so only a recorder that leaves the second read silent as
+    // well waits in its boot loader: recorderInBootLoader is set then. True when the second read
+    // brought a signed block.
     bool FindBootLoader(bool withDcOffset = true);
     // Bytes the last information read brought (a boot loader sends none).
     std::uint32_t infoBytes() const { return infoBytes_; }
